@@ -1,0 +1,36 @@
+# Sourced by the scripts that run Windows programs: a Wine prefix of the
+# project's own, a display, and one persistent wineserver. wine_env_stop ends
+# what wine_env_start began; callers run it from an EXIT trap.
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+export WINEPREFIX=$build/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+started_xvfb=""
+
+wine_env_start() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local display
+    for display in $(seq 90 120); do
+      [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ] || break
+    done
+    Xvfb :$display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    started_xvfb=$!
+    export DISPLAY=:$display
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i </dev/null >/dev/null 2>&1
+    wineserver -w
+  fi
+  # A persistent server, started with its output detached: services that Wine
+  # starts later inherit it, and must not hold ctest's pipe open.
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+wine_env_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$started_xvfb" ]; then kill "$started_xvfb" 2>/dev/null || true; fi
+}

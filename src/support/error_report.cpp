@@ -1,0 +1,38 @@
+#include "support/error_report.h"
+
+#include <windows.h>
+
+#include <new>
+
+#include "support/installer_state.h"
+#include "support/progress_log.h"
+#include "support/text.h"
+
+namespace {
+constexpr const char* kApplicationTitle = "ZEM7Installer";
+}
+
+std::string FormatErrorReport(int32_t number, std::string_view description, std::string_view location) {
+  std::string report = "ERROR: " + std::to_string(number) + ", ";
+  report.append(description);
+  report += "\r\nLocation: ";
+  report.append(location);
+  return report;
+}
+
+RuntimeError AsRuntimeError(const std::exception& error) {
+  if (auto runtime = dynamic_cast<const RuntimeError*>(&error)) return *runtime;
+  if (auto system = dynamic_cast<const std::system_error*>(&error))
+    return RuntimeError(system->code().value(), system->code().message());
+  if (dynamic_cast<const std::bad_alloc*>(&error)) return RuntimeError(7, "Out of memory");
+  return RuntimeError(5, error.what());
+}
+
+void ReportError(std::string_view location) { ReportError(location, RuntimeError(0, "")); }
+
+void ReportError(std::string_view location, const RuntimeError& error) {
+  UI().SetMousePointer(MousePointer::Default);
+  std::string report = FormatErrorReport(error.Number(), error.Description(), location);
+  ProgressLog(report);
+  UI().ShowMessage(report, kApplicationTitle, MB_OK);
+}

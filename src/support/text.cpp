@@ -1,0 +1,54 @@
+#include "support/text.h"
+
+#include <windows.h>
+
+namespace {
+
+std::wstring ToWide(std::string_view bytes, UINT codePage) {
+  if (bytes.empty()) return {};
+  int length = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), length);
+  return wide;
+}
+
+std::string FromWide(std::wstring_view wide, UINT codePage) {
+  if (wide.empty()) return {};
+  int length =
+      WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), length, nullptr,
+                      nullptr);
+  return bytes;
+}
+
+std::string MapCase(std::string_view utf8, DWORD flags) {
+  std::wstring wide = Widen(utf8);
+  if (wide.empty()) return {};
+  std::wstring mapped(wide.size(), L'\0');
+  LCMapStringEx(LOCALE_NAME_INVARIANT, flags, wide.data(), static_cast<int>(wide.size()), mapped.data(),
+                static_cast<int>(mapped.size()), nullptr, nullptr, 0);
+  return Narrow(mapped);
+}
+
+}  // namespace
+
+std::wstring Widen(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
+std::string Narrow(std::wstring_view wide) { return FromWide(wide, CP_UTF8); }
+std::string ToAnsi(std::string_view utf8) { return FromWide(Widen(utf8), CP_ACP); }
+std::string FromAnsi(std::string_view ansi) { return Narrow(ToWide(ansi, CP_ACP)); }
+std::string ToUpper(std::string_view utf8) { return MapCase(utf8, LCMAP_UPPERCASE); }
+std::string ToLower(std::string_view utf8) { return MapCase(utf8, LCMAP_LOWERCASE); }
+
+std::string Trim(std::string_view text, char what) {
+  size_t first = text.find_first_not_of(what);
+  if (first == std::string_view::npos) return {};
+  size_t last = text.find_last_not_of(what);
+  return std::string(text.substr(first, last - first + 1));
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return ToUpper(a) == ToUpper(b); }

@@ -1,0 +1,16 @@
+#pragma once
+// UTF-8 inside, UTF-16 at the Win32 boundary, ANSI for files other programs read.
+#include <string>
+#include <string_view>
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+// Bytes in the system's ANSI code page: the log, "in.txt", "DelFolder.bat".
+std::string ToAnsi(std::string_view utf8);
+std::string FromAnsi(std::string_view ansi);
+// Letter case as the system's locale sees it, not only ASCII.
+std::string ToUpper(std::string_view utf8);
+std::string ToLower(std::string_view utf8);
+std::string Trim(std::string_view text, char what = ' ');
+bool EndsWith(std::string_view text, std::string_view tail);
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);

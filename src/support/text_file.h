@@ -1,0 +1,9 @@
+#pragma once
+// Plain text files in the ANSI code page, written in one go and closed again.
+#include <string>
+#include <string_view>
+
+// Appends to the file, creating it when it is absent.
+void AppendAnsiText(const std::string& path, std::string_view utf8Text);
+// Replaces the file's content from the start (creating it when absent).
+void WriteAnsiText(const std::string& path, std::string_view utf8Text);

@@ -1,0 +1,22 @@
+#pragma once
+// Everything the user sees goes through this interface: the main window
+// implements it, and tests put a scripted one in its place.
+#include <string>
+
+enum class MousePointer { Default = 0, Hourglass = 11 };
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // A modal message box; style is the MB_* combination, the result the ID* answer.
+  virtual int ShowMessage(const std::string& text, const std::string& title, unsigned style) = 0;
+  virtual void SetMousePointer(MousePointer pointer) = 0;
+  // Fills entryCount/scale of the bar from the left and shows the percentage.
+  virtual void ShowProgress(int entryCount, int scale, const std::string& percentText) = 0;
+  // Puts one entry (ending in CR LF) above the entries shown so far.
+  virtual void PrependProgressText(const std::string& entry) = 0;
+  // Lets the window repaint and handle input in the middle of long work.
+  virtual void PumpMessages() = 0;
+  // Closes the window for good, which ends the program.
+  virtual void Unload() = 0;
+};

@@ -1,0 +1,39 @@
+#include "common/scripted_ui.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "support/installer_state.h"
+
+ScriptedUi::ScriptedUi() : previous_(State().Ui) { State().Ui = this; }
+
+ScriptedUi::~ScriptedUi() { State().Ui = previous_; }
+
+int ScriptedUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
+  messages.push_back({text, title, style});
+  if (!answers_.empty()) {
+    int answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
+  if (answerAllWithOk_ && (style & 0xF) == MB_OK) return IDOK;
+  ADD_FAILURE() << "unexpected message box \"" << title << "\": " << text;
+  return (style & 0xF) == MB_OK ? IDOK : IDNO;
+}
+
+void ScriptedUi::SetMousePointer(MousePointer pointer) { pointers.push_back(pointer); }
+
+void ScriptedUi::ShowProgress(int entryCount, int scale, const std::string& percent) {
+  barEntries = entryCount;
+  barScale = scale;
+  percentText = percent;
+}
+
+void ScriptedUi::PrependProgressText(const std::string& entry) { progressText.insert(0, entry); }
+
+std::vector<std::string> ScriptedUi::MessageTexts() const {
+  std::vector<std::string> texts;
+  for (const auto& message : messages) texts.push_back(message.text);
+  return texts;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A user interface for tests: it records what would have been shown and
+// answers message boxes from a script. A box the script does not expect
+// fails the test with its text.
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "support/user_interface.h"
+
+struct MessageRecord {
+  std::string text;
+  std::string title;
+  unsigned style;
+};
+
+class ScriptedUi : public UserInterface {
+ public:
+  ScriptedUi();
+  ~ScriptedUi() override;
+
+  // Queues the answer (IDOK, IDYES, IDNO) for the next box.
+  void Answer(int answer) { answers_.push_back(answer); }
+  // Every box is answered OK when no scripted answer is queued.
+  void AnswerAllWithOk() { answerAllWithOk_ = true; }
+
+  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
+  void SetMousePointer(MousePointer pointer) override;
+  void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
+  void PrependProgressText(const std::string& entry) override;
+  void PumpMessages() override { ++pumps; }
+  void Unload() override { unloaded = true; }
+
+  std::vector<MessageRecord> messages;
+  std::vector<MousePointer> pointers;
+  std::string progressText;
+  std::string percentText;
+  int barEntries = 0;
+  int barScale = 0;
+  int pumps = 0;
+  bool unloaded = false;
+  std::vector<std::string> MessageTexts() const;
+
+ private:
+  std::deque<int> answers_;
+  bool answerAllWithOk_ = false;
+  UserInterface* previous_;
+};

@@ -1,0 +1,32 @@
+#pragma once
+// A fresh folder under the system's temporary folder, removed with its whole
+// tree (read-only files included) when the test ends.
+#include <string>
+#include <vector>
+
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& prefix = "zem7");
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+
+  // The folder's path without trailing backslash.
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& relative) const { return path_ + "\\" + relative; }
+
+ private:
+  std::string path_;
+};
+
+// Small file helpers for arranging and inspecting test folders.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+void MakeFolders(const std::string& path);
+void MakeReadOnly(const std::string& path);
+// Every file below the folder, as relative paths with backslashes, sorted.
+std::vector<std::string> ListTree(const std::string& folder);
+// Reads the log file written by ProgressLog and drops the time and percentage.
+std::vector<std::string> LogTexts(const std::string& logPath);
