@@ -1,0 +1,142 @@
+#include "fileops/file_system.h"
+
+#include <windows.h>
+
+#include "support/handles.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+namespace {
+
+DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+bool IsFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  std::wstring trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == L'\\') trimmed.pop_back();
+  return trimmed.substr(trimmed.find_last_of(L'\\') + 1);
+}
+
+// "D:\Into\" + "C:\From\Name" names "D:\Into\Name"; any other destination names itself.
+std::wstring ResolveDestination(const std::wstring& source, const std::wstring& destination) {
+  if (!destination.empty() && destination.back() == L'\\') return destination + NameOf(source);
+  return destination;
+}
+
+void ClearReadOnly(const std::wstring& path, DWORD attributes) {
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
+void CreateOneFolder(const std::wstring& path) {
+  if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
+}
+
+// Calls visit(name, attributes) for every entry of folder but "." and "..".
+template <typename Visit>
+void ForEachEntry(const std::wstring& folder, Visit&& visit) {
+  WIN32_FIND_DATAW found;
+  UniqueFind search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                     nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  if (!search) ThrowLastError();
+  do {
+    std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") visit(name, found.dwFileAttributes);
+  } while (FindNextFileW(search.Get(), &found));
+  if (GetLastError() != ERROR_NO_MORE_FILES) ThrowLastError();
+}
+
+void DeleteTree(const std::wstring& folder, bool force) {
+  ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
+    std::wstring path = folder + L"\\" + name;
+    if (force) ClearReadOnly(path, attributes);
+    bool isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+    // A junction inside the tree is removed, never followed: what it points at is not ours.
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
+      DeleteTree(path, force);
+    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!RemoveDirectoryW(path.c_str())) ThrowLastError();
+    } else if (!DeleteFileW(path.c_str())) {
+      ThrowLastError();
+    }
+  });
+  if (force) ClearReadOnly(folder, Attributes(folder));
+  if (!RemoveDirectoryW(folder.c_str())) ThrowLastError();
+}
+
+void CopyTree(const std::wstring& source, const std::wstring& destination, bool overwrite) {
+  if (!IsFolder(Attributes(destination))) CreateOneFolder(destination);
+  ForEachEntry(source, [&](const std::wstring& name, DWORD attributes) {
+    std::wstring from = source + L"\\" + name;
+    std::wstring to = destination + L"\\" + name;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CopyTree(from, to, overwrite);
+    } else if (!CopyFileW(from.c_str(), to.c_str(), !overwrite)) {
+      ThrowLastError();
+    }
+  });
+}
+
+}  // namespace
+
+namespace FileSystem {
+
+bool FolderExists(const std::string& path) { return IsFolder(Attributes(Widen(path))); }
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = Attributes(Widen(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void CreateFolder(const std::string& path) { CreateOneFolder(Widen(path)); }
+
+void DeleteFolder(const std::string& path, bool force) {
+  std::wstring folder = Widen(path);
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  if (!IsFolder(Attributes(folder))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  DeleteTree(folder, force);
+}
+
+void CopyFolder(const std::string& source, const std::string& destination, bool overwrite) {
+  std::wstring from = Widen(source);
+  if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite);
+}
+
+void MoveFolder(const std::string& source, const std::string& destination) {
+  std::wstring from = Widen(source);
+  if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  if (!MoveFileExW(from.c_str(), ResolveDestination(from, Widen(destination)).c_str(), 0)) ThrowLastError();
+}
+
+void RemoveFile(const std::string& path, bool force) {
+  std::wstring file = Widen(path);
+  if (force) ClearReadOnly(file, Attributes(file));
+  if (!DeleteFileW(file.c_str())) ThrowLastError();
+}
+
+void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite) {
+  std::wstring from = Widen(source);
+  if (!CopyFileW(from.c_str(), ResolveDestination(from, Widen(destination)).c_str(), !overwrite)) ThrowLastError();
+}
+
+void MoveOneFile(const std::string& source, const std::string& destination) {
+  std::wstring from = Widen(source);
+  if (!MoveFileExW(from.c_str(), ResolveDestination(from, Widen(destination)).c_str(), MOVEFILE_COPY_ALLOWED))
+    ThrowLastError();
+}
+
+std::string GetParentFolderName(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '\\') trimmed.pop_back();
+  size_t slash = trimmed.find_last_of('\\');
+  if (slash == std::string::npos) return {};
+  // The parent of "C:\Games" is the drive root, which keeps its backslash.
+  if (slash == 2 && trimmed[1] == ':') return trimmed.substr(0, 3);
+  return trimmed.substr(0, slash);
+}
+
+}  // namespace FileSystem

@@ -1,0 +1,76 @@
+#include <windows.h>
+
+#include <initializer_list>
+
+#include "fileops/safe_file_ops.h"
+#include "install/install_steps.h"
+#include "support/error_report.h"
+#include "support/installer_state.h"
+#include "support/progress_log.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+namespace {
+
+// The packer always packs the whole "data" folder, so each patch archive is
+// made from a fresh "data" that holds only its own track folders.
+struct TrackArchive {
+  const char* heading;
+  std::initializer_list<const char*> tracks;
+  bool withFiller;
+  const char* archive;
+};
+
+const TrackArchive kTrackArchives[] = {
+    {"> Part 1 of 5.",
+     {"arenaaphaltroundabout", "arenaderby", "arenacrashfest", "arenaroundabout", "arenawinter", "derbywinter"},
+     false,
+     "zem7-tracks1.bfs"},
+    {"> Part 2 of 5.",
+     {"forestasphalt", "forestextended1", "forestextended2", "forestrev", "forestwinter"},
+     false,
+     "zem7-tracks2.bfs"},
+    {"> Part 3 of 5.",
+     {"pitbunkerhilloc", "pitcops", "pitderby", "pitextended", "pitking", "pitrev", "pitwinter"},
+     false,
+     "zem7-tracks3.bfs"},
+    {"> Part 4 of 5.",
+     {"racing", "racingbaycupoc", "racingbbddarena", "racingderby", "racingdirt", "racingdrag", "racingextended1",
+      "racingextended2", "racingrev", "racingspeedway", "racingwinter"},
+     true,
+     "zem7-tracks4.bfs"},
+    {"> Part 5 of 5.",
+     {"stunt", "stuntderby", "townbarn", "towncops", "townderby", "townrev", "townwinter", "winterasphalt",
+      "wintercops", "winterderby", "winterrev"},
+     false,
+     "zem7-tracks5.bfs"},
+};
+
+void RenameFolder(const std::string& from, const std::string& to) {
+  if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), 0)) ThrowLastError();
+}
+
+void BuildTrackArchive(const TrackArchive& part) {
+  const std::string& target = State().ZEM7GameFolder;
+  ProgressLog(part.heading);
+  SafeCreateFolder(target + "data");
+  SafeCreateFolder(target + "data\\tracks");
+  for (const char* track : part.tracks)
+    SafeMoveFolder(target + "datafull\\tracks\\" + track, target + "data\\tracks\\");
+  if (part.withFiller) SafeCopyFile(target + "filler76k", target + "data\\", true);
+  PackBFSFile(part.archive);
+  SafeMoveFile(target + part.archive, target + "ZEM7-Patches\\");
+  SafeDeleteFolder(target + "data");
+  UI().PumpMessages();
+  Sleep(1000);
+}
+
+}  // namespace
+
+void SplitAndPackTrackFolders() {
+  Trap("modZEM7::SplitAndPackTrackFolders", [] {
+    ProgressLog("Creating new BFS files.");
+    RenameFolder(State().ZEM7GameFolder + "data", State().ZEM7GameFolder + "datafull");
+    for (const TrackArchive& part : kTrackArchives) BuildTrackArchive(part);
+  });
+}

@@ -1,0 +1,79 @@
+#include "support/path_helpers.h"
+
+#include <windows.h>
+
+#include "support/error_report.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+namespace {
+
+// Calls a Win32 function that fills a buffer and, when the buffer is too
+// small, answers with the size it needs (terminating zero included) instead.
+// Returns false with the last error left in place when the call fails.
+template <typename Fill>
+bool FillGrowingBuffer(std::wstring& result, Fill&& fill) {
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = fill(buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return false;
+    if (length < buffer.size()) {
+      buffer.resize(length);
+      result = std::move(buffer);
+      return true;
+    }
+    // The path may have grown again before the next call, so this loops.
+    buffer.assign(length, L'\0');
+  }
+}
+
+// The errors that only say "there is nothing by that name".
+bool IsMissingPathError(DWORD code) {
+  return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND || code == ERROR_INVALID_DRIVE ||
+         code == ERROR_BAD_NETPATH || code == ERROR_BAD_NET_NAME;
+}
+
+std::string ShortPathOf(const std::string& path) {
+  if (path.empty()) return {};
+  std::wstring longPath = Widen(path);
+  std::wstring shortPath;
+  bool found = FillGrowingBuffer(shortPath, [&](wchar_t* buffer, DWORD size) {
+    return GetShortPathNameW(longPath.c_str(), buffer, size);
+  });
+  if (found) return Narrow(shortPath);
+  DWORD code = GetLastError();
+  if (IsMissingPathError(code)) return {};
+  ThrowWin32Error(code);
+}
+
+// "C:\" keeps its backslash; so does the "\\" that starts a network path.
+bool EndsInRemovableBackslash(const std::wstring& path) {
+  if (path.size() < 2 || path.back() != L'\\') return false;
+  wchar_t before = path[path.size() - 2];
+  return before != L':' && before != L'\\';
+}
+
+}  // namespace
+
+std::string FormatPath(std::string path) {
+  return TrapResult<std::string>("modMain::FormatPath", "", [&] {
+    std::string formatted = Trim(path, ' ');
+    if (!EndsWith(formatted, "\\")) formatted += '\\';
+    return formatted;
+  });
+}
+
+std::string GetShortPath(const std::string& path) {
+  return TrapResult<std::string>("modMain::GetShortPath", "", [&] { return ShortPathOf(path); });
+}
+
+std::string GetAbsolutePathName(const std::string& path) {
+  std::wstring relative = path.empty() ? L"." : Widen(path);
+  std::wstring full;
+  bool resolved = FillGrowingBuffer(full, [&](wchar_t* buffer, DWORD size) {
+    return GetFullPathNameW(relative.c_str(), size, buffer, nullptr);
+  });
+  if (!resolved) ThrowLastError();
+  while (EndsInRemovableBackslash(full)) full.pop_back();
+  return Narrow(full);
+}

@@ -1,0 +1,20 @@
+#include "support/program_start.h"
+
+#include <windows.h>
+
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+UniqueHandle StartProgram(const std::string& commandLine, int windowStyle) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(windowStyle);
+  PROCESS_INFORMATION process{};
+  // CreateProcessW may write into the command line, so it gets its own copy.
+  std::wstring line = Widen(commandLine);
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    ThrowLastError();
+  CloseHandle(process.hThread);
+  return UniqueHandle(process.hProcess);
+}

@@ -1,0 +1,9 @@
+#pragma once
+#include <string>
+
+#include "support/handles.h"
+
+// Starts a command line in the current folder with the window shown as
+// windowStyle says (1 normal, 2 minimised) and returns the process handle.
+// Throws RuntimeError when the program cannot be started.
+UniqueHandle StartProgram(const std::string& commandLine, int windowStyle);
