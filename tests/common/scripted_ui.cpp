@@ -12,12 +12,12 @@ ScriptedUi::~ScriptedUi() { State().Ui = previous_; }
 
 int ScriptedUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
   messages.push_back({text, title, style});
+  if (answerAllWithOk_ && (style & 0xF) == MB_OK) return IDOK;
   if (!answers_.empty()) {
     int answer = answers_.front();
     answers_.pop_front();
     return answer;
   }
-  if (answerAllWithOk_ && (style & 0xF) == MB_OK) return IDOK;
   ADD_FAILURE() << "unexpected message box \"" << title << "\": " << text;
   return (style & 0xF) == MB_OK ? IDOK : IDNO;
 }

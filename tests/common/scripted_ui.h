@@ -19,9 +19,10 @@ class ScriptedUi : public UserInterface {
   ScriptedUi();
   ~ScriptedUi() override;
 
-  // Queues the answer (IDOK, IDYES, IDNO) for the next box.
+  // Queues the answer (IDOK, IDYES, IDNO) for the next box that is not
+  // already answered by AnswerAllWithOk.
   void Answer(int answer) { answers_.push_back(answer); }
-  // Every box is answered OK when no scripted answer is queued.
+  // Every box with only an OK button (error reports) is answered OK.
   void AnswerAllWithOk() { answerAllWithOk_ = true; }
 
   int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;

@@ -1,0 +1,51 @@
+#include "fileops/batch_delete.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "common/scripted_ui.h"
+#include "common/temp_folder.h"
+#include "support/installer_state.h"
+#include "support/text.h"
+
+namespace {
+
+class BatchDeleteTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    State() = InstallerState{};
+    State().Ui = &ui;
+    State().InstallerFolder = work.Path();
+  }
+  TempFolder work{"batch delete"};  // a blank in every path below
+  ScriptedUi ui;
+};
+
+TEST_F(BatchDeleteTest, DeletesAFolderWithBlanksButNotTheSiblingNamedByItsFirstWord) {
+  std::string target = work / "Games\\FlatOut - ZEM7";
+  std::string game = work / "Games\\FlatOut";
+  WriteFile(target + "\\data\\tracks\\x.txt", "x");
+  WriteFile(target + "\\locked.txt", "x");
+  MakeReadOnly(target + "\\locked.txt");
+  WriteFile(game + "\\FlatOut.exe", "the user's game");
+
+  BatchDeleteFolder(target);
+
+  EXPECT_FALSE(FolderExists(target));
+  EXPECT_EQ(ReadFile(game + "\\FlatOut.exe"), "the user's game");
+  EXPECT_FALSE(FileExists(work / "Games\\DelFolder.bat"));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(BatchDeleteTest, MissingFolderRunsNoDeleteCommandAtAll) {
+  // An empty path in "RMDIR /S /Q" would name the current folder.
+  WriteFile(work / "Games\\keep.txt", "x");
+  SetCurrentDirectoryW(Widen(work / "Games").c_str());
+  BatchDeleteFolder(work / "Games\\absent");
+  SetCurrentDirectoryW(Widen(work.Path()).c_str());
+  EXPECT_TRUE(FileExists(work / "Games\\keep.txt"));
+  EXPECT_FALSE(FileExists(work / "Games\\DelFolder.bat"));
+}
+
+}  // namespace
