@@ -20,8 +20,8 @@ struct RootName {
 
 // "HKU" is deliberately absent: only these spellings name a root.
 constexpr RootName kRoots[] = {
-    {"HKCR", "HKEY_CLASSES_ROOT", 0x80000000u},   {"HKCU", "HKEY_CURRENT_USER", 0x80000001u},
-    {"HKLM", "HKEY_LOCAL_MACHINE", 0x80000002u},  {"HKUS", "HKEY_USERS", 0x80000003u},
+    {"HKCR", "HKEY_CLASSES_ROOT", 0x80000000u},     {"HKCU", "HKEY_CURRENT_USER", 0x80000001u},
+    {"HKLM", "HKEY_LOCAL_MACHINE", 0x80000002u},    {"HKUS", "HKEY_USERS", 0x80000003u},
     {"HKPD", "HKEY_PERFORMANCE_DATA", 0x80000004u}, {"HKCC", "HKEY_CURRENT_CONFIG", 0x80000005u},
     {"HKDD", "HKEY_DYN_DATA", 0x80000006u},
 };
@@ -145,16 +145,11 @@ std::string RegistryComputerOf(const std::string& path) {
 
 RegistryPathItem ParseRegistryPath(const std::string& path, int part) {
   switch (part) {
-    case kRegistryRoot:
-      return RegistryRootOf(path);
-    case kRegistrySubKey:
-      return RegistrySubKeyOf(path);
-    case kRegistryValueName:
-      return RegistryValueNameOf(path);
-    case kRegistryComputer:
-      return RegistryComputerOf(path);
-    default:
-      ThrowInvalidArgument();
+    case kRegistryRoot: return RegistryRootOf(path);
+    case kRegistrySubKey: return RegistrySubKeyOf(path);
+    case kRegistryValueName: return RegistryValueNameOf(path);
+    case kRegistryComputer: return RegistryComputerOf(path);
+    default: ThrowInvalidArgument();
   }
 }
 
@@ -181,10 +176,8 @@ RegistryValue ReadRegistryValue(const std::string& path) {
     case REG_EXPAND_SZ:  // kept as stored: the caller decides whether to expand
       return TextFromData(data);
     case REG_DWORD:
-    case REG_BINARY:
-      return IntegerFromData(data);
-    default:
-      ThrowForPath(kErrUnsupportedRegistryType, "Unsupported data type in registry value", path);
+    case REG_BINARY: return IntegerFromData(data);
+    default: ThrowForPath(kErrUnsupportedRegistryType, "Unsupported data type in registry value", path);
   }
 }
 

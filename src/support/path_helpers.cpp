@@ -37,9 +37,8 @@ std::string ShortPathOf(const std::string& path) {
   if (path.empty()) return {};
   std::wstring longPath = Widen(path);
   std::wstring shortPath;
-  bool found = FillGrowingBuffer(shortPath, [&](wchar_t* buffer, DWORD size) {
-    return GetShortPathNameW(longPath.c_str(), buffer, size);
-  });
+  bool found = FillGrowingBuffer(
+      shortPath, [&](wchar_t* buffer, DWORD size) { return GetShortPathNameW(longPath.c_str(), buffer, size); });
   if (found) return Narrow(shortPath);
   DWORD code = GetLastError();
   if (IsMissingPathError(code)) return {};
@@ -70,9 +69,8 @@ std::string GetShortPath(const std::string& path) {
 std::string GetAbsolutePathName(const std::string& path) {
   std::wstring relative = path.empty() ? L"." : Widen(path);
   std::wstring full;
-  bool resolved = FillGrowingBuffer(full, [&](wchar_t* buffer, DWORD size) {
-    return GetFullPathNameW(relative.c_str(), size, buffer, nullptr);
-  });
+  bool resolved = FillGrowingBuffer(
+      full, [&](wchar_t* buffer, DWORD size) { return GetFullPathNameW(relative.c_str(), size, buffer, nullptr); });
   if (!resolved) ThrowLastError();
   while (EndsInRemovableBackslash(full)) full.pop_back();
   return Narrow(full);

@@ -5,32 +5,13 @@
 #include "support/error_report.h"
 #include "support/handles.h"
 #include "support/installer_state.h"
+#include "support/program_start.h"
 #include "support/runtime_error.h"
-#include "support/text.h"
 
 namespace {
 
 constexpr const char* kLocation = "ShellAndWaitForTermination";
 constexpr DWORD kPollIntervalMs = 100;
-
-struct StartedProcess {
-  UniqueHandle process;
-  UniqueHandle thread;  // never used, but ours to close
-};
-
-StartedProcess StartProcess(const std::string& commandLine, int windowStyle) {
-  if (windowStyle < 0 || windowStyle > SW_MAX) ThrowInvalidArgument();
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(windowStyle);
-  // CreateProcessW may write into the command line, so it gets its own copy.
-  std::wstring line = Widen(commandLine);
-  PROCESS_INFORMATION started = {};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
-    ThrowLastError();
-  return {UniqueHandle(started.hProcess), UniqueHandle(started.hThread)};
-}
 
 // Asks the process object itself rather than comparing the exit code with
 // STILL_ACTIVE: a program may well end with code 259, and would then seem to
@@ -60,8 +41,8 @@ bool WaitForEnd(HANDLE process, int32_t timeoutMs) {
 bool ShellAndWaitForTermination(const std::string& commandLine, int windowStyle, std::string& message,
                                 int32_t timeoutMs) {
   return TrapResult(kLocation, false, [&] {
-    StartedProcess started = StartProcess(commandLine, windowStyle);
-    if (WaitForEnd(started.process.Get(), timeoutMs)) return true;
+    UniqueHandle process = StartProgram(commandLine, windowStyle);
+    if (WaitForEnd(process.Get(), timeoutMs)) return true;
     // The program is left running: it may still finish its work, and killing
     // an unpacker half-way would do more harm than waiting longer.
     message = "The process has timed out.";

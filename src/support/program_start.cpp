@@ -6,6 +6,7 @@
 #include "support/text.h"
 
 UniqueHandle StartProgram(const std::string& commandLine, int windowStyle) {
+  if (windowStyle < 0 || windowStyle > SW_MAX) ThrowInvalidArgument();
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -15,6 +16,7 @@ UniqueHandle StartProgram(const std::string& commandLine, int windowStyle) {
   std::wstring line = Widen(commandLine);
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     ThrowLastError();
+  // Only the process is waited on; its first thread's handle is not needed.
   CloseHandle(process.hThread);
   return UniqueHandle(process.hProcess);
 }

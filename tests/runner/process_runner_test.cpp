@@ -1,0 +1,137 @@
+#include "support/process_runner.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "common/scripted_ui.h"
+#include "common/temp_folder.h"
+#include "support/installer_state.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr const char* kTimedOut = "The process has timed out.";
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Built beside this test program by the same CMake folder.
+std::string SleeperPath() { return ExecutableFolder() + "\\sleeper.exe"; }
+
+std::string Sleeper(int sleepMs, const std::string& options = "") {
+  return Quoted(SleeperPath()) + " " + std::to_string(sleepMs) + (options.empty() ? "" : " " + options);
+}
+
+bool WaitForFile(const std::string& path, DWORD timeoutMs) {
+  ULONGLONG start = GetTickCount64();
+  while (!FileExists(path)) {
+    if (GetTickCount64() - start > timeoutMs) return false;
+    Sleep(50);
+  }
+  return true;
+}
+
+class ProcessRunnerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    State() = InstallerState{};
+    State().Ui = &ui;
+    State().InstallerFolder = folder.Path();
+    ASSERT_TRUE(FileExists(SleeperPath())) << SleeperPath();
+  }
+  // Runs the command and measures how long the call took.
+  bool Run(const std::string& commandLine, int32_t timeoutMs, int windowStyle = SW_SHOWMINIMIZED) {
+    ULONGLONG start = GetTickCount64();
+    bool ended = ShellAndWaitForTermination(commandLine, windowStyle, message, timeoutMs);
+    elapsedMs = GetTickCount64() - start;
+    return ended;
+  }
+  // A sleeper left running must finish before its folder is removed; that it
+  // does finish also shows it was not killed.
+  void ExpectFinishesLater(const std::string& marker) {
+    EXPECT_FALSE(FileExists(marker)) << "should still be running";
+    EXPECT_TRUE(WaitForFile(marker, 20000)) << "was stopped instead of left running";
+  }
+  TempFolder folder;
+  ScriptedUi ui;
+  std::string message = "untouched";
+  ULONGLONG elapsedMs = 0;
+};
+
+TEST_F(ProcessRunnerTest, ProgramThatEndsIsWaitedForWithOnePassAtLeast) {
+  EXPECT_TRUE(Run(Sleeper(0, "/done:" + (folder / "done.txt")), 10000));
+  EXPECT_EQ(message, "untouched");
+  EXPECT_TRUE(FileExists(folder / "done.txt"));
+  EXPECT_GE(ui.pumps, 1);
+  EXPECT_GE(elapsedMs, 90u);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ProcessRunnerTest, MessagesArePumpedWhileTheProgramRuns) {
+  EXPECT_TRUE(Run(Sleeper(800), 20000));
+  EXPECT_GE(ui.pumps, 4);
+  EXPECT_GE(elapsedMs, 800u);
+}
+
+// 259 is the value GetExitCodeProcess reports for a running process too.
+TEST_F(ProcessRunnerTest, ExitCodeThatLooksLikeStillActiveIsNotMistakenForRunning) {
+  EXPECT_TRUE(Run(Sleeper(0, "/exit:259"), 8000));
+  EXPECT_EQ(message, "untouched");
+  EXPECT_LT(elapsedMs, 5000u);
+}
+
+TEST_F(ProcessRunnerTest, TimeOutLeavesTheProgramRunningAndSaysSo) {
+  std::string marker = folder / "done.txt";
+  EXPECT_FALSE(Run(Sleeper(2500, "/done:" + marker), 300));
+  EXPECT_EQ(message, kTimedOut);
+  EXPECT_GE(elapsedMs, 300u);
+  EXPECT_LT(elapsedMs, 1500u);
+  ExpectFinishesLater(marker);
+}
+
+TEST_F(ProcessRunnerTest, ZeroOrNegativeTimeOutGivesExactlyOnePollingPass) {
+  for (int32_t timeoutMs : {0, -1}) {
+    SCOPED_TRACE(timeoutMs);
+    ui.pumps = 0;
+    message = "untouched";
+    std::string marker = folder / ("done" + std::to_string(timeoutMs) + ".txt");
+    EXPECT_FALSE(Run(Sleeper(1500, "/done:" + marker), timeoutMs));
+    EXPECT_EQ(message, kTimedOut);
+    EXPECT_EQ(ui.pumps, 1);
+    ExpectFinishesLater(marker);
+  }
+}
+
+TEST_F(ProcessRunnerTest, ProgramThatCannotStartIsReportedOnceAndMessageIsKept) {
+  const std::string cases[] = {Quoted(folder / "no such program.exe"), "zem7-no-such-program-anywhere.exe /x"};
+  for (const std::string& commandLine : cases) {
+    SCOPED_TRACE(commandLine);
+    ui.messages.clear();
+    ui.AnswerAllWithOk();
+    EXPECT_FALSE(Run(commandLine, 1000));
+    EXPECT_EQ(message, "untouched");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(ui.messages[0].text.starts_with("ERROR: 2, ")) << ui.messages[0].text;
+    EXPECT_TRUE(ui.messages[0].text.ends_with("\r\nLocation: ShellAndWaitForTermination")) << ui.messages[0].text;
+  }
+}
+
+TEST_F(ProcessRunnerTest, WindowStyleReachesTheProgram) {
+  for (int style : {SW_SHOWNORMAL, SW_SHOWMINIMIZED}) {
+    SCOPED_TRACE(style);
+    std::string shown = folder / ("show" + std::to_string(style) + ".txt");
+    EXPECT_TRUE(Run(Sleeper(0, "/show:" + shown), 10000, style));
+    EXPECT_EQ(ReadFile(shown), "1 " + std::to_string(style));
+  }
+}
+
+TEST_F(ProcessRunnerTest, QuotedProgramPathWithSpacesRuns) {
+  std::string copy = folder / "Program Files Copy\\my sleeper.exe";
+  MakeFolders(folder / "Program Files Copy");
+  ASSERT_TRUE(CopyFileW(Widen(SleeperPath()).c_str(), Widen(copy).c_str(), FALSE));
+  std::string marker = folder / "spaced done.txt";
+  EXPECT_TRUE(Run(Quoted(copy) + " 0 " + Quoted("/done:" + marker), 10000));
+  EXPECT_TRUE(FileExists(marker));
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+#include "shell/readiness.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "common/scripted_ui.h"
+#include "common/temp_folder.h"
+#include "shell/frm_main.h"
+#include "support/installer_state.h"
+#include "support/path_helpers.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr uint64_t kGigabyte = 1ull << 30;
+
+void SetLastWritten(const std::string& path, WORD year, WORD month, WORD day) {
+  SYSTEMTIME local{year, month, 0, day, 12, 0, 0, 0};
+  FILETIME localTime, utc;
+  SystemTimeToFileTime(&local, &localTime);
+  LocalFileTimeToFileTime(&localTime, &utc);
+  HANDLE file = CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &utc);
+  CloseHandle(file);
+}
+
+class ReadinessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    State() = InstallerState{};
+    State().Ui = &ui;
+    ui.AnswerAllWithOk();
+    State().InstallerFolder = work / "Download";
+    MakeFolders(State().InstallerFolder);
+    for (const char* name : {"FlatOut.exe", "Common1.bfs", "Common2.bfs"}) WriteFile(Game() + name, name);
+    SetLastWritten(Game() + "FlatOut.exe", 2005, 3, 15);
+    State().FlatOutGameFolder = Game();
+    State().ZEM7GameFolder = work / "Games\\FlatOut - ZEM7\\";
+    SetFreeSpaceProbe([this](const std::string&) {
+      ++probes;
+      return freeBytes;
+    });
+  }
+  void TearDown() override { SetFreeSpaceProbe(nullptr); }
+  std::string Game() const { return work / "Games\\FlatOut\\"; }
+  // The one box the checks showed, which must be an error box titled for the checks.
+  std::string RefusalText() const {
+    EXPECT_EQ(ui.messages.size(), 1u);
+    if (ui.messages.empty()) return {};
+    EXPECT_EQ(ui.messages.back().title, "ZEM7 Installer");
+    EXPECT_EQ(ui.messages.back().style, 16u);
+    return ui.messages.back().text;
+  }
+
+  TempFolder work;
+  ScriptedUi ui;
+  uint64_t freeBytes = 100 * kGigabyte;
+  int probes = 0;
+};
+
+TEST_F(ReadinessTest, SameFolderInOtherCaseAndBackslashIsRefusedFirst) {
+  State().ZEM7GameFolder = FormatPath(ToLower(Game().substr(0, Game().size() - 1)));
+  State().FlatOutGameFolder = FormatPath(ToUpper(Game()));
+  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_EQ(RefusalText(), "The ZEM7 Game Folder cannot match the FlatOut Game Folder.\r\nPlease select another location.");
+}
+
+TEST_F(ReadinessTest, EachMissingGameItemIsNamedInTurn) {
+  struct Case {
+    const char* removed;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"Common2.bfs", "The FlatOut Common 2 BFS does not exist, please check the location."},
+      {"Common1.bfs", "The FlatOut Common 1 BFS does not exist, please check the location."},
+      {"FlatOut.exe", "The FlatOut Game EXE file does not exist, please check the location."},
+  };
+  for (const Case& c : cases) {
+    ScriptedUi fresh;
+    fresh.AnswerAllWithOk();
+    State().Ui = &fresh;
+    DeleteFileW(Widen(Game() + c.removed).c_str());
+    EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+    ASSERT_EQ(fresh.messages.size(), 1u);
+    EXPECT_EQ(fresh.messages[0].text, c.message);
+  }
+  State().Ui = &ui;
+  State().FlatOutGameFolder = FormatPath("<Unable to find FlatOut Game Folder>");
+  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_EQ(RefusalText(), "The FlatOut Game Folder does not exist, please check the location.");
+}
+
+TEST_F(ReadinessTest, PatchIsJudgedByTheExecutablesMonthAndYear) {
+  struct Case {
+    WORD year, month, day;
+    bool passes;
+  };
+  const Case cases[] = {{2004, 11, 30, false}, {2004, 12, 1, true}, {2003, 12, 1, true}, {2005, 1, 1, true}};
+  for (const Case& c : cases) {
+    ScriptedUi fresh;
+    fresh.AnswerAllWithOk();
+    State().Ui = &fresh;
+    SetLastWritten(Game() + "FlatOut.exe", c.year, c.month, c.day);
+    EXPECT_EQ(FrmMain::CheckIfReadyToInstall(), c.passes) << c.year << "-" << c.month << "-" << c.day;
+    if (!c.passes) {
+      ASSERT_EQ(fresh.messages.size(), 1u);
+      EXPECT_EQ(fresh.messages[0].text,
+                "You have not installed the official 'FlatOut v1.1' Game Patch.\r\n"
+                "This is required to enable the FlatOut ZEM7 mod to work.");
+    }
+  }
+  State().Ui = &ui;
+}
+
+TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndEmptiedOnYes) {
+  const std::string target = State().ZEM7GameFolder;
+  MakeFolders(target + "empty subfolder");
+  ui.Answer(IDNO);
+  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text,
+            "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
+            "Do you wish to recreate this folder (all files will be deleted)?");
+  EXPECT_EQ(ui.messages[0].style, 292u);
+  EXPECT_TRUE(FolderExists(target + "empty subfolder"));
+
+  ui.Answer(IDYES);
+  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_FALSE(FolderExists(target));
+  EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
+}
+
+TEST_F(ReadinessTest, MissingTargetPassesWithoutAQuestion) {
+  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(probes, 1);
+}
+
+TEST_F(ReadinessTest, FreeSpaceRoundsHalvesToEvenAndAllowsLargeDisks) {
+  EXPECT_EQ(WholeGigabytes(4 * kGigabyte + kGigabyte / 2), 4);
+  EXPECT_EQ(WholeGigabytes(5 * kGigabyte + kGigabyte / 2), 6);
+  EXPECT_EQ(WholeGigabytes(40000 * kGigabyte), 40000);  // beyond a 16-bit count
+
+  freeBytes = 4831838208ull;  // exactly 4.5 gigabytes
+  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_EQ(RefusalText(),
+            "The ZEM7 Mod cannot be installed, due to the lack of space on your harddrive.\r\n"
+            "You need at least 5 Gigabyte of free space to install the mod.");
+  ScriptedUi fresh;
+  fresh.AnswerAllWithOk();
+  State().Ui = &fresh;
+  freeBytes = 4831838208ull + 1024 * 1024;
+  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  freeBytes = 40000 * kGigabyte;
+  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_TRUE(fresh.messages.empty());
+  State().Ui = &ui;
+}
+
+TEST_F(ReadinessTest, UnreadableDriveCountsAsFullAndNetworkTargetIsNotMeasured) {
+  SetFreeSpaceProbe([](const std::string&) -> uint64_t { throw RuntimeError(21, "The device is not ready."); });
+  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_NE(RefusalText().find("lack of space"), std::string::npos);
+
+  ScriptedUi fresh;
+  fresh.AnswerAllWithOk();
+  State().Ui = &fresh;
+  State().ZEM7GameFolder = "\\\\server\\share\\FlatOut - ZEM7\\";
+  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_TRUE(fresh.messages.empty());
+  State().Ui = &ui;
+}
+
+TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQuestion) {
+  std::string shortGame = GetShortPath(Game());
+  struct Case {
+    std::string target;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"C:\\", "cannot be the root of a drive"},
+      {work / "Games\\", "cannot contain the FlatOut Game Folder"},
+      {work / "Games\\FlatOut\\..\\", "cannot contain the FlatOut Game Folder"},
+      {ToUpper(Game()), "cannot match the FlatOut Game Folder"},
+      {Game() + "ZEM7\\", "cannot lie inside the FlatOut Game Folder"},
+      {shortGame + "data\\", "cannot lie inside the FlatOut Game Folder"},
+      {ToLower(work / "Games\\FlatOut\\..\\FLATOUT\\mods\\"), "cannot lie inside the FlatOut Game Folder"},
+      {work.Path() + "\\", "cannot contain the FlatOut Game Folder"},
+      {State().InstallerFolder, "cannot contain the folder of this installer"},
+  };
+  WriteFile(State().InstallerFolder + "\\ZEM7Installer.exe", "installer");
+  for (const Case& c : cases) {
+    ScriptedUi fresh;
+    fresh.AnswerAllWithOk();
+    State().Ui = &fresh;
+    State().ZEM7GameFolder = FormatPath(c.target);
+    EXPECT_FALSE(FrmMain::CheckIfReadyToInstall()) << c.target;
+    ASSERT_EQ(fresh.messages.size(), 1u) << c.target;
+    EXPECT_NE(fresh.messages[0].text.find(c.reason), std::string::npos) << c.target << ": " << fresh.messages[0].text;
+    EXPECT_EQ(fresh.messages[0].style, 16u);
+  }
+  State().Ui = &ui;
+  EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
+  EXPECT_TRUE(FileExists(Game() + "Common2.bfs"));
+  EXPECT_TRUE(FileExists(State().InstallerFolder + "\\ZEM7Installer.exe"));
+}
+
+}  // namespace
