@@ -22,6 +22,8 @@ wine_env_start() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1
+    # A crashing test program must end with a report, not wait at a dialog.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
     wineserver -w
   fi
   # A persistent server, started with its output detached: services that Wine

@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "install/install_fixture.h"
+#include "install/install_steps.h"
+#include "registry/registry.h"
+#include "support/path_helpers.h"
+
+namespace {
+
+// Runs the driver over a game folder and a distribution that are both empty:
+// every step fails, is reported, and the next one runs all the same.
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    State() = InstallerState{};
+    State().Ui = &ui;
+    State().FlatOutGameFolder = root / "Games\\FlatOut\\";
+    State().ZEM7GameFolder = root / "Games\\FlatOut - ZEM7\\";
+    State().InstallerFolder = root / "Mod Download";
+    MakeFolders(root / "Games\\FlatOut");
+    MakeFolders(State().InstallerFolder);
+    ui.AnswerAllWithOk();
+    ui.Answer(IDNO);
+    ui.Answer(IDNO);
+  }
+  void TearDown() override {
+    SetCurrentDirectoryW(Widen(root.Path()).c_str());
+    std::string programs = FormatPath(ReadRegistryString(
+        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Programs"));
+    std::string desktop = FormatPath(ReadRegistryString(
+        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop"));
+    DeleteFileW(Widen(programs + "Torvale\\FlatOut - ZEM7\\FlatOut.lnk").c_str());
+    RemoveDirectoryW(Widen(programs + "Torvale\\FlatOut - ZEM7").c_str());
+    RemoveDirectoryW(Widen(programs + "Torvale").c_str());
+    DeleteFileW(Widen(desktop + "FlatOut.lnk").c_str());
+  }
+  std::vector<std::string> Log() const { return LogTexts(State().InstallerFolder + "\\ZEM7InstallLog.txt"); }
+
+  TempFolder root{"zem7 driver"};
+  ScriptedUi ui;
+};
+
+TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
+  WriteFile(State().InstallerFolder + "\\ZEM7InstallLog.txt", "an earlier run\r\n");
+  InstallZEM7();
+
+  auto log = Log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log[0], "Starting to installing ZEM7 mod.");
+  EXPECT_EQ(log[1], "Creating folder: " + State().ZEM7GameFolder);
+  const char* headings[] = {"Copying FlatOut Game Files.",
+                            "Copying ZEM7 Mod Files.",
+                            "Unpacking the ZEM7 Track Files.",
+                            "Unpacking the 'Common2.bfs' file.",
+                            "Creating the new tracks.",
+                            "Unpacking the ZEM7 Track Files.",
+                            "Deleting unnecessary track folders.",
+                            "Creating new BFS files.",
+                            "Creating shortcuts.",
+                            "Cleaning up installation files.",
+                            "Finished installing the ZEM7 mod."};
+  auto at = log.begin();
+  for (const char* heading : headings) {
+    at = std::find(at, log.end(), heading);
+    ASSERT_NE(at, log.end()) << "missing or out of order: " << heading;
+  }
+  EXPECT_EQ(std::count(log.begin(), log.end(), "an earlier run"), 0);
+  // The old log's deletion shows in the window, though not in the new file.
+  EXPECT_NE(ui.progressText.find("Deleting File: " + State().InstallerFolder + "\\ZEM7InstallLog.txt"),
+            std::string::npos);
+  EXPECT_EQ(ui.messages.back().text, "Would you like to play the FlatOut ZEM7 mod now?");
+  EXPECT_GT(ui.messages.size(), 30u);  // every missing file and group was reported
+  ASSERT_GE(ui.pointers.size(), 2u);
+  EXPECT_EQ(ui.pointers[0], MousePointer::Hourglass);
+  EXPECT_EQ(ui.pointers[1], MousePointer::Default);  // the first report
+  EXPECT_TRUE(ui.unloaded);
+  EXPECT_FALSE(State().Installing);
+}
+
+TEST_F(DriverTest, ASecondRunWhileOneIsUnderWayDoesNothing) {
+  State().Installing = true;
+  InstallZEM7();
+  EXPECT_FALSE(FileExists(State().InstallerFolder + "\\ZEM7InstallLog.txt"));
+  EXPECT_TRUE(ui.messages.empty() && ui.progressText.empty());
+  State().Installing = false;
+}
+
+}  // namespace

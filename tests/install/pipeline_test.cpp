@@ -1,0 +1,212 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "archive.h"
+#include "fileops/safe_file_ops.h"
+#include "install/install_fixture.h"
+#include "install/install_steps.h"
+#include "support/path_helpers.h"
+
+namespace {
+
+struct ExpectedArchive {
+  const char* name;
+  std::set<std::string> tracks;
+};
+
+const ExpectedArchive kArchives[] = {
+    {"zem7-tracks1.bfs",
+     {"arenaaphaltroundabout", "arenaderby", "arenacrashfest", "arenaroundabout", "arenawinter", "derbywinter"}},
+    {"zem7-tracks2.bfs", {"forestasphalt", "forestextended1", "forestextended2", "forestrev", "forestwinter"}},
+    {"zem7-tracks3.bfs", {"pitbunkerhilloc", "pitcops", "pitderby", "pitextended", "pitking", "pitrev", "pitwinter"}},
+    {"zem7-tracks4.bfs",
+     {"racing", "racingbaycupoc", "racingbbddarena", "racingderby", "racingdirt", "racingdrag", "racingextended1",
+      "racingextended2", "racingrev", "racingspeedway", "racingwinter"}},
+    {"zem7-tracks5.bfs",
+     {"stunt", "stuntderby", "townbarn", "towncops", "townderby", "townrev", "townwinter", "winterasphalt",
+      "wintercops", "winterderby", "winterrev"}},
+};
+
+std::set<std::string> TracksIn(const std::vector<ArchiveEntry>& entries) {
+  std::set<std::string> tracks;
+  const std::string prefix = "data\\tracks\\";
+  for (const ArchiveEntry& entry : entries) {
+    if (!entry.name.starts_with(prefix)) continue;
+    std::string rest = entry.name.substr(prefix.size());
+    tracks.insert(rest.substr(0, rest.find('\\')));
+  }
+  return tracks;
+}
+
+bool Holds(const std::vector<ArchiveEntry>& entries, const std::string& name) {
+  return std::any_of(entries.begin(), entries.end(), [&](const ArchiveEntry& e) { return e.name == name; });
+}
+
+void RunStepsThroughTheSplit() {
+  SafeCreateFolder(State().ZEM7GameFolder);
+  CopyFlatOutFiles();
+  CopyZEM7Files();
+  UnpackZEM7SystemFiles();
+  UnpackBFSFile();
+  CopyTracks();
+  UnpackZEM7TrackFiles();
+  DeleteTrackFolders();
+  SplitAndPackTrackFolders();
+}
+
+TEST(PipelineTest, BuildsFiveTrackArchivesAndLeavesTheGameUntouched) {
+  InstallFixture fixture;
+  FolderSnapshot gameBefore = SnapshotFolder(fixture.Game());
+  RunStepsThroughTheSplit();
+  const std::string target = fixture.Target();
+  EXPECT_TRUE(fixture.ui.messages.empty());
+
+  // Layout after the split.
+  EXPECT_FALSE(FolderExists(target + "data"));
+  for (const char* group : {"arena", "derby", "forest", "pit", "town", "winter"})
+    EXPECT_TRUE(FolderExists(target + "datafull\\tracks\\" + group)) << group;
+  for (const ExpectedArchive& archive : kArchives) {
+    EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\" + archive.name)) << archive.name;
+    for (const std::string& track : archive.tracks)
+      EXPECT_FALSE(FolderExists(target + "datafull\\tracks\\" + track)) << track;
+  }
+
+  // Each archive holds exactly its part, trimmed, and only the fourth the filler.
+  for (const ExpectedArchive& archive : kArchives) {
+    auto entries = ListArchive(target + "ZEM7-Patches\\" + archive.name, ArchiveKind::Bfs);
+    EXPECT_EQ(TracksIn(entries), archive.tracks) << archive.name;
+    EXPECT_EQ(Holds(entries, "data\\filler76k"), std::string(archive.name) == "zem7-tracks4.bfs") << archive.name;
+  }
+  auto forest = ListArchive(target + "ZEM7-Patches\\zem7-tracks2.bfs", ArchiveKind::Bfs);
+  EXPECT_FALSE(Holds(forest, "data\\tracks\\forestextended1\\forest1\\a"));
+  EXPECT_FALSE(Holds(forest, "data\\tracks\\forestextended1\\forest2"));
+  EXPECT_TRUE(Holds(forest, "data\\tracks\\forestextended1\\forest1\\b"));
+  EXPECT_TRUE(Holds(forest, "data\\tracks\\forestwinter\\forest2"));
+
+  // An untrimmed derived track is a byte-exact copy of its group.
+  TempFolder unpacked;
+  UnpackArchive(target + "ZEM7-Patches\\zem7-tracks1.bfs", ArchiveKind::Bfs, unpacked.Path());
+  EXPECT_EQ(CompareSnapshots(SnapshotFolder(target + "datafull\\tracks\\arena", FolderTimes::Ignore),
+                             SnapshotFolder(unpacked / "data\\tracks\\arenaderby", FolderTimes::Ignore)),
+            std::vector<std::string>{});
+
+  // The packer's input: short, lower case, doubled backslashes, no line end.
+  std::string shortTarget = GetShortPath(target);
+  if (!shortTarget.ends_with("\\")) shortTarget += "\\";
+  std::string expected;
+  for (char c : shortTarget + "data") expected += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  EXPECT_EQ(ReadFile(target + "in.txt"), ToLower(expected));
+
+  // The log, step by step.
+  auto log = fixture.Log();
+  EXPECT_EQ(CountBetween(log, "Creating the new tracks.", "Unpacking", "> "), 7);
+  EXPECT_EQ(CountBetween(log, "Creating the new tracks.", "Unpacking", "Copying Folder: "), 29);
+  EXPECT_EQ(CountBetween(log, "Deleting unnecessary track folders.", "Creating new BFS files.", "Deleting folder: "),
+            61);
+  const int moves[] = {6, 5, 7, 11, 11};
+  for (int part = 1; part <= 5; ++part) {
+    std::string heading = "> Part " + std::to_string(part) + " of 5.";
+    EXPECT_EQ(CountBetween(log, heading, "> Part", "Moving Folder: "), moves[part - 1]) << heading;
+    EXPECT_EQ(CountBetween(log, heading, "> Part", "Creating folder: "), 2) << heading;
+    EXPECT_EQ(CountBetween(log, heading, "> Part", "Moving File: "), 2) << heading;
+    EXPECT_EQ(CountBetween(log, heading, "> Part", "Copying File: "), part == 4 ? 1 : 0) << heading;
+  }
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Unpacking the ZEM7 Track Files."), 2);
+  EXPECT_TRUE(FileExists(target + "filler76k"));
+
+  EXPECT_EQ(CompareSnapshots(gameBefore, SnapshotFolder(fixture.Game())), std::vector<std::string>{});
+}
+
+TEST(PipelineTest, MissingArchiveIsReportedAndItsDeletionLoggedAsMissing) {
+  InstallFixture fixture({kTrackFilesRar});
+  fixture.ui.AnswerAllWithOk();
+  SafeCreateFolder(fixture.Target());
+  CopyZEM7Files();
+  UnpackZEM7TrackFiles();
+  auto log = fixture.Log();
+  const std::string source = State().InstallerFolder + "\\zem7trackfiles.rar";
+  EXPECT_NE(std::find(log.begin(), log.end(), "** ERROR: Cannot copy file due to it missing: " + source), log.end());
+  EXPECT_EQ(log.back(), "Delete File missing (Not a problem): " + fixture.Target() + "zem7trackfiles.rar");
+  ASSERT_EQ(fixture.ui.messages.size(), 1u);
+  EXPECT_TRUE(fixture.ui.messages[0].text.ends_with("Location: modZEM7::SafeCopyFile"));
+  EXPECT_TRUE(FileExists(fixture.Target() + "zem7systemfiles.rar"));
+}
+
+TEST(PipelineTest, MissingGroupGivesEmptyTracksAndOneReportPerRow) {
+  InstallFixture fixture;
+  fixture.ui.AnswerAllWithOk();
+  MakeFolders(fixture.Target() + "data\\tracks\\arena");
+  WriteFile(fixture.Target() + "data\\tracks\\arena\\arena1\\x.txt", "x");
+  CopyTracks();
+  int reports = 0;
+  for (const auto& message : fixture.ui.messages) reports += message.text.ends_with("modZEM7::SafeCopyFolder");
+  EXPECT_EQ(reports, 24);  // every row but the five arena ones
+  EXPECT_TRUE(FolderExists(fixture.Target() + "data\\tracks\\pitking"));
+  EXPECT_TRUE(ListTree(fixture.Target() + "data\\tracks\\pitking").empty());
+  EXPECT_EQ(ReadFile(fixture.Target() + "data\\tracks\\arenawinter\\arena1\\x.txt"), "x");
+
+  ScriptedUi quiet;
+  State().Ui = &quiet;
+  DeleteTrackFolders();  // nothing to trim in the empty ones, and nothing reported
+  EXPECT_TRUE(quiet.messages.empty());
+  EXPECT_FALSE(FolderExists(fixture.Target() + "data\\tracks\\arenaaphaltroundabout\\arena1"));
+  State().Ui = &fixture.ui;
+}
+
+TEST(PipelineTest, SplitWithoutDataReportsOnceAndBuildsNothing) {
+  InstallFixture fixture;
+  fixture.ui.AnswerAllWithOk();
+  MakeFolders(fixture.Target() + "ZEM7-Patches");
+  SplitAndPackTrackFolders();
+  ASSERT_EQ(fixture.ui.messages.size(), 1u);
+  EXPECT_TRUE(fixture.ui.messages[0].text.ends_with("Location: modZEM7::SplitAndPackTrackFolders"));
+  EXPECT_EQ(fixture.Log().front(), "Creating new BFS files.");
+  EXPECT_EQ(CountBetween(fixture.Log(), "Creating new BFS files.", "", "> Part"), 0);
+  EXPECT_TRUE(ListTree(fixture.Target() + "ZEM7-Patches").empty());
+}
+
+class PackerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    MakeFolders(fixture.Target());
+    WriteFile(fixture.Target() + "data\\tracks\\stunt\\track.ini", "stunt");
+    UnpackArchive(State().InstallerFolder + "\\zem7makebfs.rar", ArchiveKind::Rar, fixture.Target());
+  }
+  void TearDown() override { SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", nullptr); }
+  InstallFixture fixture;
+};
+
+TEST_F(PackerTest, StaleMarkerIsDeletedFirstAndTheArchiveMovedToItsName) {
+  WriteFile(fixture.Target() + "finished.txt", "from an earlier pack");
+  PackBFSFile("zem7-tracks9.bfs");
+  auto log = fixture.Log();
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(log[0], "Creating the new 'zem7-tracks9.bfs' file.");
+  EXPECT_EQ(log[1], "Deleting File: " + fixture.Target() + "finished.txt");
+  EXPECT_TRUE(fixture.ui.messages.empty());
+  EXPECT_FALSE(FileExists(fixture.Target() + "finished.txt"));
+  EXPECT_FALSE(FileExists(fixture.Target() + "br549temp.bfs"));
+  EXPECT_EQ(TracksIn(ListArchive(fixture.Target() + "zem7-tracks9.bfs", ArchiveKind::Bfs)),
+            std::set<std::string>{"stunt"});
+  EXPECT_FALSE(ReadFile(fixture.Target() + "in.txt").ends_with("\n"));
+}
+
+TEST_F(PackerTest, PackerThatNeverMarksCompletionIsReportedAndTheNextPackStillRuns) {
+  SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"nomarker");
+  State().FinishMarkerWaitMs = 1500;
+  fixture.ui.AnswerAllWithOk();
+  PackBFSFile("zem7-tracks1.bfs");
+  PackBFSFile("zem7-tracks2.bfs");
+  ASSERT_EQ(fixture.ui.messages.size(), 2u);
+  for (const auto& message : fixture.ui.messages)
+    EXPECT_TRUE(message.text.ends_with("Location: modZEM7::PackBFSFile")) << message.text;
+  auto log = fixture.Log();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Creating the new 'zem7-tracks2.bfs' file."), 1);
+  EXPECT_FALSE(FileExists(fixture.Target() + "zem7-tracks1.bfs"));
+}
+
+}  // namespace
