@@ -10,6 +10,34 @@ namespace {
 
 DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
 
+// A program that has just ended (or a virus scanner) may hold a file for a
+// moment; such a refusal is worth a few short retries before it is an error.
+template <typename Operation>
+bool Retried(Operation&& operation) {
+  constexpr int kAttempts = 20;
+  for (int attempt = 1;; ++attempt) {
+    if (operation()) return true;
+    DWORD error = GetLastError();
+    if ((error != ERROR_SHARING_VIOLATION && error != ERROR_LOCK_VIOLATION) || attempt == kAttempts) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(50);
+  }
+}
+
+bool RemoveOneFile(const std::wstring& path) {
+  return Retried([&] { return DeleteFileW(path.c_str()); });
+}
+
+bool RemoveOneFolder(const std::wstring& path) {
+  return Retried([&] { return RemoveDirectoryW(path.c_str()); });
+}
+
+bool Move(const std::wstring& from, const std::wstring& to, DWORD flags) {
+  return Retried([&] { return MoveFileExW(from.c_str(), to.c_str(), flags); });
+}
+
 bool IsFolder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -58,13 +86,13 @@ void DeleteTree(const std::wstring& folder, bool force) {
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
       DeleteTree(path, force);
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!RemoveDirectoryW(path.c_str())) ThrowLastError();
-    } else if (!DeleteFileW(path.c_str())) {
+      if (!RemoveOneFolder(path)) ThrowLastError();
+    } else if (!RemoveOneFile(path)) {
       ThrowLastError();
     }
   });
   if (force) ClearReadOnly(folder, Attributes(folder));
-  if (!RemoveDirectoryW(folder.c_str())) ThrowLastError();
+  if (!RemoveOneFolder(folder)) ThrowLastError();
 }
 
 void CopyTree(const std::wstring& source, const std::wstring& destination, bool overwrite) {
@@ -74,7 +102,7 @@ void CopyTree(const std::wstring& source, const std::wstring& destination, bool 
     std::wstring to = destination + L"\\" + name;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       CopyTree(from, to, overwrite);
-    } else if (!CopyFileW(from.c_str(), to.c_str(), !overwrite)) {
+    } else if (!Retried([&] { return CopyFileW(from.c_str(), to.c_str(), !overwrite); })) {
       ThrowLastError();
     }
   });
@@ -109,24 +137,28 @@ void CopyFolder(const std::string& source, const std::string& destination, bool 
 void MoveFolder(const std::string& source, const std::string& destination) {
   std::wstring from = Widen(source);
   if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
-  if (!MoveFileExW(from.c_str(), ResolveDestination(from, Widen(destination)).c_str(), 0)) ThrowLastError();
+  if (!Move(from, ResolveDestination(from, Widen(destination)), 0)) ThrowLastError();
 }
 
 void RemoveFile(const std::string& path, bool force) {
   std::wstring file = Widen(path);
   if (force) ClearReadOnly(file, Attributes(file));
-  if (!DeleteFileW(file.c_str())) ThrowLastError();
+  if (!RemoveOneFile(file)) ThrowLastError();
 }
 
 void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite) {
   std::wstring from = Widen(source);
-  if (!CopyFileW(from.c_str(), ResolveDestination(from, Widen(destination)).c_str(), !overwrite)) ThrowLastError();
+  std::wstring to = ResolveDestination(from, Widen(destination));
+  if (!Retried([&] { return CopyFileW(from.c_str(), to.c_str(), !overwrite); })) ThrowLastError();
 }
 
 void MoveOneFile(const std::string& source, const std::string& destination) {
   std::wstring from = Widen(source);
-  if (!MoveFileExW(from.c_str(), ResolveDestination(from, Widen(destination)).c_str(), MOVEFILE_COPY_ALLOWED))
-    ThrowLastError();
+  if (!Move(from, ResolveDestination(from, Widen(destination)), MOVEFILE_COPY_ALLOWED)) ThrowLastError();
+}
+
+void RenameFolder(const std::string& from, const std::string& to) {
+  if (!Move(Widen(from), Widen(to), 0)) ThrowLastError();
 }
 
 std::string GetParentFolderName(const std::string& path) {

@@ -21,6 +21,8 @@ void MoveFolder(const std::string& source, const std::string& destination);
 void RemoveFile(const std::string& path, bool force);
 void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite);
 void MoveOneFile(const std::string& source, const std::string& destination);
+// A plain rename: both paths name the folder itself, whatever they end in.
+void RenameFolder(const std::string& from, const std::string& to);
 // The text before the last backslash ("C:\" for "C:\Games"); empty when none.
 std::string GetParentFolderName(const std::string& path);
 

@@ -2,13 +2,12 @@
 
 #include <initializer_list>
 
+#include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/error_report.h"
 #include "support/installer_state.h"
 #include "support/progress_log.h"
-#include "support/runtime_error.h"
-#include "support/text.h"
 
 namespace {
 
@@ -46,10 +45,6 @@ const TrackArchive kTrackArchives[] = {
      "zem7-tracks5.bfs"},
 };
 
-void RenameFolder(const std::string& from, const std::string& to) {
-  if (!MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), 0)) ThrowLastError();
-}
-
 void BuildTrackArchive(const TrackArchive& part) {
   const std::string& target = State().ZEM7GameFolder;
   ProgressLog(part.heading);
@@ -70,7 +65,7 @@ void BuildTrackArchive(const TrackArchive& part) {
 void SplitAndPackTrackFolders() {
   Trap("modZEM7::SplitAndPackTrackFolders", [] {
     ProgressLog("Creating new BFS files.");
-    RenameFolder(State().ZEM7GameFolder + "data", State().ZEM7GameFolder + "datafull");
+    FileSystem::RenameFolder(State().ZEM7GameFolder + "data", State().ZEM7GameFolder + "datafull");
     for (const TrackArchive& part : kTrackArchives) BuildTrackArchive(part);
   });
 }
