@@ -37,3 +37,9 @@ std::vector<std::string> ScriptedUi::MessageTexts() const {
   for (const auto& message : messages) texts.push_back(message.text);
   return texts;
 }
+
+void ResetInstallerState(ScriptedUi& ui, const std::string& installerFolder) {
+  State() = InstallerState{};
+  State().Ui = &ui;
+  State().InstallerFolder = installerFolder;
+}

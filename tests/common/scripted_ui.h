@@ -14,6 +14,11 @@ struct MessageRecord {
   unsigned style;
 };
 
+class ScriptedUi;
+
+// Fresh shared values for one test: this interface, and the log written into installerFolder.
+void ResetInstallerState(ScriptedUi& ui, const std::string& installerFolder);
+
 class ScriptedUi : public UserInterface {
  public:
   ScriptedUi();

@@ -14,9 +14,7 @@ namespace {
 class BatchDeleteTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;
-    State().InstallerFolder = work.Path();
+    ResetInstallerState(ui, work.Path());
   }
   TempFolder work{"batch delete"};  // a blank in every path below
   ScriptedUi ui;

@@ -14,9 +14,7 @@ namespace {
 class SafeFileOpsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;
-    State().InstallerFolder = logFolder.Path();
+    ResetInstallerState(ui, logFolder.Path());
   }
   std::vector<std::string> Log() const { return LogTexts(logFolder / "ZEM7InstallLog.txt"); }
   // Answers the next box with OK and checks that it is a report from location.

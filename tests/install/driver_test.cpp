@@ -16,11 +16,9 @@ namespace {
 class DriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;
+    ResetInstallerState(ui, root / "Mod Download");
     State().FlatOutGameFolder = root / "Games\\FlatOut\\";
     State().ZEM7GameFolder = root / "Games\\FlatOut - ZEM7\\";
-    State().InstallerFolder = root / "Mod Download";
     MakeFolders(root / "Games\\FlatOut");
     MakeFolders(State().InstallerFolder);
     ui.AnswerAllWithOk();

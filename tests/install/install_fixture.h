@@ -26,11 +26,9 @@ class InstallFixture {
     options.standInFolder = StandInFolder();
     options.omit = std::move(omit);
     BuildFixture(options);
-    State() = InstallerState{};
-    State().Ui = &ui;
+    ResetInstallerState(ui, options.distributionFolder);
     State().FlatOutGameFolder = options.gameFolder + "\\";
     State().ZEM7GameFolder = root / "Games\\FlatOut - ZEM7\\";
-    State().InstallerFolder = options.distributionFolder;
   }
   ~InstallFixture() {
     // The steps leave the target as the current folder; it must not keep the tree alive.

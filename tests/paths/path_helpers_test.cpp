@@ -65,9 +65,7 @@ std::optional<FileId> IdOf(const std::string& path) {
 class GetShortPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;  // any report would be an unexpected box
-    State().InstallerFolder = folder.Path();
+    ResetInstallerState(ui, folder.Path());  // any report would be an unexpected box
   }
   TempFolder folder;
   ScriptedUi ui;

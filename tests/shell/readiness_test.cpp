@@ -29,10 +29,8 @@ void SetLastWritten(const std::string& path, WORD year, WORD month, WORD day) {
 class ReadinessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;
+    ResetInstallerState(ui, work / "Download");
     ui.AnswerAllWithOk();
-    State().InstallerFolder = work / "Download";
     MakeFolders(State().InstallerFolder);
     for (const char* name : {"FlatOut.exe", "Common1.bfs", "Common2.bfs"}) WriteFile(Game() + name, name);
     SetLastWritten(Game() + "FlatOut.exe", 2005, 3, 15);

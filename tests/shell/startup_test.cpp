@@ -48,9 +48,7 @@ class FallbackFolder {
 class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;
-    State().InstallerFolder = work.Path();
+    ResetInstallerState(ui, work.Path());
   }
   static void TearDownTestSuite() { frmMain().Unload(); }
   std::string FirstBox() const { return frmMain().Text(IDE_txtFlatOutGameFolder); }

@@ -13,9 +13,7 @@ namespace {
 class ErrorReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;
-    State().InstallerFolder = folder.Path();
+    ResetInstallerState(ui, folder.Path());
     ui.AnswerAllWithOk();
   }
   TempFolder folder;

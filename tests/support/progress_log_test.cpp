@@ -13,9 +13,7 @@ namespace {
 class ProgressLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    State() = InstallerState{};
-    State().Ui = &ui;
-    State().InstallerFolder = folder.Path();
+    ResetInstallerState(ui, folder.Path());
   }
   std::string LogPath() const { return folder / "ZEM7InstallLog.txt"; }
   TempFolder folder;
