@@ -14,7 +14,7 @@ wine_env_start() {
     for display in $(seq 90 120); do
       [ -e /tmp/.X11-unix/X$display ] || [ -e /tmp/.X$display-lock ] || break
     done
-    Xvfb :$display -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb :$display -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
     started_xvfb=$!
     export DISPLAY=:$display
     for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$display ] && break; sleep 0.1; done

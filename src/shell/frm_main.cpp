@@ -162,11 +162,7 @@ void FrmMain::CreateToolTips() {
 
 void FrmMain::ApplyLayout(UINT dpi) {
   dpi_ = dpi;
-  RECT frame{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
-  AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)), dpi);
-  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SizeClientArea(TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi));
   fonts_.clear();
   std::vector<UniqueGdiObject> oldPictures = std::move(pictures_);
   pictures_.clear();
@@ -185,6 +181,20 @@ void FrmMain::ApplyLayout(UINT dpi) {
     if (spec.kind == ControlKind::Image) SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture));
   }
   InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// Measured rather than computed from the style: the frame's real size at this
+// DPI is what the system draws, which a computed size does not always match.
+void FrmMain::SizeClientArea(int width, int height) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    RECT window, client;
+    GetWindowRect(hwnd_, &window);
+    GetClientRect(hwnd_, &client);
+    int frameWidth = (window.right - window.left) - client.right;
+    int frameHeight = (window.bottom - window.top) - client.bottom;
+    SetWindowPos(hwnd_, nullptr, 0, 0, width + frameWidth, height + frameHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 HFONT FrmMain::Font(const FontSpec& spec) {

@@ -56,6 +56,7 @@ class FrmMain : public UserInterface {
   void CreateControls();
   void CreateToolTips();
   void ApplyLayout(UINT dpi);
+  void SizeClientArea(int width, int height);
   void OnCommand(int id, int code);
   void OnDrawItem(const DRAWITEMSTRUCT& item);
   void PaintContainer(HWND hwnd, HDC dc);

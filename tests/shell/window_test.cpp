@@ -120,6 +120,33 @@ TEST_F(MainWindowTest, ColoursShowAndTheBarOnlyGrowsFromTheLeft) {
   EXPECT_TRUE(SavePng(picture, ScreenshotPath("main-window.png")));
 }
 
+TEST_F(MainWindowTest, MovingToAMonitorOfAnotherDpiLaysEverythingOutAgain) {
+  const UINT original = Dpi();
+  for (UINT dpi : {144u, 192u, original}) {
+    SCOPED_TRACE(dpi);
+    RECT suggested{0, 0, TwipsToPixels(6285, dpi) + 16, TwipsToPixels(8220, dpi) + 40};
+    SendMessageW(frmMain().Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT client;
+    GetClientRect(frmMain().Handle(), &client);
+    EXPECT_EQ(client.right, TwipsToPixels(6285, dpi));
+    // A window taller than the virtual screen is cut to it by the system.
+    if (TwipsToPixels(8220, dpi) + 64 < GetSystemMetrics(SM_CYSCREEN)) {
+      EXPECT_EQ(client.bottom, TwipsToPixels(8220, dpi));
+    }
+    RECT install = RectInParent(frmMain().Control(IDB_cmdInstall));
+    EXPECT_EQ(install.left, TwipsToPixels(120, dpi));
+    EXPECT_EQ(install.right - install.left, TwipsToPixels(5775, dpi));
+    RECT website = RectInParent(frmMain().Control(IDT_lblWebsite));
+    EXPECT_EQ(website.bottom, TwipsToPixels(7770 + 375, dpi));
+    // The fonts follow: bold Tahoma 8.25 pt is 11 pixels high at 96 DPI.
+    auto font = reinterpret_cast<HFONT>(SendMessageW(frmMain().Control(IDE_txtFlatOutGameFolder), WM_GETFONT, 0, 0));
+    LOGFONTW description{};
+    GetObjectW(font, sizeof(description), &description);
+    EXPECT_EQ(-description.lfHeight, MulDiv(83, static_cast<int>(dpi), 720));
+    EXPECT_EQ(description.lfWeight, FW_BOLD);
+  }
+}
+
 TEST_F(MainWindowTest, NewestProgressEntryStandsFirst) {
   SetWindowTextW(frmMain().Control(IDE_txtProgress), L"");
   frmMain().PrependProgressText("one\r\n");

@@ -1,0 +1,85 @@
+#include "shell/folder_browse.h"
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "common/temp_folder.h"
+#include "support/text.h"
+
+namespace {
+
+// Presses a button of the folder dialog from another thread once the dialog is up.
+class DialogButtonPress {
+ public:
+  explicit DialogButtonPress(int button) : thread_([button] { Press(button); }) {}
+  ~DialogButtonPress() { thread_.join(); }
+  DialogButtonPress(const DialogButtonPress&) = delete;
+  DialogButtonPress& operator=(const DialogButtonPress&) = delete;
+
+ private:
+  static HWND FindDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        mainThread,
+        [](HWND window, LPARAM result) {
+          wchar_t name[16] = {};
+          GetClassNameW(window, name, 16);
+          if (IsWindowVisible(window) && std::wstring(name) == L"#32770") *reinterpret_cast<HWND*>(result) = window;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+  }
+  static void Press(int button) {
+    for (int i = 0; i < 200; ++i) {
+      if (HWND dialog = FindDialog()) {
+        Sleep(300);  // let the dialog select its initial folder first
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+        return;
+      }
+      Sleep(50);
+    }
+  }
+  std::thread thread_;
+
+ public:
+  static inline DWORD mainThread = 0;
+};
+
+class FolderBrowseTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { OleInitialize(nullptr); }
+  static void TearDownTestSuite() { OleUninitialize(); }
+  void SetUp() override { DialogButtonPress::mainThread = GetCurrentThreadId(); }
+  TempFolder folder{"browse here"};
+};
+
+TEST_F(FolderBrowseTest, OpensOnTheGivenFolderAndReturnsItOnOk) {
+  // Outside the hidden profile folders, which the dialog's tree does not show.
+  const std::string game = "C:\\ZEM7 Browse " + std::to_string(GetCurrentProcessId()) + "\\FlatOut";
+  MakeFolders(game);
+  std::string chosen;
+  {
+    DialogButtonPress ok(IDOK);
+    chosen = BrowseForFolder(game, nullptr, "Please select the location of the FlatOut Game folder:",
+                             kBrowseNewDialogStyle | kBrowseNoNewFolderButton);
+  }
+  EXPECT_TRUE(EqualsIgnoreCase(chosen, game)) << chosen;
+  RemoveDirectoryW(Widen(game).c_str());
+  RemoveDirectoryW(Widen(game.substr(0, game.rfind('\\'))).c_str());
+}
+
+TEST_F(FolderBrowseTest, CancelGivesAnEmptyResult) {
+  std::string chosen = "unchanged";
+  {
+    DialogButtonPress cancel(IDCANCEL);
+    chosen = BrowseForFolder(folder.Path(), nullptr, "", kBrowseNewDialogStyle);
+  }
+  EXPECT_EQ(chosen, "");
+}
+
+}  // namespace
