@@ -46,4 +46,24 @@ TEST_F(BatchDeleteTest, MissingFolderRunsNoDeleteCommandAtAll) {
   EXPECT_FALSE(FileExists(work / "Games\\DelFolder.bat"));
 }
 
+TEST(BatchDeleteCommandTest, BatchFileIsStartedByItsWholeQuotedPath) {
+  // Unquoted, "...\Temp\zem7decoy here-...\DelFolder.bat" would first start "...\Temp\zem7decoy.exe".
+  TempFolder work{"zem7decoy here"};
+  ScriptedUi ui;
+  ResetInstallerState(ui, work.Path());
+  std::string decoy = work.Path().substr(0, work.Path().find("zem7decoy here")) + "zem7decoy.exe";
+  std::string stand_in = std::string(ZEM7_STAND_IN_DIR).starts_with("/") ? "Z:" ZEM7_STAND_IN_DIR : ZEM7_STAND_IN_DIR;
+  ASSERT_TRUE(CopyFileW(Widen(stand_in + "\\FlatOut.exe").c_str(), Widen(decoy).c_str(), FALSE));
+  std::string record = work / "decoy ran.txt";
+  SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", Widen(record).c_str());
+  WriteFile(work / "FlatOut - ZEM7\\x.txt", "x");
+
+  BatchDeleteFolder(work / "FlatOut - ZEM7");
+
+  SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", nullptr);
+  DeleteFileW(Widen(decoy).c_str());
+  EXPECT_FALSE(FileExists(record)) << ReadFile(record);
+  EXPECT_FALSE(FolderExists(work / "FlatOut - ZEM7"));
+}
+
 }  // namespace
