@@ -46,8 +46,9 @@ exit 120
 SCRIPT
 echo "No display: installing unattended on a virtual display..."
 status=0
+# The mod's tools print as they work; keep that out of the way.
 wine build/tools/gui_driver.exe "$download\\ZEM7Installer.exe" "$results_win\\script.txt" \
-  "$results_win\\boxes.txt" </dev/null || status=$?
+  "$results_win\\boxes.txt" </dev/null >"$results/tool-output.txt" || status=$?
 log="$demo_unix/Mod Download/ZEM7InstallLog.txt"
 echo "Message boxes met:   $results/boxes.txt"
 echo "Installation log:    $log"
