@@ -1,0 +1,24 @@
+#include "counting_ui.h"
+
+#include <windows.h>
+
+#include "support/installer_state.h"
+
+CountingUi::CountingUi() : previous_(State().Ui) { State().Ui = this; }
+
+CountingUi::~CountingUi() { State().Ui = previous_; }
+
+int CountingUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
+  messages.push_back(title + ": " + text);
+  // Error reports have only OK; a question is declined so that nothing more is done.
+  return (style & 0xF) == MB_OK ? IDOK : IDNO;
+}
+
+void CountingUi::PrependProgressText(const std::string& entry) {
+  // "<time> : <percent> : <text>\r\n"
+  size_t first = entry.find(" : ");
+  size_t second = first == std::string::npos ? first : entry.find(" : ", first + 3);
+  std::string text = second == std::string::npos ? entry : entry.substr(second + 3);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  entries.push_back(std::move(text));
+}

@@ -1,0 +1,28 @@
+#pragma once
+// The installer's own window: how soon it shows, and what one progress entry
+// costs once the progress box holds a whole installation's worth of text.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Starts the installer with the game registered at `gameFolder` and times the
+// start until its window is visible; then closes it. Nothing when the window
+// did not appear within 30 seconds.
+struct WindowStart {
+  double seconds = 0;
+  uint64_t workingSet = 0;  // of the installer, once its window is shown
+};
+std::optional<WindowStart> TimeWindowStart(const std::string& installerExe, const std::string& gameFolder);
+
+struct EntryTiming {
+  double firstMs = 0;
+  double at200Ms = 0;
+  double average195To205Ms = 0;
+};
+
+// Logs 205 entries through the real window (created in this process), with
+// the log file in `logFolder`.
+EntryTiming TimeProgressEntries(const std::string& logFolder);
+// The same entries put at the top of a plain multi-line edit box with a scroll
+// bar, in a plain window, with none of our code: what the platform alone costs.
+EntryTiming TimePlainEditEntries();
