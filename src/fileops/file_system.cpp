@@ -77,21 +77,22 @@ void ForEachEntry(const std::wstring& folder, Visit&& visit) {
   if (GetLastError() != ERROR_NO_MORE_FILES) ThrowLastError();
 }
 
-void DeleteTree(const std::wstring& folder, bool force) {
+// The entries' attributes come with the listing, so a read-only one is made
+// writable without asking for its attributes again.
+void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force) {
+  if (force) ClearReadOnly(folder, folderAttributes);
   ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
     std::wstring path = folder + L"\\" + name;
-    if (force) ClearReadOnly(path, attributes);
     bool isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
     // A junction inside the tree is removed, never followed: what it points at is not ours.
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
-      DeleteTree(path, force);
-    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!RemoveOneFolder(path)) ThrowLastError();
-    } else if (!RemoveOneFile(path)) {
-      ThrowLastError();
+      DeleteTree(path, attributes, force);
+      return;
     }
+    if (force) ClearReadOnly(path, attributes);
+    bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveOneFolder(path) : RemoveOneFile(path);
+    if (!removed) ThrowLastError();
   });
-  if (force) ClearReadOnly(folder, Attributes(folder));
   if (!RemoveOneFolder(folder)) ThrowLastError();
 }
 
@@ -124,8 +125,9 @@ void CreateFolder(const std::string& path) { CreateOneFolder(Widen(path)); }
 void DeleteFolder(const std::string& path, bool force) {
   std::wstring folder = Widen(path);
   while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
-  if (!IsFolder(Attributes(folder))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
-  DeleteTree(folder, force);
+  DWORD attributes = Attributes(folder);
+  if (!IsFolder(attributes)) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  DeleteTree(folder, attributes, force);
 }
 
 void CopyFolder(const std::string& source, const std::string& destination, bool overwrite) {
