@@ -16,15 +16,19 @@ UserInterface& UI() {
   return *State().Ui;
 }
 
-std::string ExecutableFolder() {
+std::string ExecutablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
-      break;
+      return Narrow(path);
     }
-    path.resize(path.size() * 2);
+    path.resize(path.size() * 2);  // a long path: try again with room for it
   }
-  return Narrow(path.substr(0, path.find_last_of(L'\\')));
+}
+
+std::string ExecutableFolder() {
+  std::string path = ExecutablePath();
+  return path.substr(0, path.find_last_of('\\'));
 }

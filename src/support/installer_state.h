@@ -24,5 +24,6 @@ struct InstallerState {
 
 InstallerState& State();
 UserInterface& UI();
-// The folder of the running program, without trailing backslash.
+// The running program's full path, and its folder without trailing backslash.
+std::string ExecutablePath();
 std::string ExecutableFolder();

@@ -91,16 +91,6 @@ double Timed(const std::function<void()>& work) {
   return Now() - start;
 }
 
-bool ParseSize(const std::string& text, uint64_t& size) {
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
-  if (error != std::errc() || end == text.data()) return false;
-  std::string unit = ToUpper(std::string(end, text.data() + text.size()));
-  int shift = unit.empty() ? 0 : unit == "K" ? 10 : unit == "M" ? 20 : unit == "G" ? 30 : -1;
-  if (shift < 0) return false;
-  size <<= shift;
-  return size > 0;
-}
-
 std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
   Options options;
   options.installerExe = WindowsPath(ZEM7_INSTALLER_EXE);
@@ -112,7 +102,7 @@ std::optional<Options> ParseArguments(int argc, wchar_t** argv) {
   }
   for (; i + 1 < argc; i += 2) {
     std::string option = Narrow(argv[i]), value = Narrow(argv[i + 1]);
-    if (option == "--size" && ParseSize(value, options.size)) continue;
+    if (option == "--size" && ParseFixtureSize(value, options.size)) continue;
     if (option == "--rounds" &&
         std::from_chars(value.data(), value.data() + value.size(), options.rounds).ec == std::errc() &&
         options.rounds > 0)

@@ -7,6 +7,7 @@
 #include "archive.h"
 #include "support/handles.h"
 #include "support/runtime_error.h"
+#include "support/installer_state.h"
 #include "support/text.h"
 
 std::string CurrentFolder() {
@@ -17,17 +18,7 @@ std::string CurrentFolder() {
   return Narrow(folder);
 }
 
-std::string OwnExePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return Narrow(path);
-    }
-    path.resize(path.size() * 2);
-  }
-}
+std::string OwnExePath() { return ExecutablePath(); }
 
 std::string FileNamePart(const std::string& path) {
   size_t slash = path.find_last_of("\\/");
