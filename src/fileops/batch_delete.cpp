@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int32_t kNoTimeLimitMs = 2000000000;
-
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string BatchFilePathBeside(const std::string& folder) {
@@ -19,10 +17,10 @@ std::string BatchFilePathBeside(const std::string& folder) {
 
 }  // namespace
 
-void BatchDeleteFolder(const std::string& folder) {
+void BatchDeleteFolder(RunContext& run, const std::string& folder) {
   // Nothing to delete: an empty path in the commands would name the current folder.
   if (!FileSystem::FolderExists(folder)) return;
-  std::string target = GetShortPath(folder);
+  std::string target = GetShortPath(run.reporter, folder);
   if (target.empty()) target = folder;
   // Quoted: without short names the long path may hold blanks, and an
   // unquoted "RMDIR /S /Q D:\Games\FlatOut - ZEM7" would remove "D:\Games\FlatOut".
@@ -30,6 +28,6 @@ void BatchDeleteFolder(const std::string& folder) {
   WriteAnsiText(batchFile, "DELTREE /Y " + Quoted(target) + "\r\nRMDIR /S /Q " + Quoted(target) + "\r\n");
 
   std::string message;
-  ShellAndWaitForTermination(Quoted(batchFile), 2, message, kNoTimeLimitMs);
+  ShellAndWaitForTermination(run, Quoted(batchFile), kWindowMinimized, message, kNoTimeLimitMs);
   if (FileSystem::FileExists(batchFile)) FileSystem::RemoveFile(batchFile, true);
 }

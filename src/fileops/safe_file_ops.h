@@ -4,10 +4,12 @@
 // failures, so that its caller always goes on with the next statement.
 #include <string>
 
-void SafeCreateFolder(std::string path);
-void SafeDeleteFolder(std::string path);
-void SafeCopyFolder(std::string source, std::string destination, bool overwrite);
-void SafeMoveFolder(std::string source, std::string destination);
-void SafeDeleteFile(std::string path, bool force);
-void SafeCopyFile(std::string source, std::string destination, bool overwrite);
-void SafeMoveFile(std::string source, std::string destination);
+#include "support/run_context.h"
+
+void SafeCreateFolder(RunContext& run, const std::string& path);
+void SafeDeleteFolder(RunContext& run, const std::string& path);
+void SafeCopyFolder(RunContext& run, const std::string& source, const std::string& destination, bool overwrite);
+void SafeMoveFolder(RunContext& run, const std::string& source, const std::string& destination);
+void SafeDeleteFile(RunContext& run, const std::string& path, bool force);
+void SafeCopyFile(RunContext& run, const std::string& source, const std::string& destination, bool overwrite);
+void SafeMoveFile(RunContext& run, const std::string& source, const std::string& destination);

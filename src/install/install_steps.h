@@ -1,27 +1,25 @@
 #pragma once
 // The installation: InstallZEM7 runs the steps in their fixed order, each step
-// reporting its own failures so that the next one always runs.
+// reporting its own failures so that the next one always runs. Every step
+// works on the folders of the run's plan.
 #include <string>
 
-void InstallZEM7();
+#include "support/run_context.h"
 
-void CopyFlatOutFiles();
-void CopyZEM7Files();
-void UnpackZEM7SystemFiles();
-void UnpackBFSFile();
-void CopyTracks();
-void UnpackZEM7TrackFiles();
-void DeleteTrackFolders();
-void SplitAndPackTrackFolders();
-void CreateShortcuts();
-void CleanUp();
-void FinalMessage();
+void InstallZEM7(RunContext& run);
 
-// Shared by the steps that start the mod's tools with bare file names.
-void ChangeToZEM7GameFolder();
-void PackBFSFile(const std::string& archiveName);
+void CopyFlatOutFiles(RunContext& run);
+void CopyZEM7Files(RunContext& run);
+void UnpackZEM7SystemFiles(RunContext& run);
+void UnpackBFSFile(RunContext& run);
+void CopyTracks(RunContext& run);
+void UnpackZEM7TrackFiles(RunContext& run);
+void DeleteTrackFolders(RunContext& run);
+void SplitAndPackTrackFolders(RunContext& run);
+void CreateShortcuts(RunContext& run);
+void CleanUp(RunContext& run);
+void FinalMessage(RunContext& run);
 
-// External tools get no time limit worth the name (about 23 days).
-constexpr int32_t kNoTimeLimitMs = 2000000000;
-constexpr int kWindowNormal = 1;
-constexpr int kWindowMinimized = 2;
+// Shared by the steps that start the mod's tools in the target folder.
+void ChangeToZEM7GameFolder(RunContext& run);
+void PackBFSFile(RunContext& run, const std::string& archiveName);

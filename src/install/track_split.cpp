@@ -6,7 +6,6 @@
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/error_report.h"
-#include "support/installer_state.h"
 #include "support/progress_log.h"
 
 namespace {
@@ -45,27 +44,27 @@ const TrackArchive kTrackArchives[] = {
      "zem7-tracks5.bfs"},
 };
 
-void BuildTrackArchive(const TrackArchive& part) {
-  const std::string& target = State().ZEM7GameFolder;
-  ProgressLog(part.heading);
-  SafeCreateFolder(target + "data");
-  SafeCreateFolder(target + "data\\tracks");
+void BuildTrackArchive(RunContext& run, const TrackArchive& part) {
+  const std::string& target = run.plan.zem7Folder;
+  run.log.Write(part.heading);
+  SafeCreateFolder(run, target + "data");
+  SafeCreateFolder(run, target + "data\\tracks");
   for (const char* track : part.tracks)
-    SafeMoveFolder(target + "datafull\\tracks\\" + track, target + "data\\tracks\\");
-  if (part.withFiller) SafeCopyFile(target + "filler76k", target + "data\\", true);
-  PackBFSFile(part.archive);
-  SafeMoveFile(target + part.archive, target + "ZEM7-Patches\\");
-  SafeDeleteFolder(target + "data");
-  UI().PumpMessages();
+    SafeMoveFolder(run, target + "datafull\\tracks\\" + track, target + "data\\tracks\\");
+  if (part.withFiller) SafeCopyFile(run, target + "filler76k", target + "data\\", true);
+  PackBFSFile(run, part.archive);
+  SafeMoveFile(run, target + part.archive, target + "ZEM7-Patches\\");
+  SafeDeleteFolder(run, target + "data");
+  run.ui.PumpMessages();
   Sleep(1000);
 }
 
 }  // namespace
 
-void SplitAndPackTrackFolders() {
-  Trap("modZEM7::SplitAndPackTrackFolders", [] {
-    ProgressLog("Creating new BFS files.");
-    FileSystem::RenameFolder(State().ZEM7GameFolder + "data", State().ZEM7GameFolder + "datafull");
-    for (const TrackArchive& part : kTrackArchives) BuildTrackArchive(part);
+void SplitAndPackTrackFolders(RunContext& run) {
+  Trap(run.reporter, "modZEM7::SplitAndPackTrackFolders", [&] {
+    run.log.Write("Creating new BFS files.");
+    FileSystem::RenameFolder(run.plan.zem7Folder + "data", run.plan.zem7Folder + "datafull");
+    for (const TrackArchive& part : kTrackArchives) BuildTrackArchive(run, part);
   });
 }

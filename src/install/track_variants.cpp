@@ -3,7 +3,6 @@
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/error_report.h"
-#include "support/installer_state.h"
 #include "support/progress_log.h"
 
 namespace {
@@ -79,22 +78,22 @@ const TrackTrim kTrackTrims[] = {
 
 }  // namespace
 
-void CopyTracks() {
-  Trap("modZEM7::CopyTracks", [] {
-    ProgressLog("Creating the new tracks.");
-    const std::string base = State().ZEM7GameFolder + "data\\tracks\\";
+void CopyTracks(RunContext& run) {
+  Trap(run.reporter, "modZEM7::CopyTracks", [&] {
+    run.log.Write("Creating the new tracks.");
+    const std::string base = run.plan.zem7Folder + "data\\tracks\\";
     for (const TrackCopy& copy : kTrackCopies) {
-      if (copy.heading) ProgressLog(copy.heading);
-      SafeCopyFolder(base + copy.group, base + copy.track, true);
+      if (copy.heading) run.log.Write(copy.heading);
+      SafeCopyFolder(run, base + copy.group, base + copy.track, true);
     }
   });
 }
 
-void DeleteTrackFolders() {
-  Trap("modZEM7::DeleteTrackFolders", [] {
-    ProgressLog("Deleting unnecessary track folders.");
-    const std::string base = State().ZEM7GameFolder + "data\\tracks\\";
+void DeleteTrackFolders(RunContext& run) {
+  Trap(run.reporter, "modZEM7::DeleteTrackFolders", [&] {
+    run.log.Write("Deleting unnecessary track folders.");
+    const std::string base = run.plan.zem7Folder + "data\\tracks\\";
     for (const TrackTrim& trim : kTrackTrims)
-      for (const char* subfolder : trim.subfolders) SafeDeleteFolder(base + trim.track + "\\" + subfolder);
+      for (const char* subfolder : trim.subfolders) SafeDeleteFolder(run, base + trim.track + "\\" + subfolder);
   });
 }

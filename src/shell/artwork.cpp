@@ -6,9 +6,22 @@
 
 namespace {
 
+// A bitmap being drawn in a memory device context. The bitmap outlives the
+// canvas: Release hands it to the caller once the drawing is done.
 class MemoryCanvas {
  public:
-  MemoryCanvas(int width, int height) : dc_(CreateCompatibleDC(nullptr)) {
+  MemoryCanvas(int width, int height)
+      : dc_(CreateCompatibleDC(nullptr)),
+        bitmap_(NewBitmap(dc_.Get(), width, height)),
+        selected_(dc_.Get(), bitmap_.Get()) {}
+  MemoryCanvas(const MemoryCanvas&) = delete;
+  MemoryCanvas& operator=(const MemoryCanvas&) = delete;
+
+  HDC Dc() const { return dc_.Get(); }
+  HBITMAP Release() { return static_cast<HBITMAP>(bitmap_.Release()); }
+
+ private:
+  static HGDIOBJ NewBitmap(HDC dc, int width, int height) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
@@ -16,24 +29,12 @@ class MemoryCanvas {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    previous_ = SelectObject(dc_, bitmap_);
+    return CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   }
-  ~MemoryCanvas() {
-    SelectObject(dc_, previous_);
-    DeleteDC(dc_);
-  }
-  MemoryCanvas(const MemoryCanvas&) = delete;
-  MemoryCanvas& operator=(const MemoryCanvas&) = delete;
 
-  HDC Dc() const { return dc_; }
-  // Still valid once the canvas is gone; the caller deletes it.
-  HBITMAP Bitmap() const { return bitmap_; }
-
- private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ previous_;
+  UniqueMemoryDc dc_;
+  UniqueGdiObject bitmap_;
+  SelectedObject selected_;  // declared last: deselected before the bitmap and the context go
 };
 
 void Fill(HDC dc, const RECT& rect, COLORREF colour) {
@@ -63,11 +64,10 @@ void Chequers(HDC dc, const RECT& area, int square) {
 void Text(HDC dc, const wchar_t* text, RECT area, int height, int weight, COLORREF colour, UINT format) {
   UniqueGdiObject font(CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
                                    ANTIALIASED_QUALITY, 0, L"Tahoma"));
-  HGDIOBJ previous = SelectObject(dc, font.Get());
+  SelectedObject selected(dc, font.Get());
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, colour);
   DrawTextW(dc, text, -1, &area, format | DT_NOPREFIX);
-  SelectObject(dc, previous);
 }
 
 void DrawBanner(HDC dc, int width, int height) {
@@ -107,5 +107,5 @@ HBITMAP DrawArtwork(Artwork artwork, int width, int height) {
     case Artwork::None: break;
   }
   GdiFlush();
-  return canvas.Bitmap();
+  return canvas.Release();
 }

@@ -6,32 +6,44 @@
 #include "support/text.h"
 
 namespace {
-// The folder to preselect, read by the callback when the dialog opens.
-std::wstring m_strInitialFolder;
-}  // namespace
 
-int CALLBACK BrowseCallbackProc(HWND hwnd, UINT message, LPARAM, LPARAM) {
-  if (message == BFFM_INITIALIZED && !m_strInitialFolder.empty())
-    SendMessageW(hwnd, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(m_strInitialFolder.c_str()));
+// The dialog hands back the structure's lParam, here the folder to preselect.
+int CALLBACK BrowseCallbackProc(HWND dialog, UINT message, LPARAM, LPARAM initialFolder) {
+  auto folder = reinterpret_cast<const std::wstring*>(initialFolder);
+  if (message == BFFM_INITIALIZED && folder && !folder->empty())
+    SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
   return 0;
 }
 
-std::string BrowseForFolder(const std::string& p_strInitialFolder, HWND p_lngOwnerWindow, const std::string& p_strTitle,
-                            unsigned p_lngFlags) {
-  wchar_t displayName[MAX_PATH] = {};
-  std::wstring title = Widen(p_strTitle);
-  BROWSEINFOW info{};
-  info.hwndOwner = p_lngOwnerWindow;
-  info.pszDisplayName = displayName;
-  info.lpszTitle = title.empty() ? nullptr : title.c_str();
-  info.ulFlags = p_lngFlags;
-  info.lpfn = BrowseCallbackProc;
-  m_strInitialFolder = Widen(p_strInitialFolder);
+// The identifier list the dialog returns, freed with the shell's allocator.
+class ItemIdList {
+ public:
+  explicit ItemIdList(PIDLIST_ABSOLUTE list) : list_(list) {}
+  ~ItemIdList() { CoTaskMemFree(list_); }
+  ItemIdList(const ItemIdList&) = delete;
+  ItemIdList& operator=(const ItemIdList&) = delete;
+  PIDLIST_ABSOLUTE Get() const { return list_; }
 
-  PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
-  if (!chosen) return {};
+ private:
+  PIDLIST_ABSOLUTE list_;
+};
+
+}  // namespace
+
+std::string BrowseForFolder(const std::string& initialFolder, HWND owner, const std::string& title, unsigned flags) {
+  wchar_t displayName[MAX_PATH] = {};
+  std::wstring prompt = Widen(title);
+  std::wstring start = Widen(initialFolder);
+  BROWSEINFOW info{};
+  info.hwndOwner = owner;
+  info.pszDisplayName = displayName;
+  info.lpszTitle = prompt.empty() ? nullptr : prompt.c_str();
+  info.ulFlags = flags;
+  info.lpfn = BrowseCallbackProc;
+  info.lParam = reinterpret_cast<LPARAM>(&start);
+
+  ItemIdList chosen(SHBrowseForFolderW(&info));
+  if (!chosen.Get()) return {};
   wchar_t path[MAX_PATH] = {};
-  bool isFileSystemFolder = SHGetPathFromIDListW(chosen, path);
-  CoTaskMemFree(chosen);
-  return isFileSystemFolder ? Narrow(path) : std::string();
+  return SHGetPathFromIDListW(chosen.Get(), path) ? Narrow(path) : std::string();
 }

@@ -4,11 +4,9 @@
 
 #include <string>
 
-constexpr unsigned kBrowseNewDialogStyle = 64;    // BIF_NEWDIALOGSTYLE
+constexpr unsigned kBrowseNewDialogStyle = 64;      // BIF_NEWDIALOGSTYLE
 constexpr unsigned kBrowseNoNewFolderButton = 512;  // BIF_NONEWFOLDERBUTTON
 
 // The chosen folder's path, or "" when the user cancelled or chose an item
-// that is no file-system folder.
-std::string BrowseForFolder(const std::string& p_strInitialFolder, HWND p_lngOwnerWindow, const std::string& p_strTitle,
-                            unsigned p_lngFlags);
-int CALLBACK BrowseCallbackProc(HWND hwnd, UINT message, LPARAM lParam, LPARAM data);
+// that is no file-system folder. Errors pass to the caller.
+std::string BrowseForFolder(const std::string& initialFolder, HWND owner, const std::string& title, unsigned flags);

@@ -5,10 +5,8 @@
 
 #include "fileops/batch_delete.h"
 #include "fileops/file_system.h"
-#include "shell/frm_main.h"
 #include "support/error_report.h"
 #include "support/handles.h"
-#include "support/installer_state.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -16,22 +14,12 @@
 namespace {
 
 constexpr const char* kTitle = "ZEM7 Installer";
-constexpr unsigned kErrorBox = MB_OK | MB_ICONHAND;                          // 16
+constexpr unsigned kErrorBox = MB_OK | MB_ICONHAND;                            // 16
 constexpr unsigned kQuestionBox = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;  // 292
 constexpr int64_t kRequiredGigabytes = 5;
+constexpr const char* kLocation = "frmMain::CheckIfReadyToInstall";
 
-uint64_t RealFreeSpace(const std::string& driveRoot) {
-  ULARGE_INTEGER totalFree{};
-  if (!GetDiskFreeSpaceExW(Widen(driveRoot).c_str(), nullptr, nullptr, &totalFree)) ThrowLastError();
-  return totalFree.QuadPart;
-}
-
-FreeSpaceProbe& Probe() {
-  static FreeSpaceProbe probe = RealFreeSpace;
-  return probe;
-}
-
-void Refuse(const std::string& text) { UI().ShowMessage(text, kTitle, kErrorBox); }
+void Refuse(RunContext& run, const std::string& text) { run.ui.ShowMessage(text, kTitle, kErrorBox); }
 
 bool IsPatched(const std::string& executable) {
   UniqueFile file(CreateFileW(Widen(executable).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -82,10 +70,10 @@ bool Contains(const std::string& outer, const std::string& inner) {
 
 // The target is emptied on request and then filled: it must not be a drive,
 // hold the game or the installer, or lie inside the game, which is only read.
-bool IsSafeTarget() {
-  std::string target = FullLongPath(State().ZEM7GameFolder);
-  std::string game = FullLongPath(State().FlatOutGameFolder);
-  std::string installer = FullLongPath(State().InstallerFolder);
+bool IsSafeTarget(RunContext& run) {
+  std::string target = FullLongPath(run.plan.zem7Folder);
+  std::string game = FullLongPath(run.plan.gameFolder);
+  std::string installer = FullLongPath(run.plan.installerFolder);
   const char* reason = nullptr;
   if (target.size() <= 3 || (target.rfind("\\\\", 0) == 0 && std::count(target.begin(), target.end(), '\\') <= 3))
     reason = "The ZEM7 Game Folder cannot be the root of a drive.";
@@ -96,72 +84,82 @@ bool IsSafeTarget() {
   else if (Contains(target, installer))
     reason = "The ZEM7 Game Folder cannot contain the folder of this installer.";
   if (!reason) return true;
-  Refuse(std::string(reason) + "\r\nPlease select another location.");
-  return false;
-}
-
-// Errors here are not reported: a drive that cannot be read counts as full.
-bool HasEnoughSpace(const std::string& target) {
-  if (target.size() < 2 || target[1] != ':' || !IsCharAlphaW(static_cast<wchar_t>(target[0]))) return true;
-  std::string root = target.substr(0, 2) + "\\";
-  if (GetDriveTypeW(Widen(root).c_str()) == DRIVE_NO_ROOT_DIR) return true;
-  int64_t gigabytes = -1;
-  try {
-    gigabytes = WholeGigabytes(Probe()(root));
-  } catch (const std::exception&) {
-  }
-  if (gigabytes >= kRequiredGigabytes) return true;
-  Refuse(
-      "The ZEM7 Mod cannot be installed, due to the lack of space on your harddrive.\r\n"
-      "You need at least 5 Gigabyte of free space to install the mod.");
+  Refuse(run, std::string(reason) + "\r\nPlease select another location.");
   return false;
 }
 
 }  // namespace
 
-void SetFreeSpaceProbe(FreeSpaceProbe probe) { Probe() = probe ? std::move(probe) : RealFreeSpace; }
+uint64_t DriveFreeSpace(const std::string& driveRoot) {
+  ULARGE_INTEGER totalFree{};
+  if (!GetDiskFreeSpaceExW(Widen(driveRoot).c_str(), nullptr, nullptr, &totalFree)) ThrowLastError();
+  return totalFree.QuadPart;
+}
 
 int64_t WholeGigabytes(uint64_t bytes) {
   double gigabytes = static_cast<double>(bytes) / 1024.0 / 1024.0 / 1024.0;
   return static_cast<int64_t>(std::nearbyint(gigabytes));  // the default rounding sends halves to even
 }
 
-bool FrmMain::CheckGameFileItem(bool p_blnFile, const std::string& p_strDescription, const std::string& p_strPath) {
-  return TrapResult("frmMain::CheckGameFileItem", false, [&] {
-    bool exists = p_blnFile ? FileSystem::FileExists(p_strPath) : FileSystem::FolderExists(p_strPath);
-    if (!exists) Refuse("The " + p_strDescription + " does not exist, please check the location.");
+bool CheckGameFileItem(RunContext& run, bool isFile, const std::string& description, const std::string& path) {
+  return TrapResult(run.reporter, "frmMain::CheckGameFileItem", false, [&] {
+    bool exists = isFile ? FileSystem::FileExists(path) : FileSystem::FolderExists(path);
+    if (!exists) Refuse(run, "The " + description + " does not exist, please check the location.");
     return exists;
   });
 }
 
-bool FrmMain::CheckIfReadyToInstall() {
-  const std::string& game = State().FlatOutGameFolder;
-  const std::string& target = State().ZEM7GameFolder;
-  bool passed = TrapResult("frmMain::CheckIfReadyToInstall", false, [&] {
+Readiness CheckIfReadyToInstall(RunContext& run) {
+  const std::string& game = run.plan.gameFolder;
+  const std::string& target = run.plan.zem7Folder;
+  return TrapResult(run.reporter, kLocation, Readiness::Refused, [&] {
     if (ToUpper(game) == ToUpper(target)) {
-      Refuse("The ZEM7 Game Folder cannot match the FlatOut Game Folder.\r\nPlease select another location.");
-      return false;
+      Refuse(run, "The ZEM7 Game Folder cannot match the FlatOut Game Folder.\r\nPlease select another location.");
+      return Readiness::Refused;
     }
-    if (!CheckGameFileItem(false, "FlatOut Game Folder", game) ||
-        !CheckGameFileItem(true, "FlatOut Game EXE file", game + "FlatOut.exe") ||
-        !CheckGameFileItem(true, "FlatOut Common 1 BFS", game + "Common1.bfs") ||
-        !CheckGameFileItem(true, "FlatOut Common 2 BFS", game + "Common2.bfs"))
-      return false;
+    if (!CheckGameFileItem(run, false, "FlatOut Game Folder", game) ||
+        !CheckGameFileItem(run, true, "FlatOut Game EXE file", game + "FlatOut.exe") ||
+        !CheckGameFileItem(run, true, "FlatOut Common 1 BFS", game + "Common1.bfs") ||
+        !CheckGameFileItem(run, true, "FlatOut Common 2 BFS", game + "Common2.bfs"))
+      return Readiness::Refused;
     if (!IsPatched(game + "FlatOut.exe")) {
-      Refuse("You have not installed the official 'FlatOut v1.1' Game Patch.\r\n"
+      Refuse(run,
+             "You have not installed the official 'FlatOut v1.1' Game Patch.\r\n"
              "This is required to enable the FlatOut ZEM7 mod to work.");
-      return false;
+      return Readiness::Refused;
     }
-    if (!IsSafeTarget()) return false;
-    if (FileSystem::FolderExists(target) && FolderHasEntries(target)) {
-      int answer = UI().ShowMessage(
-          "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
-          "Do you wish to recreate this folder (all files will be deleted)?",
-          kTitle, kQuestionBox);
-      if (answer != IDYES) return false;
-      BatchDeleteFolder(GetAbsolutePathName(target));
-    }
+    if (!IsSafeTarget(run)) return Readiness::Refused;
+    if (!FileSystem::FolderExists(target) || !FolderHasEntries(target)) return Readiness::Ready;
+    int answer = run.ui.ShowMessage(
+        "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
+        "Do you wish to recreate this folder (all files will be deleted)?",
+        kTitle, kQuestionBox);
+    return answer == IDYES ? Readiness::ReadyOnceEmptied : Readiness::Refused;
+  });
+}
+
+// Reported under the checks' name: the deletion is their last step.
+bool EmptyTargetFolder(RunContext& run) {
+  return TrapResult(run.reporter, kLocation, false, [&] {
+    BatchDeleteFolder(run, GetAbsolutePathName(run.plan.zem7Folder));
     return true;
   });
-  return passed && HasEnoughSpace(target);
+}
+
+// Errors here are not reported: a drive that cannot be read counts as full.
+bool HasEnoughSpace(RunContext& run, const FreeSpaceProbe& probe) {
+  const std::string& target = run.plan.zem7Folder;
+  if (target.size() < 2 || target[1] != ':' || !IsCharAlphaW(static_cast<wchar_t>(target[0]))) return true;
+  std::string root = target.substr(0, 2) + "\\";
+  if (GetDriveTypeW(Widen(root).c_str()) == DRIVE_NO_ROOT_DIR) return true;
+  int64_t gigabytes = -1;
+  try {
+    gigabytes = WholeGigabytes(probe(root));
+  } catch (const std::exception&) {
+  }
+  if (gigabytes >= kRequiredGigabytes) return true;
+  Refuse(run,
+         "The ZEM7 Mod cannot be installed, due to the lack of space on your harddrive.\r\n"
+         "You need at least 5 Gigabyte of free space to install the mod.");
+  return false;
 }

@@ -1,13 +1,31 @@
 #pragma once
-// What the readiness checks need from the platform beyond files: the free
-// space of a drive, replaceable so that tests can set any amount.
+// The checks that must pass before an installation may start: the two
+// folders differ, the game is complete and patched, the target is safe to
+// fill, empty (or agreed to be emptied) and on a drive with room. They read
+// the run's plan and talk to the user through its interface only.
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "support/run_context.h"
+
+enum class Readiness {
+  Refused,           // a check failed and the user has been told why
+  Ready,             // the target is missing or empty
+  ReadyOnceEmptied,  // the target holds files and the user agreed to their deletion
+};
+
+// Every check up to the question about a target that holds files.
+Readiness CheckIfReadyToInstall(RunContext& run);
+// true when the game's file (isFile) or folder exists; otherwise says which is missing.
+bool CheckGameFileItem(RunContext& run, bool isFile, const std::string& description, const std::string& path);
+// Deletes the target folder with all it holds; false after a reported failure.
+bool EmptyTargetFolder(RunContext& run);
+
 // Free bytes on the drive whose root is given ("C:\"); throws when the drive cannot be read.
 using FreeSpaceProbe = std::function<uint64_t(const std::string& driveRoot)>;
-void SetFreeSpaceProbe(FreeSpaceProbe probe);  // an empty probe restores the real one
-
+uint64_t DriveFreeSpace(const std::string& driveRoot);
+// The target's drive has room for the installation; a drive that cannot be read has none.
+bool HasEnoughSpace(RunContext& run, const FreeSpaceProbe& probe);
 // Whole gigabytes of 2^30 bytes, a half going to the even neighbour.
 int64_t WholeGigabytes(uint64_t bytes);

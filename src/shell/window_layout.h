@@ -9,28 +9,30 @@
 enum class ControlKind { Image, Frame, Label, TextBox, PictureButton, Button, PictureBox, ProgressBox };
 enum class Artwork { None, Banner, Header, FolderButton };
 
-enum ControlId : int {
-  IDI_Image1 = 100,
-  IDF_fraFlatOutGameFolder,
-  IDI_imgHeader0,
-  IDT_lblInfo1,
-  IDE_txtFlatOutGameFolder,
-  IDB_cmdFlatOutGameFolder,
-  IDF_fraZEM7GameFolder,
-  IDI_imgHeader1,
-  IDT_lblInfo2,
-  IDE_txtZEM7GameFolder,
-  IDB_cmdZEM7GameFolder,
-  IDF_fraInstallMod,
-  IDI_imgHeader2,
-  IDB_cmdInstall,
-  IDF_fraProgress,
-  IDI_imgHeader3,
-  IDP_picProgress,
-  IDP_picPercent,
-  IDT_lblPercent,
-  IDE_txtProgress,
-  IDT_lblWebsite,
+// The controls' ids, also their child-window ids.
+enum class ControlId : int {
+  None = 0,  // the window itself, as a parent
+  Banner = 100,
+  GameFolderFrame,
+  GameFolderHeader,
+  GameFolderPrompt,
+  GameFolderBox,
+  GameFolderButton,
+  TargetFolderFrame,
+  TargetFolderHeader,
+  TargetFolderPrompt,
+  TargetFolderBox,
+  TargetFolderButton,
+  InstallFrame,
+  InstallHeader,
+  InstallButton,
+  ProgressFrame,
+  ProgressHeader,
+  ProgressBar,
+  PercentBox,
+  PercentLabel,
+  ProgressText,
+  WebsiteLabel,
 };
 
 constexpr COLORREF kNoColour = CLR_INVALID;
@@ -41,12 +43,12 @@ struct FontSpec {
 };
 
 struct ControlSpec {
-  const char* name;
+  const char* name;  // how the GUI driver's scripts name the control
   ControlId id;
   ControlKind kind;
-  int parent;  // a ControlId, or 0 for the window itself
+  ControlId parent;              // ControlId::None for the window itself
   int left, top, width, height;  // twips
-  int tabIndex;  // -1 where the control takes no part in the tab order
+  int tabIndex;                  // -1 where the control takes no part in the tab order
   const char* caption;
   const char* toolTip;
   COLORREF background;
@@ -68,3 +70,5 @@ constexpr const char* kWebsiteAddress = "http://www.torvale.example/";
 
 // Twips to pixels at the given DPI.
 int TwipsToPixels(int twips, UINT dpi);
+// The table's entry for id; nullptr for an id that is not in it.
+const ControlSpec* FindControlSpec(ControlId id);

@@ -3,14 +3,7 @@
 #include <windows.h>
 
 #include <new>
-
-#include "support/installer_state.h"
-#include "support/progress_log.h"
-#include "support/text.h"
-
-namespace {
-constexpr const char* kApplicationTitle = "ZEM7Installer";
-}
+#include <system_error>
 
 std::string FormatErrorReport(int32_t number, std::string_view description, std::string_view location) {
   std::string report = "ERROR: " + std::to_string(number) + ", ";
@@ -28,11 +21,11 @@ RuntimeError AsRuntimeError(const std::exception& error) {
   return RuntimeError(5, error.what());
 }
 
-void ReportError(std::string_view location) { ReportError(location, RuntimeError(0, "")); }
+void ErrorReporter::Report(std::string_view location) { Report(location, RuntimeError(0, "")); }
 
-void ReportError(std::string_view location, const RuntimeError& error) {
-  UI().SetMousePointer(MousePointer::Default);
+void ErrorReporter::Report(std::string_view location, const RuntimeError& error) {
+  ui_.SetMousePointer(MousePointer::Default);
   std::string report = FormatErrorReport(error.Number(), error.Description(), location);
-  ProgressLog(report);
-  UI().ShowMessage(report, kApplicationTitle, MB_OK);
+  log_.Write(report);
+  ui_.ShowMessage(report, kReportTitle, MB_OK);
 }

@@ -55,15 +55,13 @@ bool EndsInRemovableBackslash(const std::wstring& path) {
 }  // namespace
 
 std::string FormatPath(std::string path) {
-  return TrapResult<std::string>("modMain::FormatPath", "", [&] {
-    std::string formatted = Trim(path, ' ');
-    if (!EndsWith(formatted, "\\")) formatted += '\\';
-    return formatted;
-  });
+  std::string formatted = Trim(path, ' ');
+  if (!EndsWith(formatted, "\\")) formatted += '\\';
+  return formatted;
 }
 
-std::string GetShortPath(const std::string& path) {
-  return TrapResult<std::string>("modMain::GetShortPath", "", [&] { return ShortPathOf(path); });
+std::string GetShortPath(ErrorReporter& reporter, const std::string& path) {
+  return TrapResult<std::string>(reporter, "modMain::GetShortPath", "", [&] { return ShortPathOf(path); });
 }
 
 std::string GetAbsolutePathName(const std::string& path) {
@@ -74,4 +72,18 @@ std::string GetAbsolutePathName(const std::string& path) {
   if (!resolved) ThrowLastError();
   while (EndsInRemovableBackslash(full)) full.pop_back();
   return Narrow(full);
+}
+
+std::string ExecutablePath() {
+  std::wstring path;
+  FillGrowingBuffer(path, [](wchar_t* buffer, DWORD size) {
+    DWORD length = GetModuleFileNameW(nullptr, buffer, size);
+    return length < size ? length : size * 2;  // a truncated path: ask again with more room
+  });
+  return Narrow(path);
+}
+
+std::string ExecutableFolder() {
+  std::string path = ExecutablePath();
+  return path.substr(0, path.find_last_of('\\'));
 }

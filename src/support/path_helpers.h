@@ -3,12 +3,18 @@
 // backslash, and in short (8.3) form for programs that cannot take spaces.
 #include <string>
 
+#include "support/error_report.h"
+
 // Drops leading and trailing spaces (only spaces: a tab is part of the name)
 // and makes sure the path ends in one backslash. "" becomes "\".
 std::string FormatPath(std::string path);
-// The short form of an existing file or folder; "" when it does not exist.
-std::string GetShortPath(const std::string& path);
+// The short form of an existing file or folder; "" when it does not exist,
+// and "" after a failure, which is reported.
+std::string GetShortPath(ErrorReporter& reporter, const std::string& path);
 // The full path for a relative or absolute one, resolved against the current
 // folder; "" names the current folder itself. No trailing backslash except
 // for a drive's root ("C:\").
 std::string GetAbsolutePathName(const std::string& path);
+// The running program's full path, and its folder without trailing backslash.
+std::string ExecutablePath();
+std::string ExecutableFolder();

@@ -4,7 +4,6 @@
 
 #include "support/error_report.h"
 #include "support/handles.h"
-#include "support/installer_state.h"
 #include "support/program_start.h"
 #include "support/runtime_error.h"
 
@@ -24,11 +23,11 @@ bool HasEnded(HANDLE process) {
 
 // Polls rather than blocks, so that the window keeps repainting. Even a
 // program that has ended already costs one pass and one pause.
-bool WaitForEnd(HANDLE process, int32_t timeoutMs) {
+bool WaitForEnd(UserInterface& ui, HANDLE process, int32_t timeoutMs) {
   ULONGLONG start = GetTickCount64();  // 64 bits: no wrap after 49.7 days
   for (;;) {
     bool ended = HasEnded(process);
-    UI().PumpMessages();
+    ui.PumpMessages();
     Sleep(kPollIntervalMs);
     if (ended) return true;
     // A program that ended during the last pause has not timed out.
@@ -38,11 +37,11 @@ bool WaitForEnd(HANDLE process, int32_t timeoutMs) {
 
 }  // namespace
 
-bool ShellAndWaitForTermination(const std::string& commandLine, int windowStyle, std::string& message,
+bool ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle, std::string& message,
                                 int32_t timeoutMs) {
-  return TrapResult(kLocation, false, [&] {
+  return TrapResult(run.reporter, kLocation, false, [&] {
     UniqueHandle process = StartProgram(commandLine, windowStyle);
-    if (WaitForEnd(process.Get(), timeoutMs)) return true;
+    if (WaitForEnd(run.ui, process.Get(), timeoutMs)) return true;
     // The program is left running: it may still finish its work, and killing
     // an unpacker half-way would do more harm than waiting longer.
     message = "The process has timed out.";

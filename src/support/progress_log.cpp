@@ -3,25 +3,14 @@
 #include <windows.h>
 
 #include "support/error_report.h"
-#include "support/installer_state.h"
 #include "support/text.h"
 #include "support/text_file.h"
 
 namespace {
-
 constexpr const char* kLocation = "modMain::ProgressLog";
-
-// A log that cannot be written would otherwise bring one box per entry, and
-// the report itself logs again: say it once, then keep showing progress.
-void ReportLogFailure(const std::exception& error) {
-  if (State().LogFailureShown) return;
-  State().LogFailureShown = true;
-  ReportError(kLocation, AsRuntimeError(error));
-}
-
 }  // namespace
 
-std::string LogFilePath() { return State().InstallerFolder + "\\ZEM7InstallLog.txt"; }
+ProgressLog::ProgressLog(UserInterface& ui, std::string path) : ui_(ui), path_(std::move(path)) {}
 
 std::string PercentText(int entryCount) {
   // Rounded to the nearest whole percent; no count on this scale lands on a half.
@@ -35,21 +24,38 @@ std::string TimeOfDayText() {
   return Narrow(buffer);
 }
 
-void ProgressLog(std::string_view text) {
-  UI().PumpMessages();
-  InstallerState& state = State();
-  if (state.ProgressEntryCount <= kProgressScale) ++state.ProgressEntryCount;
-  std::string percent = PercentText(state.ProgressEntryCount);
-  UI().ShowProgress(state.ProgressEntryCount, kProgressScale, percent);
+void ProgressLog::Write(std::string_view text) {
+  std::string entry = ShowEntry(text);
+  try {
+    AppendAnsiText(path_, entry);
+  } catch (const std::exception& error) {
+    if (!writeFailed_) ReportWriteFailure(error);
+  }
+  ui_.PumpMessages();
+}
 
+// Counts the entry, moves the bar on and puts the line on top of the box;
+// returns the line for the file.
+std::string ProgressLog::ShowEntry(std::string_view text) {
+  ui_.PumpMessages();
+  if (entryCount_ <= kProgressScale) ++entryCount_;
+  std::string percent = PercentText(entryCount_);
+  ui_.ShowProgress(entryCount_, kProgressScale, percent);
   std::string entry = TimeOfDayText() + " : " + percent + " : ";
   entry.append(text);
   entry += "\r\n";
-  UI().PrependProgressText(entry);
-  try {
-    AppendAnsiText(LogFilePath(), entry);
-  } catch (const std::exception& error) {
-    ReportLogFailure(error);
-  }
-  UI().PumpMessages();
+  ui_.PrependProgressText(entry);
+  return entry;
+}
+
+// A log that cannot be written would otherwise bring one box per entry: say
+// it once, as an entry of its own and a box, and keep showing progress.
+void ProgressLog::ReportWriteFailure(const std::exception& error) {
+  writeFailed_ = true;
+  RuntimeError failure = AsRuntimeError(error);
+  std::string report = FormatErrorReport(failure.Number(), failure.Description(), kLocation);
+  ui_.SetMousePointer(MousePointer::Default);
+  ShowEntry(report);
+  ui_.PumpMessages();
+  ui_.ShowMessage(report, kReportTitle, MB_OK);
 }

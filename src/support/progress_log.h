@@ -1,13 +1,35 @@
 #pragma once
-// One progress entry: the bar and percentage move on, a time-stamped line goes
-// on top of the progress box and at the end of the log file.
+// The installation's one log. Each entry moves the progress display on and
+// puts a time-stamped line on top of the progress box and at the end of the
+// log file ("<time> : <percent>% : <text>").
 #include <string>
 #include <string_view>
 
+#include "support/user_interface.h"
+
 constexpr int kProgressScale = 212;  // entries that make 100 %
 
-void ProgressLog(std::string_view text);
-// "<installer folder>\ZEM7InstallLog.txt"
-std::string LogFilePath();
+class ProgressLog {
+ public:
+  ProgressLog(UserInterface& ui, std::string path);
+  ProgressLog(const ProgressLog&) = delete;
+  ProgressLog& operator=(const ProgressLog&) = delete;
+
+  void Write(std::string_view text);
+  const std::string& Path() const { return path_; }
+  int EntryCount() const { return entryCount_; }
+  // True once the file could not be written; that failure is reported once.
+  bool WriteFailed() const { return writeFailed_; }
+
+ private:
+  std::string ShowEntry(std::string_view text);
+  void ReportWriteFailure(const std::exception& error);
+
+  UserInterface& ui_;
+  std::string path_;
+  int entryCount_ = 0;
+  bool writeFailed_ = false;
+};
+
 std::string PercentText(int entryCount);
 std::string TimeOfDayText();

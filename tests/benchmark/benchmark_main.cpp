@@ -28,7 +28,7 @@
 #include "fixture.h"
 #include "install/install_steps.h"
 #include "sleep_meter.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 #include "support/text.h"
 #include "window_timing.h"
 
@@ -168,13 +168,16 @@ struct StepsRun {
 StepsRun RunSteps(const Folders& folders) {
   StepsRun run;
   CountingUi ui;
-  State().ZEM7GameFolder = folders.target;
-  const std::function<void()> steps[kPhases] = {CopyTracks, DeleteTrackFolders, SplitAndPackTrackFolders};
+  RunContext context(ui, InstallPlan::ForInstallerFolder(folders.distribution));
+  context.plan.gameFolder = folders.game + "\\";
+  context.plan.zem7Folder = folders.target;
+  const std::function<void(RunContext&)> stepFunctions[kPhases] = {CopyTracks, DeleteTrackFolders,
+                                                                   SplitAndPackTrackFolders};
   for (int phase = 0; phase < kPhases; ++phase) {
     if (phase == kDeletes) ExtractTrackFiles(folders, folders.target);
     size_t firstEntry = ui.entries.size();
     SleepTallies before = SleepReading();
-    run.steps[phase].seconds = Timed(steps[phase]);
+    run.steps[phase].seconds = Timed([&] { stepFunctions[phase](context); });
     run.steps[phase].sleeps = Difference(SleepReading(), before);
     run.steps[phase].result = CountTree(folders.target + kPhaseResult[phase]);
     std::vector<std::string> entries(ui.entries.begin() + static_cast<long>(firstEntry), ui.entries.end());
@@ -195,14 +198,16 @@ ReplayResult RunReplay(const Folders& folders, const StepsRun& steps, const std:
   ReplayResult replay;
   replay.ran = true;
   CountingUi ui;  // the safe operations log; their entries are not needed again
+  RunContext run(ui, InstallPlan::ForInstallerFolder(folders.distribution));
   PrepareTarget(folders, root);
   for (int phase = 0; phase < kPhases; ++phase) {
     if (phase == kDeletes) ExtractTrackFiles(folders, root);
     if (phase == kSplit) RenameDataForSplit(root);
-    replay.seconds[phase] = Timed([&] { replay.failures += Replay(steps.operations[phase], root, way); });
+    replay.seconds[phase] = Timed([&] { replay.failures += Replay(steps.operations[phase], root, way, run); });
     replay.result[phase] = CountTree(root + kPhaseResult[phase]);
   }
   FileSystem::DeleteFolder(root, true);
+  replay.failures += static_cast<int>(ui.messages.size());  // each box is a reported failure
   return replay;
 }
 
@@ -371,9 +376,6 @@ int Run(const Options& options) {
   }
   TempFolder root("zem7 benchmark");
   Folders folders{root / "Games\\FlatOut", root / "Mod Download", root / "Games\\FlatOut - ZEM7\\"};
-  State() = InstallerState{};
-  State().FlatOutGameFolder = folders.game + "\\";
-  State().InstallerFolder = folders.distribution;
 
   FixtureOptions fixture;
   fixture.gameFolder = folders.game;

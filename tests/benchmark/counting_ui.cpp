@@ -2,12 +2,6 @@
 
 #include <windows.h>
 
-#include "support/installer_state.h"
-
-CountingUi::CountingUi() : previous_(State().Ui) { State().Ui = this; }
-
-CountingUi::~CountingUi() { State().Ui = previous_; }
-
 int CountingUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
   messages.push_back(title + ": " + text);
   // Error reports have only OK; a question is declined so that nothing more is done.

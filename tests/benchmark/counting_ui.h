@@ -9,8 +9,7 @@
 
 class CountingUi : public UserInterface {
  public:
-  CountingUi();
-  ~CountingUi() override;
+  CountingUi() = default;
   CountingUi(const CountingUi&) = delete;
   CountingUi& operator=(const CountingUi&) = delete;
 
@@ -24,7 +23,4 @@ class CountingUi : public UserInterface {
   std::vector<std::string> entries;   // without time, percentage and line end
   std::vector<std::string> messages;  // "title: text"
   long pumps = 0;
-
- private:
-  UserInterface* previous_;
 };

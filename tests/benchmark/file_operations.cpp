@@ -4,7 +4,6 @@
 
 #include "fileops/safe_file_ops.h"
 #include "support/handles.h"
-#include "support/installer_state.h"
 #include "support/text.h"
 
 namespace {
@@ -120,39 +119,16 @@ bool RunCommand(const std::string& command) {
 // --- Ours: the installer's safe operations, logging included. They report
 // their failures through the user interface rather than returning them.
 
-bool RunSafe(const FileOperation& operation, const std::string& root) {
+bool RunSafe(const FileOperation& operation, const std::string& root, RunContext& run) {
   std::string from = root + operation.from, to = root + operation.to;
   switch (operation.kind) {
-    case OperationKind::CreateFolder: SafeCreateFolder(from); break;
-    case OperationKind::CopyFolder: SafeCopyFolder(from, to, true); break;
-    case OperationKind::DeleteFolder: SafeDeleteFolder(from); break;
-    case OperationKind::MoveFolder: SafeMoveFolder(from, to); break;
+    case OperationKind::CreateFolder: SafeCreateFolder(run, from); break;
+    case OperationKind::CopyFolder: SafeCopyFolder(run, from, to, true); break;
+    case OperationKind::DeleteFolder: SafeDeleteFolder(run, from); break;
+    case OperationKind::MoveFolder: SafeMoveFolder(run, from, to); break;
   }
   return true;
 }
-
-class MessageCounter : public UserInterface {
- public:
-  MessageCounter() : previous_(State().Ui) { State().Ui = this; }
-  ~MessageCounter() override { State().Ui = previous_; }
-  MessageCounter(const MessageCounter&) = delete;
-  MessageCounter& operator=(const MessageCounter&) = delete;
-  int ShowMessage(const std::string&, const std::string&, unsigned) override {
-    ++count;
-    return IDOK;
-  }
-  void SetMousePointer(MousePointer pointer) override { previous_->SetMousePointer(pointer); }
-  void ShowProgress(int entries, int scale, const std::string& text) override {
-    previous_->ShowProgress(entries, scale, text);
-  }
-  void PrependProgressText(const std::string& entry) override { previous_->PrependProgressText(entry); }
-  void PumpMessages() override { previous_->PumpMessages(); }
-  void Unload() override {}
-  int count = 0;
-
- private:
-  UserInterface* previous_;
-};
 
 }  // namespace
 
@@ -193,16 +169,15 @@ const char* NameOf(ReplayWay way) {
   return "";
 }
 
-int Replay(const std::vector<FileOperation>& operations, const std::string& root, ReplayWay way) {
-  MessageCounter reports;
+int Replay(const std::vector<FileOperation>& operations, const std::string& root, ReplayWay way, RunContext& run) {
   int failures = 0;
   for (const FileOperation& operation : operations) {
-    bool ok = way == ReplayWay::SafeOperations ? RunSafe(operation, root)
+    bool ok = way == ReplayWay::SafeOperations ? RunSafe(operation, root, run)
               : way == ReplayWay::BareWin32    ? RunBare(operation, root)
                                                : RunCommand(CommandFor(operation, root));
     failures += !ok;
   }
-  return failures + reports.count;
+  return failures;
 }
 
 TreeCount CountTree(const std::string& folder) {

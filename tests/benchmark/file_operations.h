@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/run_context.h"
+
 enum class OperationKind { CreateFolder, CopyFolder, DeleteFolder, MoveFolder };
 
 struct FileOperation {
@@ -23,8 +25,9 @@ std::string ResolvedDestination(const FileOperation& operation);
 
 enum class ReplayWay { SafeOperations, BareWin32, CommandInterpreter };
 const char* NameOf(ReplayWay way);
-// Runs the operations below `root` (ends in a backslash); returns how many failed.
-int Replay(const std::vector<FileOperation>& operations, const std::string& root, ReplayWay way);
+// Runs the operations below `root` (ends in a backslash); returns how many
+// failed. The safe operations report their failures to run's interface instead.
+int Replay(const std::vector<FileOperation>& operations, const std::string& root, ReplayWay way, RunContext& run);
 
 struct TreeCount {
   uint64_t folders = 0;

@@ -5,10 +5,11 @@
 
 #include <vector>
 
-#include "shell/frm_main.h"
+#include "shell/main_window.h"
+#include "shell/window_user_interface.h"
 #include "shell/window_layout.h"
 #include "support/handles.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 #include "support/progress_log.h"
 #include "support/text.h"
 
@@ -142,16 +143,12 @@ std::optional<WindowStart> TimeWindowStart(const std::string& installerExe, cons
 }
 
 EntryTiming TimeProgressEntries(const std::string& logFolder) {
-  InstallerState saved = State();
-  frmMain().Load();
-  frmMain().Show();
-  State().Ui = &frmMain();
-  State().InstallerFolder = logFolder;
-  State().ProgressEntryCount = 0;
-  EntryTiming timing = TimeEntries([](const std::string& text) { ProgressLog(text); });
-  frmMain().Unload();
-  State() = saved;
-  return timing;
+  MainWindow window;
+  WindowUserInterface ui(window);
+  RunContext run(ui, InstallPlan::ForInstallerFolder(logFolder));
+  window.Create(run);
+  window.Show();
+  return TimeEntries([&](const std::string& text) { run.log.Write(text); });
 }
 
 EntryTiming TimePlainEditEntries() {

@@ -4,12 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "support/installer_state.h"
-
-ScriptedUi::ScriptedUi() : previous_(State().Ui) { State().Ui = this; }
-
-ScriptedUi::~ScriptedUi() { State().Ui = previous_; }
-
 int ScriptedUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
   messages.push_back({text, title, style});
   if (answerAllWithOk_ && (style & 0xF) == MB_OK) return IDOK;
@@ -38,8 +32,6 @@ std::vector<std::string> ScriptedUi::MessageTexts() const {
   return texts;
 }
 
-void ResetInstallerState(ScriptedUi& ui, const std::string& installerFolder) {
-  State() = InstallerState{};
-  State().Ui = &ui;
-  State().InstallerFolder = installerFolder;
+std::unique_ptr<RunContext> NewRun(UserInterface& ui, const std::string& installerFolder) {
+  return std::make_unique<RunContext>(ui, InstallPlan::ForInstallerFolder(installerFolder));
 }

@@ -3,9 +3,11 @@
 // answers message boxes from a script. A box the script does not expect
 // fails the test with its text.
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "support/run_context.h"
 #include "support/user_interface.h"
 
 struct MessageRecord {
@@ -14,16 +16,11 @@ struct MessageRecord {
   unsigned style;
 };
 
-class ScriptedUi;
-
-// Fresh shared values for one test: this interface, and the log written into installerFolder.
-void ResetInstallerState(ScriptedUi& ui, const std::string& installerFolder);
+// A fresh run for one test: this interface, and the log written into installerFolder.
+std::unique_ptr<RunContext> NewRun(UserInterface& ui, const std::string& installerFolder);
 
 class ScriptedUi : public UserInterface {
  public:
-  ScriptedUi();
-  ~ScriptedUi() override;
-
   // Queues the answer (IDOK, IDYES, IDNO) for the next box that is not
   // already answered by AnswerAllWithOk.
   void Answer(int answer) { answers_.push_back(answer); }
@@ -50,5 +47,4 @@ class ScriptedUi : public UserInterface {
  private:
   std::deque<int> answers_;
   bool answerAllWithOk_ = false;
-  UserInterface* previous_;
 };

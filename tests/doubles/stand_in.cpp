@@ -7,7 +7,7 @@
 #include "archive.h"
 #include "support/handles.h"
 #include "support/runtime_error.h"
-#include "support/installer_state.h"
+#include "support/path_helpers.h"
 #include "support/text.h"
 
 std::string CurrentFolder() {

@@ -2,37 +2,40 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 #include "support/text.h"
 
 namespace {
 
 class SafeFileOpsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetInstallerState(ui, logFolder.Path());
-  }
+  void SetUp() override { run = NewRun(ui, logFolder.Path()); }
   std::vector<std::string> Log() const { return LogTexts(logFolder / "ZEM7InstallLog.txt"); }
   // Answers the next box with OK and checks that it is a report from location.
   void ExpectReport(const std::string& location, bool withNumberZero) {
     ASSERT_EQ(ui.messages.size(), 1u) << "expected one report from " << location;
     EXPECT_TRUE(ui.messages[0].text.ends_with("\r\nLocation: " + location)) << ui.messages[0].text;
-    if (withNumberZero) EXPECT_EQ(ui.messages[0].text.rfind("ERROR: 0, \r\n", 0), 0u);
-    else EXPECT_NE(ui.messages[0].text.rfind("ERROR: 0,", 0), 0u);
+    if (withNumberZero)
+      EXPECT_EQ(ui.messages[0].text.rfind("ERROR: 0, \r\n", 0), 0u);
+    else
+      EXPECT_NE(ui.messages[0].text.rfind("ERROR: 0,", 0), 0u);
   }
   TempFolder logFolder{"log"};
   TempFolder work;
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
 };
 
 TEST_F(SafeFileOpsTest, CreateFolderLogsOnceAndOnlyWhenItActs) {
   std::string folder = work / "new";
-  SafeCreateFolder(folder);
-  SafeCreateFolder(folder);
+  SafeCreateFolder(*run, folder);
+  SafeCreateFolder(*run, folder);
   EXPECT_TRUE(FolderExists(folder));
   EXPECT_EQ(Log(), std::vector<std::string>{"Creating folder: " + folder});
 }
@@ -40,7 +43,7 @@ TEST_F(SafeFileOpsTest, CreateFolderLogsOnceAndOnlyWhenItActs) {
 TEST_F(SafeFileOpsTest, CreateFolderWithMissingParentLogsThenReports) {
   ui.AnswerAllWithOk();
   std::string folder = work / "missing\\child";
-  SafeCreateFolder(folder);
+  SafeCreateFolder(*run, folder);
   EXPECT_FALSE(FolderExists(folder));
   EXPECT_EQ(Log().front(), "Creating folder: " + folder);
   ExpectReport("modZEM7::SafeCreateFolder", false);
@@ -51,8 +54,8 @@ TEST_F(SafeFileOpsTest, DeleteFolderRemovesReadOnlyTreesAndIgnoresMissingOnes) {
   WriteFile(work / "tree\\locked.txt", "x");
   MakeReadOnly(work / "tree\\locked.txt");
   MakeReadOnly(work / "tree\\a\\b\\deep.txt");
-  SafeDeleteFolder(work / "tree");
-  SafeDeleteFolder(work / "never");
+  SafeDeleteFolder(*run, work / "tree");
+  SafeDeleteFolder(*run, work / "never");
   EXPECT_FALSE(FolderExists(work / "tree"));
   EXPECT_EQ(Log(), std::vector<std::string>{"Deleting folder: " + (work / "tree")});
   EXPECT_TRUE(ui.messages.empty());
@@ -63,7 +66,7 @@ TEST_F(SafeFileOpsTest, CopyFolderMergesIntoExistingFolder) {
   WriteFile(work / "group\\b.txt", "new b");
   WriteFile(work / "derived\\b.txt", "old b");
   WriteFile(work / "derived\\only-here.txt", "keep");
-  SafeCopyFolder(work / "group", work / "derived", true);
+  SafeCopyFolder(*run, work / "group", work / "derived", true);
   EXPECT_EQ(ReadFile(work / "derived\\track\\a.txt"), "new a");
   EXPECT_EQ(ReadFile(work / "derived\\b.txt"), "new b");
   EXPECT_EQ(ReadFile(work / "derived\\only-here.txt"), "keep");
@@ -72,7 +75,7 @@ TEST_F(SafeFileOpsTest, CopyFolderMergesIntoExistingFolder) {
 
 TEST_F(SafeFileOpsTest, CopyFolderWithMissingSourceLeavesEmptyDestinationAndReportsZero) {
   ui.AnswerAllWithOk();
-  SafeCopyFolder(work / "absent", work / "derived", true);
+  SafeCopyFolder(*run, work / "absent", work / "derived", true);
   EXPECT_TRUE(FolderExists(work / "derived"));
   EXPECT_TRUE(ListTree(work / "derived").empty());
   ExpectReport("modZEM7::SafeCopyFolder", true);
@@ -82,7 +85,7 @@ TEST_F(SafeFileOpsTest, CopyFolderWithMissingSourceLeavesEmptyDestinationAndRepo
 TEST_F(SafeFileOpsTest, MoveFolderIntoTrailingBackslashKeepsItsName) {
   WriteFile(work / "datafull\\tracks\\stunt\\x.txt", "x");
   MakeFolders(work / "data\\tracks");
-  SafeMoveFolder(work / "datafull\\tracks\\stunt", work / "data\\tracks\\");
+  SafeMoveFolder(*run, work / "datafull\\tracks\\stunt", work / "data\\tracks\\");
   EXPECT_EQ(ReadFile(work / "data\\tracks\\stunt\\x.txt"), "x");
   EXPECT_FALSE(FolderExists(work / "datafull\\tracks\\stunt"));
   EXPECT_EQ(Log(), std::vector<std::string>{"Moving Folder: " + (work / "datafull\\tracks\\stunt") + " >> " +
@@ -93,7 +96,7 @@ TEST_F(SafeFileOpsTest, MoveFolderOntoExistingFolderFailsAndKeepsBoth) {
   ui.AnswerAllWithOk();
   WriteFile(work / "from\\stunt\\x.txt", "source");
   WriteFile(work / "into\\stunt\\x.txt", "already");
-  SafeMoveFolder(work / "from\\stunt", work / "into\\");
+  SafeMoveFolder(*run, work / "from\\stunt", work / "into\\");
   EXPECT_EQ(ReadFile(work / "from\\stunt\\x.txt"), "source");
   EXPECT_EQ(ReadFile(work / "into\\stunt\\x.txt"), "already");
   EXPECT_EQ(Log().front().rfind("Moving Folder: ", 0), 0u);
@@ -103,8 +106,8 @@ TEST_F(SafeFileOpsTest, MoveFolderOntoExistingFolderFailsAndKeepsBoth) {
 TEST_F(SafeFileOpsTest, DeleteFileRemovesReadOnlyFileAndOnlyLogsAMissingOne) {
   WriteFile(work / "locked.txt", "x");
   MakeReadOnly(work / "locked.txt");
-  SafeDeleteFile(work / "locked.txt", true);
-  SafeDeleteFile(work / "absent.txt", true);
+  SafeDeleteFile(*run, work / "locked.txt", true);
+  SafeDeleteFile(*run, work / "absent.txt", true);
   EXPECT_FALSE(FileExists(work / "locked.txt"));
   EXPECT_EQ(Log(), (std::vector<std::string>{"Deleting File: " + (work / "locked.txt"),
                                              "Delete File missing (Not a problem): " + (work / "absent.txt")}));
@@ -114,7 +117,7 @@ TEST_F(SafeFileOpsTest, DeleteFileRemovesReadOnlyFileAndOnlyLogsAMissingOne) {
 TEST_F(SafeFileOpsTest, CopyFileIntoFolderKeepsNameAndReplacesWithOverwrite) {
   WriteFile(work / "game\\FlatOut.exe", "game");
   WriteFile(work / "target\\FlatOut.exe", "stale");
-  SafeCopyFile(work / "game\\FlatOut.exe", work / "target\\", true);
+  SafeCopyFile(*run, work / "game\\FlatOut.exe", work / "target\\", true);
   EXPECT_EQ(ReadFile(work / "target\\FlatOut.exe"), "game");
   EXPECT_EQ(Log(), std::vector<std::string>{"Copying File: " + (work / "game\\FlatOut.exe")});
 }
@@ -124,41 +127,39 @@ TEST_F(SafeFileOpsTest, CopyFileOntoReadOnlyFileWithoutOverwriteFailsAfterLoggin
   WriteFile(work / "a.txt", "new");
   WriteFile(work / "target\\a.txt", "old");
   MakeReadOnly(work / "target\\a.txt");
-  SafeCopyFile(work / "a.txt", work / "target\\", false);
+  SafeCopyFile(*run, work / "a.txt", work / "target\\", false);
   EXPECT_EQ(ReadFile(work / "target\\a.txt"), "old");
   EXPECT_EQ(Log().front(), "Copying File: " + (work / "a.txt"));
   ExpectReport("modZEM7::SafeCopyFile", false);
 }
 
 TEST_F(SafeFileOpsTest, MissingSourceOfFileCopyOrMoveIsLoggedThenReportedWithZero) {
+  ui.AnswerAllWithOk();
   struct Case {
-    void (*operation)(const std::string&, const std::string&);
+    std::function<void(const std::string&, const std::string&)> operation;
     const char* line;
     const char* location;
   };
   const Case cases[] = {
-      {[](const std::string& s, const std::string& d) { SafeCopyFile(s, d, true); },
+      {[this](const std::string& s, const std::string& d) { SafeCopyFile(*run, s, d, true); },
        "** ERROR: Cannot copy file due to it missing: ", "modZEM7::SafeCopyFile"},
-      {[](const std::string& s, const std::string& d) { SafeMoveFile(s, d); },
+      {[this](const std::string& s, const std::string& d) { SafeMoveFile(*run, s, d); },
        "** ERROR: Cannot move file due to it missing: ", "modZEM7::SafeMoveFile"},
   };
   for (const Case& c : cases) {
-    ScriptedUi fresh;
-    fresh.AnswerAllWithOk();
-    State().Ui = &fresh;
+    ui.messages.clear();
     DeleteFileW(Widen(logFolder / "ZEM7InstallLog.txt").c_str());
     c.operation(work / "absent.rar", work.Path() + "\\");
     EXPECT_EQ(Log(), (std::vector<std::string>{c.line + (work / "absent.rar"), "ERROR: 0, ",
                                                std::string("Location: ") + c.location}));
-    EXPECT_EQ(fresh.messages.size(), 1u);
+    EXPECT_EQ(ui.messages.size(), 1u);
   }
-  State().Ui = &ui;
 }
 
 TEST_F(SafeFileOpsTest, MoveFileIntoMissingFolderFailsAndLeavesTheFile) {
   ui.AnswerAllWithOk();
   WriteFile(work / "zem7-tracks1.bfs", "archive");
-  SafeMoveFile(work / "zem7-tracks1.bfs", work / "ZEM7-Patches\\");
+  SafeMoveFile(*run, work / "zem7-tracks1.bfs", work / "ZEM7-Patches\\");
   EXPECT_EQ(ReadFile(work / "zem7-tracks1.bfs"), "archive");
   EXPECT_EQ(Log().front(), "Moving File: " + (work / "zem7-tracks1.bfs"));
   ExpectReport("modZEM7::SafeMoveFile", false);

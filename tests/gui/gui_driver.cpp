@@ -119,8 +119,10 @@ InstallerDriver::InstallerDriver(const std::string& installerExe, DWORD timeoutM
   processId_ = started.dwProcessId;
   for (DWORD waited = 0; waited < timeoutMs && !window_; waited += kPollMs) {
     auto windows = TopWindows(processId_, nullptr, Widen(kWindowTitle).c_str());
-    if (!windows.empty()) window_ = windows.front();
-    else Sleep(kPollMs);
+    if (!windows.empty())
+      window_ = windows.front();
+    else
+      Sleep(kPollMs);
   }
   if (!window_) failure_ = "the installer's window did not appear";
 }
@@ -136,14 +138,14 @@ HWND InstallerDriver::Control(const std::string& name) const {
   for (const ControlSpec& spec : MainWindowControls()) {
     if (name != spec.name) continue;
     struct Find {
-      int id;
+      ControlId id;
       HWND found;
     } find{spec.id, nullptr};
     EnumChildWindows(
         window_,
         [](HWND child, LPARAM data) {
           auto& f = *reinterpret_cast<Find*>(data);
-          if (GetDlgCtrlID(child) == f.id) f.found = child;
+          if (GetDlgCtrlID(child) == static_cast<int>(f.id)) f.found = child;
           return f.found ? FALSE : TRUE;
         },
         reinterpret_cast<LPARAM>(&find));
@@ -276,8 +278,8 @@ std::string InstallerDriver::Transcript() const {
   for (const MetBox& box : boxes_) {
     std::string text = box.text;
     for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
-    transcript += "[" + (box.answer.empty() ? std::string("unanswered") : box.answer) + "] " + box.title + "|" + text +
-                  "\n";
+    transcript +=
+        "[" + (box.answer.empty() ? std::string("unanswered") : box.answer) + "] " + box.title + "|" + text + "\n";
   }
   return transcript;
 }

@@ -16,11 +16,11 @@ namespace {
 class DriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetInstallerState(ui, root / "Mod Download");
-    State().FlatOutGameFolder = root / "Games\\FlatOut\\";
-    State().ZEM7GameFolder = root / "Games\\FlatOut - ZEM7\\";
+    run = NewRun(ui, root / "Mod Download");
+    run->plan.gameFolder = root / "Games\\FlatOut\\";
+    run->plan.zem7Folder = root / "Games\\FlatOut - ZEM7\\";
     MakeFolders(root / "Games\\FlatOut");
-    MakeFolders(State().InstallerFolder);
+    MakeFolders(run->plan.installerFolder);
     ui.AnswerAllWithOk();
     ui.Answer(IDNO);
     ui.Answer(IDNO);
@@ -36,31 +36,26 @@ class DriverTest : public ::testing::Test {
     RemoveDirectoryW(Widen(programs + "Torvale").c_str());
     DeleteFileW(Widen(desktop + "FlatOut.lnk").c_str());
   }
-  std::vector<std::string> Log() const { return LogTexts(State().InstallerFolder + "\\ZEM7InstallLog.txt"); }
+  std::vector<std::string> Log() const { return LogTexts(run->plan.installerFolder + "\\ZEM7InstallLog.txt"); }
 
   TempFolder root{"zem7 driver"};
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
 };
 
 TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
-  WriteFile(State().InstallerFolder + "\\ZEM7InstallLog.txt", "an earlier run\r\n");
-  InstallZEM7();
+  WriteFile(run->plan.installerFolder + "\\ZEM7InstallLog.txt", "an earlier run\r\n");
+  InstallZEM7(*run);
 
   auto log = Log();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log[0], "Starting to installing ZEM7 mod.");
-  EXPECT_EQ(log[1], "Creating folder: " + State().ZEM7GameFolder);
-  const char* headings[] = {"Copying FlatOut Game Files.",
-                            "Copying ZEM7 Mod Files.",
-                            "Unpacking the ZEM7 Track Files.",
-                            "Unpacking the 'Common2.bfs' file.",
-                            "Creating the new tracks.",
-                            "Unpacking the ZEM7 Track Files.",
-                            "Deleting unnecessary track folders.",
-                            "Creating new BFS files.",
-                            "Creating shortcuts.",
-                            "Cleaning up installation files.",
-                            "Finished installing the ZEM7 mod."};
+  EXPECT_EQ(log[1], "Creating folder: " + run->plan.zem7Folder);
+  const char* headings[] = {
+      "Copying FlatOut Game Files.",         "Copying ZEM7 Mod Files.",          "Unpacking the ZEM7 Track Files.",
+      "Unpacking the 'Common2.bfs' file.",   "Creating the new tracks.",         "Unpacking the ZEM7 Track Files.",
+      "Deleting unnecessary track folders.", "Creating new BFS files.",          "Creating shortcuts.",
+      "Cleaning up installation files.",     "Finished installing the ZEM7 mod."};
   auto at = log.begin();
   for (const char* heading : headings) {
     at = std::find(at, log.end(), heading);
@@ -68,7 +63,7 @@ TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
   }
   EXPECT_EQ(std::count(log.begin(), log.end(), "an earlier run"), 0);
   // The old log's deletion shows in the window, though not in the new file.
-  EXPECT_NE(ui.progressText.find("Deleting File: " + State().InstallerFolder + "\\ZEM7InstallLog.txt"),
+  EXPECT_NE(ui.progressText.find("Deleting File: " + run->plan.installerFolder + "\\ZEM7InstallLog.txt"),
             std::string::npos);
   EXPECT_EQ(ui.messages.back().text, "Would you like to play the FlatOut ZEM7 mod now?");
   EXPECT_GT(ui.messages.size(), 30u);  // every missing file and group was reported
@@ -76,15 +71,15 @@ TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
   EXPECT_EQ(ui.pointers[0], MousePointer::Hourglass);
   EXPECT_EQ(ui.pointers[1], MousePointer::Default);  // the first report
   EXPECT_TRUE(ui.unloaded);
-  EXPECT_FALSE(State().Installing);
+  EXPECT_FALSE(run->installing);
 }
 
 TEST_F(DriverTest, ASecondRunWhileOneIsUnderWayDoesNothing) {
-  State().Installing = true;
-  InstallZEM7();
-  EXPECT_FALSE(FileExists(State().InstallerFolder + "\\ZEM7InstallLog.txt"));
+  run->installing = true;
+  InstallZEM7(*run);
+  EXPECT_FALSE(FileExists(run->plan.installerFolder + "\\ZEM7InstallLog.txt"));
   EXPECT_TRUE(ui.messages.empty() && ui.progressText.empty());
-  State().Installing = false;
+  run->installing = false;
 }
 
 }  // namespace

@@ -36,6 +36,7 @@ std::string ShortcutTarget(const std::string& shortcut) {
 // The all-users shortcuts live in the test prefix; leave none behind.
 class ShortcutsTest : public ::testing::Test {
  protected:
+  void SetUp() override { TearDown(); }  // what a demo run in this prefix left
   void TearDown() override {
     DeleteFileW(Widen(desktop + "FlatOut.lnk").c_str());
     DeleteFileW(Widen(menu + "FlatOut.lnk").c_str());
@@ -49,15 +50,15 @@ class ShortcutsTest : public ::testing::Test {
 };
 
 TEST_F(ShortcutsTest, BothShortcutsPointAtTheNewGameAndASecondRunSavesOverThem) {
-  CreateShortcuts();
+  CreateShortcuts(*fixture.run);
   const std::string game = fixture.Target() + "FlatOut.exe";
   EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(menu + "FlatOut.lnk"), game)) << ShortcutTarget(menu + "FlatOut.lnk");
   EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(desktop + "FlatOut.lnk"), game));
   EXPECT_EQ(fixture.Log(), (std::vector<std::string>{"Creating shortcuts.", "Creating folder: " + programs + "Torvale",
-                                                      "Creating folder: " + menu}));
+                                                     "Creating folder: " + menu}));
 
-  State().ZEM7GameFolder = fixture.root / "Elsewhere\\";
-  CreateShortcuts();
+  fixture.run->plan.zem7Folder = fixture.root / "Elsewhere\\";
+  CreateShortcuts(*fixture.run);
   EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(desktop + "FlatOut.lnk"), fixture.root / "Elsewhere\\FlatOut.exe"));
   EXPECT_EQ(fixture.Log().size(), 4u);  // the folders exist: only the heading is logged again
   EXPECT_TRUE(fixture.ui.messages.empty());
@@ -72,13 +73,13 @@ TEST(CleanUpTest, RemovesTheWorkFolderAndLogsEveryListedFileEvenWhenAbsent) {
   WriteFile(target + "FlatOut.exe", "game");
   WriteFile(target + "ZEM7-Patches\\zem7-tracks1.bfs", "patch");
 
-  CleanUp();
+  CleanUp(*fixture.run);
 
   EXPECT_FALSE(FolderExists(target + "datafull"));
   EXPECT_FALSE(FileExists(target + "DelFolder.bat"));
-  EXPECT_EQ(ListTree(target), (std::vector<std::string>{"FlatOut.exe", "ZEM7-Patches\\",
-                                                        "ZEM7-Patches\\zem7-tracks1.bfs"}));
-  const char* listed[] = {"bfs_format.obj", "makebfs.exe", "in.txt",    "cout.txt",  "mfc42.dll",  "msvcp60.dll",
+  EXPECT_EQ(ListTree(target),
+            (std::vector<std::string>{"FlatOut.exe", "ZEM7-Patches\\", "ZEM7-Patches\\zem7-tracks1.bfs"}));
+  const char* listed[] = {"bfs_format.obj", "makebfs.exe", "in.txt",    "cout.txt",  "mfc42.dll", "msvcp60.dll",
                           "msvcrt.dll",     "zlib.dll",    "zlib1.dll", "filler76k", "unrar.exe", "bfsunpack.exe"};
   auto log = fixture.Log();
   ASSERT_EQ(log.size(), 13u);
@@ -109,8 +110,8 @@ std::vector<RunRecord> ReadRecords(const std::string& path) {
     std::string field;
     while (std::getline(parts, field, '|')) fields.push_back(field);
     if (fields.size() < 6) continue;
-    records.push_back({fields[0], fields[1], fields[2], std::stoi(fields[3]), std::stoull(fields[4]),
-                       std::stoull(fields[5])});
+    records.push_back(
+        {fields[0], fields[1], fields[2], std::stoi(fields[3]), std::stoull(fields[4]), std::stoull(fields[5])});
   }
   return records;
 }
@@ -119,8 +120,7 @@ class FinalMessageTest : public ::testing::Test {
  protected:
   void SetUp() override {
     MakeFolders(fixture.Target());
-    CopyFileW(Widen(StandInFolder() + "\\FlatOut.exe").c_str(), Widen(fixture.Target() + "FlatOut.exe").c_str(),
-              FALSE);
+    CopyFileW(Widen(StandInFolder() + "\\FlatOut.exe").c_str(), Widen(fixture.Target() + "FlatOut.exe").c_str(), FALSE);
     SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", Widen(records).c_str());
     SetEnvironmentVariableW(L"ZEM7_SETUP_DELAY_MS", L"700");
   }
@@ -140,7 +140,7 @@ class FinalMessageTest : public ::testing::Test {
 TEST_F(FinalMessageTest, YesToBothRunsTheSetupToItsEndThenStartsTheGameMinimisedInTheTarget) {
   fixture.ui.Answer(IDYES);
   fixture.ui.Answer(IDYES);
-  FinalMessage();
+  FinalMessage(*fixture.run);
   ASSERT_EQ(fixture.ui.messages.size(), 2u);
   EXPECT_EQ(fixture.ui.messages[0].text,
             "The FlatOut ZEM7 Mod is now successfully installed.\r\n"
@@ -154,7 +154,7 @@ TEST_F(FinalMessageTest, YesToBothRunsTheSetupToItsEndThenStartsTheGameMinimised
   ASSERT_EQ(runs.size(), 2u);
   EXPECT_EQ(runs[0].name, "Velnor2Setup.exe");
   EXPECT_EQ(runs[0].windowState, SW_SHOWNORMAL);
-  EXPECT_EQ(runs[0].commandLine, "\"" + State().InstallerFolder + "\\Velnor2Setup.exe\"");
+  EXPECT_EQ(runs[0].commandLine, "\"" + fixture.run->plan.installerFolder + "\\Velnor2Setup.exe\"");
   EXPECT_TRUE(EqualsIgnoreCase(runs[1].name, "FlatOut.exe"));
   EXPECT_EQ(runs[1].windowState, SW_SHOWMINIMIZED);
   EXPECT_TRUE(EqualsIgnoreCase(FormatPath(runs[1].folder), fixture.Target()));
@@ -167,7 +167,7 @@ TEST_F(FinalMessageTest, YesToBothRunsTheSetupToItsEndThenStartsTheGameMinimised
 TEST_F(FinalMessageTest, NoToBothStartsNothingAndClosesTheWindow) {
   fixture.ui.Answer(IDNO);
   fixture.ui.Answer(IDNO);
-  FinalMessage();
+  FinalMessage(*fixture.run);
   EXPECT_TRUE(ReadRecords(records).empty());
   EXPECT_TRUE(fixture.ui.unloaded);
 }
@@ -177,7 +177,7 @@ TEST_F(FinalMessageTest, GameThatCannotStartIsReportedAndTheWindowStaysOpen) {
   fixture.ui.AnswerAllWithOk();
   fixture.ui.Answer(IDNO);
   fixture.ui.Answer(IDYES);
-  FinalMessage();
+  FinalMessage(*fixture.run);
   ASSERT_EQ(fixture.ui.messages.size(), 3u);
   EXPECT_TRUE(fixture.ui.messages[2].text.ends_with("Location: modZEM7::FinalMessage"));
   EXPECT_FALSE(fixture.ui.unloaded);

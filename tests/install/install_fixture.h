@@ -7,7 +7,7 @@
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
 #include "fixture.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 #include "support/text.h"
 
 // The stand-ins were built on Linux; Wine sees that folder on drive Z:.
@@ -26,21 +26,22 @@ class InstallFixture {
     options.standInFolder = StandInFolder();
     options.omit = std::move(omit);
     BuildFixture(options);
-    ResetInstallerState(ui, options.distributionFolder);
-    State().FlatOutGameFolder = options.gameFolder + "\\";
-    State().ZEM7GameFolder = root / "Games\\FlatOut - ZEM7\\";
+    run = NewRun(ui, options.distributionFolder);
+    run->plan.gameFolder = options.gameFolder + "\\";
+    run->plan.zem7Folder = root / "Games\\FlatOut - ZEM7\\";
   }
   ~InstallFixture() {
     // The steps leave the target as the current folder; it must not keep the tree alive.
     SetCurrentDirectoryW(Widen(root.Path()).c_str());
   }
-  std::string Game() const { return State().FlatOutGameFolder; }
-  std::string Target() const { return State().ZEM7GameFolder; }
+  std::string Game() const { return run->plan.gameFolder; }
+  std::string Target() const { return run->plan.zem7Folder; }
   std::vector<std::string> Log() const { return LogTexts(LogPath()); }
-  std::string LogPath() const { return State().InstallerFolder + "\\ZEM7InstallLog.txt"; }
+  std::string LogPath() const { return run->plan.installerFolder + "\\ZEM7InstallLog.txt"; }
 
   TempFolder root{"zem7 pipeline"};
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
 };
 
 // Counts the log lines that start with prefix between the line `from` and the next line starting with `until`.

@@ -13,24 +13,6 @@
 
 namespace {
 
-struct ExpectedArchive {
-  const char* name;
-  std::set<std::string> tracks;
-};
-
-const ExpectedArchive kArchives[] = {
-    {"zem7-tracks1.bfs",
-     {"arenaaphaltroundabout", "arenaderby", "arenacrashfest", "arenaroundabout", "arenawinter", "derbywinter"}},
-    {"zem7-tracks2.bfs", {"forestasphalt", "forestextended1", "forestextended2", "forestrev", "forestwinter"}},
-    {"zem7-tracks3.bfs", {"pitbunkerhilloc", "pitcops", "pitderby", "pitextended", "pitking", "pitrev", "pitwinter"}},
-    {"zem7-tracks4.bfs",
-     {"racing", "racingbaycupoc", "racingbbddarena", "racingderby", "racingdirt", "racingdrag", "racingextended1",
-      "racingextended2", "racingrev", "racingspeedway", "racingwinter"}},
-    {"zem7-tracks5.bfs",
-     {"stunt", "stuntderby", "townbarn", "towncops", "townderby", "townrev", "townwinter", "winterasphalt",
-      "wintercops", "winterderby", "winterrev"}},
-};
-
 std::set<std::string> TracksIn(const std::vector<ArchiveEntry>& entries) {
   std::set<std::string> tracks;
   const std::string prefix = "data\\tracks\\";
@@ -46,41 +28,49 @@ bool Holds(const std::vector<ArchiveEntry>& entries, const std::string& name) {
   return std::any_of(entries.begin(), entries.end(), [&](const ArchiveEntry& e) { return e.name == name; });
 }
 
-void RunStepsThroughTheSplit() {
-  SafeCreateFolder(State().ZEM7GameFolder);
-  CopyFlatOutFiles();
-  CopyZEM7Files();
-  UnpackZEM7SystemFiles();
-  UnpackBFSFile();
-  CopyTracks();
-  UnpackZEM7TrackFiles();
-  DeleteTrackFolders();
-  SplitAndPackTrackFolders();
+void RunStepsThroughTheSplit(InstallFixture& fixture) {
+  SafeCreateFolder(*fixture.run, fixture.run->plan.zem7Folder);
+  CopyFlatOutFiles(*fixture.run);
+  CopyZEM7Files(*fixture.run);
+  UnpackZEM7SystemFiles(*fixture.run);
+  UnpackBFSFile(*fixture.run);
+  CopyTracks(*fixture.run);
+  UnpackZEM7TrackFiles(*fixture.run);
+  DeleteTrackFolders(*fixture.run);
+  SplitAndPackTrackFolders(*fixture.run);
 }
 
 TEST(PipelineTest, BuildsFiveTrackArchivesAndLeavesTheGameUntouched) {
   InstallFixture fixture;
   FolderSnapshot gameBefore = SnapshotFolder(fixture.Game());
-  RunStepsThroughTheSplit();
+  RunStepsThroughTheSplit(fixture);
   const std::string target = fixture.Target();
   EXPECT_TRUE(fixture.ui.messages.empty());
 
-  // Layout after the split.
+  // Layout after the split: the groups stay behind, every track went into
+  // exactly one of the five archives, and only the fourth holds the filler.
   EXPECT_FALSE(FolderExists(target + "data"));
   for (const char* group : {"arena", "derby", "forest", "pit", "town", "winter"})
     EXPECT_TRUE(FolderExists(target + "datafull\\tracks\\" + group)) << group;
-  for (const ExpectedArchive& archive : kArchives) {
-    EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\" + archive.name)) << archive.name;
-    for (const std::string& track : archive.tracks)
-      EXPECT_FALSE(FolderExists(target + "datafull\\tracks\\" + track)) << track;
+  auto log = fixture.Log();
+  std::set<std::string> packed;
+  size_t packedCount = 0;
+  for (int part = 1; part <= 5; ++part) {
+    std::string archive = "zem7-tracks" + std::to_string(part) + ".bfs";
+    ASSERT_TRUE(FileExists(target + "ZEM7-Patches\\" + archive)) << archive;
+    auto entries = ListArchive(target + "ZEM7-Patches\\" + archive, ArchiveKind::Bfs);
+    std::set<std::string> tracks = TracksIn(entries);
+    EXPECT_FALSE(tracks.empty()) << archive;
+    EXPECT_EQ(Holds(entries, "data\\filler76k"), part == 4) << archive;
+    std::string heading = "> Part " + std::to_string(part) + " of 5.";
+    EXPECT_EQ(CountBetween(log, heading, "> Part", "Moving Folder: "), static_cast<int>(tracks.size())) << heading;
+    packedCount += tracks.size();
+    packed.insert(tracks.begin(), tracks.end());
   }
+  EXPECT_EQ(packedCount, 40u);
+  EXPECT_EQ(packed.size(), 40u);
+  for (const std::string& track : packed) EXPECT_FALSE(FolderExists(target + "datafull\\tracks\\" + track)) << track;
 
-  // Each archive holds exactly its part, trimmed, and only the fourth the filler.
-  for (const ExpectedArchive& archive : kArchives) {
-    auto entries = ListArchive(target + "ZEM7-Patches\\" + archive.name, ArchiveKind::Bfs);
-    EXPECT_EQ(TracksIn(entries), archive.tracks) << archive.name;
-    EXPECT_EQ(Holds(entries, "data\\filler76k"), std::string(archive.name) == "zem7-tracks4.bfs") << archive.name;
-  }
   auto forest = ListArchive(target + "ZEM7-Patches\\zem7-tracks2.bfs", ArchiveKind::Bfs);
   EXPECT_FALSE(Holds(forest, "data\\tracks\\forestextended1\\forest1\\a"));
   EXPECT_FALSE(Holds(forest, "data\\tracks\\forestextended1\\forest2"));
@@ -95,22 +85,19 @@ TEST(PipelineTest, BuildsFiveTrackArchivesAndLeavesTheGameUntouched) {
             std::vector<std::string>{});
 
   // The packer's input: short, lower case, doubled backslashes, no line end.
-  std::string shortTarget = GetShortPath(target);
+  std::string shortTarget = GetShortPath(fixture.run->reporter, target);
   if (!shortTarget.ends_with("\\")) shortTarget += "\\";
   std::string expected;
   for (char c : shortTarget + "data") expected += c == '\\' ? std::string("\\\\") : std::string(1, c);
   EXPECT_EQ(ReadFile(target + "in.txt"), ToLower(expected));
 
   // The log, step by step.
-  auto log = fixture.Log();
   EXPECT_EQ(CountBetween(log, "Creating the new tracks.", "Unpacking", "> "), 7);
   EXPECT_EQ(CountBetween(log, "Creating the new tracks.", "Unpacking", "Copying Folder: "), 29);
   EXPECT_EQ(CountBetween(log, "Deleting unnecessary track folders.", "Creating new BFS files.", "Deleting folder: "),
             61);
-  const int moves[] = {6, 5, 7, 11, 11};
   for (int part = 1; part <= 5; ++part) {
     std::string heading = "> Part " + std::to_string(part) + " of 5.";
-    EXPECT_EQ(CountBetween(log, heading, "> Part", "Moving Folder: "), moves[part - 1]) << heading;
     EXPECT_EQ(CountBetween(log, heading, "> Part", "Creating folder: "), 2) << heading;
     EXPECT_EQ(CountBetween(log, heading, "> Part", "Moving File: "), 2) << heading;
     EXPECT_EQ(CountBetween(log, heading, "> Part", "Copying File: "), part == 4 ? 1 : 0) << heading;
@@ -124,11 +111,11 @@ TEST(PipelineTest, BuildsFiveTrackArchivesAndLeavesTheGameUntouched) {
 TEST(PipelineTest, MissingArchiveIsReportedAndItsDeletionLoggedAsMissing) {
   InstallFixture fixture({kTrackFilesRar});
   fixture.ui.AnswerAllWithOk();
-  SafeCreateFolder(fixture.Target());
-  CopyZEM7Files();
-  UnpackZEM7TrackFiles();
+  SafeCreateFolder(*fixture.run, fixture.Target());
+  CopyZEM7Files(*fixture.run);
+  UnpackZEM7TrackFiles(*fixture.run);
   auto log = fixture.Log();
-  const std::string source = State().InstallerFolder + "\\zem7trackfiles.rar";
+  const std::string source = fixture.run->plan.installerFolder + "\\zem7trackfiles.rar";
   EXPECT_NE(std::find(log.begin(), log.end(), "** ERROR: Cannot copy file due to it missing: " + source), log.end());
   EXPECT_EQ(log.back(), "Delete File missing (Not a problem): " + fixture.Target() + "zem7trackfiles.rar");
   ASSERT_EQ(fixture.ui.messages.size(), 1u);
@@ -141,7 +128,7 @@ TEST(PipelineTest, MissingGroupGivesEmptyTracksAndOneReportPerRow) {
   fixture.ui.AnswerAllWithOk();
   MakeFolders(fixture.Target() + "data\\tracks\\arena");
   WriteFile(fixture.Target() + "data\\tracks\\arena\\arena1\\x.txt", "x");
-  CopyTracks();
+  CopyTracks(*fixture.run);
   int reports = 0;
   for (const auto& message : fixture.ui.messages) reports += message.text.ends_with("modZEM7::SafeCopyFolder");
   EXPECT_EQ(reports, 24);  // every row but the five arena ones
@@ -149,19 +136,17 @@ TEST(PipelineTest, MissingGroupGivesEmptyTracksAndOneReportPerRow) {
   EXPECT_TRUE(ListTree(fixture.Target() + "data\\tracks\\pitking").empty());
   EXPECT_EQ(ReadFile(fixture.Target() + "data\\tracks\\arenawinter\\arena1\\x.txt"), "x");
 
-  ScriptedUi quiet;
-  State().Ui = &quiet;
-  DeleteTrackFolders();  // nothing to trim in the empty ones, and nothing reported
-  EXPECT_TRUE(quiet.messages.empty());
+  fixture.ui.messages.clear();
+  DeleteTrackFolders(*fixture.run);  // nothing to trim in the empty ones, and nothing reported
+  EXPECT_TRUE(fixture.ui.messages.empty());
   EXPECT_FALSE(FolderExists(fixture.Target() + "data\\tracks\\arenaaphaltroundabout\\arena1"));
-  State().Ui = &fixture.ui;
 }
 
 TEST(PipelineTest, SplitWithoutDataReportsOnceAndBuildsNothing) {
   InstallFixture fixture;
   fixture.ui.AnswerAllWithOk();
   MakeFolders(fixture.Target() + "ZEM7-Patches");
-  SplitAndPackTrackFolders();
+  SplitAndPackTrackFolders(*fixture.run);
   ASSERT_EQ(fixture.ui.messages.size(), 1u);
   EXPECT_TRUE(fixture.ui.messages[0].text.ends_with("Location: modZEM7::SplitAndPackTrackFolders"));
   EXPECT_EQ(fixture.Log().front(), "Creating new BFS files.");
@@ -174,7 +159,7 @@ class PackerTest : public ::testing::Test {
   void SetUp() override {
     MakeFolders(fixture.Target());
     WriteFile(fixture.Target() + "data\\tracks\\stunt\\track.ini", "stunt");
-    UnpackArchive(State().InstallerFolder + "\\zem7makebfs.rar", ArchiveKind::Rar, fixture.Target());
+    UnpackArchive(fixture.run->plan.installerFolder + "\\zem7makebfs.rar", ArchiveKind::Rar, fixture.Target());
   }
   void TearDown() override { SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", nullptr); }
   InstallFixture fixture;
@@ -182,7 +167,7 @@ class PackerTest : public ::testing::Test {
 
 TEST_F(PackerTest, StaleMarkerIsDeletedFirstAndTheArchiveMovedToItsName) {
   WriteFile(fixture.Target() + "finished.txt", "from an earlier pack");
-  PackBFSFile("zem7-tracks9.bfs");
+  PackBFSFile(*fixture.run, "zem7-tracks9.bfs");
   auto log = fixture.Log();
   ASSERT_GE(log.size(), 4u);
   EXPECT_EQ(log[0], "Creating the new 'zem7-tracks9.bfs' file.");
@@ -197,10 +182,10 @@ TEST_F(PackerTest, StaleMarkerIsDeletedFirstAndTheArchiveMovedToItsName) {
 
 TEST_F(PackerTest, PackerThatNeverMarksCompletionIsReportedAndTheNextPackStillRuns) {
   SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"nomarker");
-  State().FinishMarkerWaitMs = 1500;
+  fixture.run->tools.finishMarkerWaitMs = 1500;
   fixture.ui.AnswerAllWithOk();
-  PackBFSFile("zem7-tracks1.bfs");
-  PackBFSFile("zem7-tracks2.bfs");
+  PackBFSFile(*fixture.run, "zem7-tracks1.bfs");
+  PackBFSFile(*fixture.run, "zem7-tracks2.bfs");
   ASSERT_EQ(fixture.ui.messages.size(), 2u);
   for (const auto& message : fixture.ui.messages)
     EXPECT_TRUE(message.text.ends_with("Location: modZEM7::PackBFSFile")) << message.text;

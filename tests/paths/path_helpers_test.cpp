@@ -10,7 +10,7 @@
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
 #include "support/handles.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 #include "support/text.h"
 
 namespace {
@@ -65,16 +65,17 @@ std::optional<FileId> IdOf(const std::string& path) {
 class GetShortPathTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetInstallerState(ui, folder.Path());  // any report would be an unexpected box
+    run = NewRun(ui, folder.Path());  // any report would be an unexpected box
   }
   TempFolder folder;
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
 };
 
 TEST_F(GetShortPathTest, LongNameWithSpacesBecomesEightDotThreeForTheSameFolder) {
   std::string longPath = folder / "Long Folder Name With Spaces.extension";
   MakeFolders(longPath);
-  std::string shortPath = GetShortPath(longPath);
+  std::string shortPath = GetShortPath(run->reporter, longPath);
   ASSERT_FALSE(shortPath.empty());
   EXPECT_EQ(shortPath.find(' '), std::string::npos) << shortPath;
   std::vector<std::string> parts = Components(shortPath);
@@ -87,7 +88,7 @@ TEST_F(GetShortPathTest, LongNameWithSpacesBecomesEightDotThreeForTheSameFolder)
 
 TEST_F(GetShortPathTest, MissingPathGivesEmptyTextWithoutReport) {
   for (std::string path : {folder / "missing", folder / "missing\\deeper\\file.txt", std::string()}) {
-    EXPECT_EQ(GetShortPath(path), "") << path;
+    EXPECT_EQ(GetShortPath(run->reporter, path), "") << path;
   }
   EXPECT_TRUE(ui.messages.empty());
 }
@@ -99,7 +100,7 @@ TEST_F(GetShortPathTest, ShortFormLongerThanMaxPathComesBackWhole) {
   for (int level = 0; created.back().size() < 400; ++level) created.push_back(created.back() + L"\\d0123456");
   for (const std::wstring& folderPath : created) ASSERT_TRUE(CreateDirectoryW(folderPath.c_str(), nullptr));
 
-  std::string shortPath = GetShortPath(Narrow(created.back()));
+  std::string shortPath = GetShortPath(run->reporter, Narrow(created.back()));
   EXPECT_GT(shortPath.size(), 300u);
   EXPECT_TRUE(shortPath.starts_with("\\\\?\\")) << shortPath;
   EXPECT_TRUE(shortPath.ends_with("\\d0123456")) << shortPath;

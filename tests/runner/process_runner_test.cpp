@@ -6,7 +6,8 @@
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
-#include "support/installer_state.h"
+#include "support/path_helpers.h"
+#include "support/run_context.h"
 #include "support/text.h"
 
 namespace {
@@ -34,13 +35,13 @@ bool WaitForFile(const std::string& path, DWORD timeoutMs) {
 class ProcessRunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetInstallerState(ui, folder.Path());
+    run = NewRun(ui, folder.Path());
     ASSERT_TRUE(FileExists(SleeperPath())) << SleeperPath();
   }
   // Runs the command and measures how long the call took.
   bool Run(const std::string& commandLine, int32_t timeoutMs, int windowStyle = SW_SHOWMINIMIZED) {
     ULONGLONG start = GetTickCount64();
-    bool ended = ShellAndWaitForTermination(commandLine, windowStyle, message, timeoutMs);
+    bool ended = ShellAndWaitForTermination(*run, commandLine, windowStyle, message, timeoutMs);
     elapsedMs = GetTickCount64() - start;
     return ended;
   }
@@ -52,6 +53,7 @@ class ProcessRunnerTest : public ::testing::Test {
   }
   TempFolder folder;
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
   std::string message = "untouched";
   ULONGLONG elapsedMs = 0;
 };

@@ -6,8 +6,8 @@
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
-#include "shell/frm_main.h"
-#include "support/installer_state.h"
+#include "shell/install_command.h"
+#include "support/run_context.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -29,19 +29,14 @@ void SetLastWritten(const std::string& path, WORD year, WORD month, WORD day) {
 class ReadinessTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetInstallerState(ui, work / "Download");
+    run = NewRun(ui, work / "Download");
     ui.AnswerAllWithOk();
-    MakeFolders(State().InstallerFolder);
+    MakeFolders(run->plan.installerFolder);
     for (const char* name : {"FlatOut.exe", "Common1.bfs", "Common2.bfs"}) WriteFile(Game() + name, name);
     SetLastWritten(Game() + "FlatOut.exe", 2005, 3, 15);
-    State().FlatOutGameFolder = Game();
-    State().ZEM7GameFolder = work / "Games\\FlatOut - ZEM7\\";
-    SetFreeSpaceProbe([this](const std::string&) {
-      ++probes;
-      return freeBytes;
-    });
+    run->plan.gameFolder = Game();
+    run->plan.zem7Folder = work / "Games\\FlatOut - ZEM7\\";
   }
-  void TearDown() override { SetFreeSpaceProbe(nullptr); }
   std::string Game() const { return work / "Games\\FlatOut\\"; }
   // The one box the checks showed, which must be an error box titled for the checks.
   std::string RefusalText() const {
@@ -54,15 +49,21 @@ class ReadinessTest : public ::testing::Test {
 
   TempFolder work;
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
   uint64_t freeBytes = 100 * kGigabyte;
   int probes = 0;
+  FreeSpaceProbe probe = [this](const std::string&) {
+    ++probes;
+    return freeBytes;
+  };
 };
 
 TEST_F(ReadinessTest, SameFolderInOtherCaseAndBackslashIsRefusedFirst) {
-  State().ZEM7GameFolder = FormatPath(ToLower(Game().substr(0, Game().size() - 1)));
-  State().FlatOutGameFolder = FormatPath(ToUpper(Game()));
-  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
-  EXPECT_EQ(RefusalText(), "The ZEM7 Game Folder cannot match the FlatOut Game Folder.\r\nPlease select another location.");
+  run->plan.zem7Folder = FormatPath(ToLower(Game().substr(0, Game().size() - 1)));
+  run->plan.gameFolder = FormatPath(ToUpper(Game()));
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  EXPECT_EQ(RefusalText(),
+            "The ZEM7 Game Folder cannot match the FlatOut Game Folder.\r\nPlease select another location.");
 }
 
 TEST_F(ReadinessTest, EachMissingGameItemIsNamedInTurn) {
@@ -76,17 +77,15 @@ TEST_F(ReadinessTest, EachMissingGameItemIsNamedInTurn) {
       {"FlatOut.exe", "The FlatOut Game EXE file does not exist, please check the location."},
   };
   for (const Case& c : cases) {
-    ScriptedUi fresh;
-    fresh.AnswerAllWithOk();
-    State().Ui = &fresh;
+    ui.messages.clear();
     DeleteFileW(Widen(Game() + c.removed).c_str());
-    EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
-    ASSERT_EQ(fresh.messages.size(), 1u);
-    EXPECT_EQ(fresh.messages[0].text, c.message);
+    EXPECT_FALSE(ReadyToInstall(*run, probe));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, c.message);
   }
-  State().Ui = &ui;
-  State().FlatOutGameFolder = FormatPath("<Unable to find FlatOut Game Folder>");
-  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  ui.messages.clear();
+  run->plan.gameFolder = FormatPath("<Unable to find FlatOut Game Folder>");
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
   EXPECT_EQ(RefusalText(), "The FlatOut Game Folder does not exist, please check the location.");
 }
 
@@ -97,26 +96,23 @@ TEST_F(ReadinessTest, PatchIsJudgedByTheExecutablesMonthAndYear) {
   };
   const Case cases[] = {{2004, 11, 30, false}, {2004, 12, 1, true}, {2003, 12, 1, true}, {2005, 1, 1, true}};
   for (const Case& c : cases) {
-    ScriptedUi fresh;
-    fresh.AnswerAllWithOk();
-    State().Ui = &fresh;
+    ui.messages.clear();
     SetLastWritten(Game() + "FlatOut.exe", c.year, c.month, c.day);
-    EXPECT_EQ(FrmMain::CheckIfReadyToInstall(), c.passes) << c.year << "-" << c.month << "-" << c.day;
+    EXPECT_EQ(ReadyToInstall(*run, probe), c.passes) << c.year << "-" << c.month << "-" << c.day;
     if (!c.passes) {
-      ASSERT_EQ(fresh.messages.size(), 1u);
-      EXPECT_EQ(fresh.messages[0].text,
+      ASSERT_EQ(ui.messages.size(), 1u);
+      EXPECT_EQ(ui.messages[0].text,
                 "You have not installed the official 'FlatOut v1.1' Game Patch.\r\n"
                 "This is required to enable the FlatOut ZEM7 mod to work.");
     }
   }
-  State().Ui = &ui;
 }
 
 TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndEmptiedOnYes) {
-  const std::string target = State().ZEM7GameFolder;
+  const std::string target = run->plan.zem7Folder;
   MakeFolders(target + "empty subfolder");
   ui.Answer(IDNO);
-  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text,
             "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
@@ -125,13 +121,13 @@ TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndEmptiedOnYes) {
   EXPECT_TRUE(FolderExists(target + "empty subfolder"));
 
   ui.Answer(IDYES);
-  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
   EXPECT_FALSE(FolderExists(target));
   EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
 }
 
 TEST_F(ReadinessTest, MissingTargetPassesWithoutAQuestion) {
-  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(probes, 1);
 }
@@ -142,37 +138,31 @@ TEST_F(ReadinessTest, FreeSpaceRoundsHalvesToEvenAndAllowsLargeDisks) {
   EXPECT_EQ(WholeGigabytes(40000 * kGigabyte), 40000);  // beyond a 16-bit count
 
   freeBytes = 4831838208ull;  // exactly 4.5 gigabytes
-  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
   EXPECT_EQ(RefusalText(),
             "The ZEM7 Mod cannot be installed, due to the lack of space on your harddrive.\r\n"
             "You need at least 5 Gigabyte of free space to install the mod.");
-  ScriptedUi fresh;
-  fresh.AnswerAllWithOk();
-  State().Ui = &fresh;
+  ui.messages.clear();
   freeBytes = 4831838208ull + 1024 * 1024;
-  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
   freeBytes = 40000 * kGigabyte;
-  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
-  EXPECT_TRUE(fresh.messages.empty());
-  State().Ui = &ui;
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(ReadinessTest, UnreadableDriveCountsAsFullAndNetworkTargetIsNotMeasured) {
-  SetFreeSpaceProbe([](const std::string&) -> uint64_t { throw RuntimeError(21, "The device is not ready."); });
-  EXPECT_FALSE(FrmMain::CheckIfReadyToInstall());
+  probe = [](const std::string&) -> uint64_t { throw RuntimeError(21, "The device is not ready."); };
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
   EXPECT_NE(RefusalText().find("lack of space"), std::string::npos);
 
-  ScriptedUi fresh;
-  fresh.AnswerAllWithOk();
-  State().Ui = &fresh;
-  State().ZEM7GameFolder = "\\\\server\\share\\FlatOut - ZEM7\\";
-  EXPECT_TRUE(FrmMain::CheckIfReadyToInstall());
-  EXPECT_TRUE(fresh.messages.empty());
-  State().Ui = &ui;
+  ui.messages.clear();
+  run->plan.zem7Folder = "\\\\server\\share\\FlatOut - ZEM7\\";
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQuestion) {
-  std::string shortGame = GetShortPath(Game());
+  std::string shortGame = GetShortPath(run->reporter, Game());
   struct Case {
     std::string target;
     const char* reason;
@@ -186,23 +176,20 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQ
       {shortGame + "data\\", "cannot lie inside the FlatOut Game Folder"},
       {ToLower(work / "Games\\FlatOut\\..\\FLATOUT\\mods\\"), "cannot lie inside the FlatOut Game Folder"},
       {work.Path() + "\\", "cannot contain the FlatOut Game Folder"},
-      {State().InstallerFolder, "cannot contain the folder of this installer"},
+      {run->plan.installerFolder, "cannot contain the folder of this installer"},
   };
-  WriteFile(State().InstallerFolder + "\\ZEM7Installer.exe", "installer");
+  WriteFile(run->plan.installerFolder + "\\ZEM7Installer.exe", "installer");
   for (const Case& c : cases) {
-    ScriptedUi fresh;
-    fresh.AnswerAllWithOk();
-    State().Ui = &fresh;
-    State().ZEM7GameFolder = FormatPath(c.target);
-    EXPECT_FALSE(FrmMain::CheckIfReadyToInstall()) << c.target;
-    ASSERT_EQ(fresh.messages.size(), 1u) << c.target;
-    EXPECT_NE(fresh.messages[0].text.find(c.reason), std::string::npos) << c.target << ": " << fresh.messages[0].text;
-    EXPECT_EQ(fresh.messages[0].style, 16u);
+    ui.messages.clear();
+    run->plan.zem7Folder = FormatPath(c.target);
+    EXPECT_FALSE(ReadyToInstall(*run, probe)) << c.target;
+    ASSERT_EQ(ui.messages.size(), 1u) << c.target;
+    EXPECT_NE(ui.messages[0].text.find(c.reason), std::string::npos) << c.target << ": " << ui.messages[0].text;
+    EXPECT_EQ(ui.messages[0].style, 16u);
   }
-  State().Ui = &ui;
   EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
   EXPECT_TRUE(FileExists(Game() + "Common2.bfs"));
-  EXPECT_TRUE(FileExists(State().InstallerFolder + "\\ZEM7Installer.exe"));
+  EXPECT_TRUE(FileExists(run->plan.installerFolder + "\\ZEM7Installer.exe"));
 }
 
 }  // namespace

@@ -6,8 +6,7 @@
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
-#include "shell/frm_main.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 #include "support/path_helpers.h"
 #include "support/text.h"
 
@@ -20,8 +19,8 @@ class GameKey {
   ~GameKey() { RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY, 0); }
   void SetPath(const std::string& path) {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
+                              nullptr),
               ERROR_SUCCESS);
     std::wstring value = Widen(path);
     RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -47,39 +46,38 @@ class FallbackFolder {
 
 class StartupTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetInstallerState(ui, work.Path());
-  }
-  static void TearDownTestSuite() { frmMain().Unload(); }
-  std::string FirstBox() const { return frmMain().Text(IDE_txtFlatOutGameFolder); }
-  std::string SecondBox() const { return frmMain().Text(IDE_txtZEM7GameFolder); }
+  void SetUp() override { run = NewRun(ui, work.Path()); }
+  std::string FirstBox() const { return window.Text(ControlId::GameFolderBox); }
+  std::string SecondBox() const { return window.Text(ControlId::TargetFolderBox); }
 
   TempFolder work;
   GameKey key;
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
+  MainWindow window;
 };
 
 TEST_F(StartupTest, ExistingGameFolderIsShownAsStoredAndTheTargetBesideIt) {
   for (std::string stored : {work / "FlatOut", work / "FlatOut\\"}) {
     MakeFolders(work / "FlatOut");
     key.SetPath(stored);
-    Main();
+    Main(*run, window);
     EXPECT_EQ(FirstBox(), stored);
     EXPECT_EQ(SecondBox(), work / "FlatOut - ZEM7");
   }
   EXPECT_TRUE(ui.messages.empty());
-  EXPECT_TRUE(IsWindowVisible(frmMain().Handle()));
+  EXPECT_TRUE(IsWindowVisible(window.Handle()));
 }
 
 TEST_F(StartupTest, MissingFolderFallsBackThenShowsThePlaceholder) {
   key.SetPath(work / "gone");
   {
     FallbackFolder fallback;
-    Main();
+    Main(*run, window);
     EXPECT_EQ(FirstBox(), "c:\\Program Files\\Empire Interactive\\FlatOut");
   }
   if (!FolderExists(kFallbackGameFolder)) {
-    Main();
+    Main(*run, window);
     EXPECT_EQ(FirstBox(), "<Unable to find FlatOut Game Folder>");
   }
   EXPECT_TRUE(ui.messages.empty());
@@ -88,7 +86,7 @@ TEST_F(StartupTest, MissingFolderFallsBackThenShowsThePlaceholder) {
 TEST_F(StartupTest, MissingKeyIsReportedOnceAndLeavesTheFirstBoxEmpty) {
   ui.AnswerAllWithOk();
   SetCurrentDirectoryW(Widen(work.Path()).c_str());
-  Main();
+  Main(*run, window);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text,
             "ERROR: -2147221502, Unable to open registry key 'HKLM\\SOFTWARE\\BugBear\\FlatOut\\Path'\r\n"

@@ -6,8 +6,9 @@
 #include <map>
 
 #include "common/screenshot.h"
-#include "shell/frm_main.h"
-#include "support/installer_state.h"
+#include "common/scripted_ui.h"
+#include "shell/main_window.h"
+#include "shell/window_user_interface.h"
 #include "support/text.h"
 
 namespace {
@@ -26,96 +27,134 @@ RECT RectInParent(HWND control) {
   return rect;
 }
 
+// One window for the whole suite, as the program has it: the window, its
+// user interface, and the run they serve.
+struct WindowUnderTest {
+  WindowUnderTest() : ui(window), run(ui, InstallPlan::ForInstallerFolder(".")) {
+    window.Create(run);
+    window.Show();
+    SetWindowPos(window.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+    ui.PumpMessages();
+  }
+  MainWindow window;
+  WindowUserInterface ui;
+  RunContext run;
+};
+
 // The window must show what it is built from, laid out at the monitor's DPI.
 class MainWindowTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    frmMain().Load();
-    State().Ui = &frmMain();
-    frmMain().Show();
-    SetWindowPos(frmMain().Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
-    frmMain().PumpMessages();
-  }
-  static void TearDownTestSuite() {
-    frmMain().Unload();
-    State().Ui = nullptr;
-  }
-  UINT Dpi() const { return GetDpiForWindow(frmMain().Handle()); }
+  static void SetUpTestSuite() { shown = new WindowUnderTest; }
+  static void TearDownTestSuite() { delete std::exchange(shown, nullptr); }
+  static MainWindow& Window() { return shown->window; }
+  static WindowUserInterface& Ui() { return shown->ui; }
+  UINT Dpi() const { return GetDpiForWindow(Window().Handle()); }
+
+  static WindowUnderTest* shown;
 };
+WindowUnderTest* MainWindowTest::shown = nullptr;
 
 TEST_F(MainWindowTest, TitleAndClientSizeMatchTheLayoutAtThisDpi) {
   wchar_t title[128] = {};
-  GetWindowTextW(frmMain().Handle(), title, 128);
+  GetWindowTextW(Window().Handle(), title, 128);
   EXPECT_EQ(Narrow(title), "FlatOut - ZEM7 Mod Installer");
   RECT client;
-  GetClientRect(frmMain().Handle(), &client);
+  GetClientRect(Window().Handle(), &client);
   EXPECT_EQ(client.right, TwipsToPixels(6285, Dpi()));
   EXPECT_EQ(client.bottom, TwipsToPixels(8220, Dpi()));
 }
 
-TEST_F(MainWindowTest, EveryControlExistsWithItsCaptionContainerAndPosition) {
-  EXPECT_EQ(MainWindowControls().size(), 21u);
-  for (const ControlSpec& spec : MainWindowControls()) {
-    SCOPED_TRACE(spec.name);
-    HWND control = frmMain().Control(spec.id);
+TEST_F(MainWindowTest, EveryControlSitsInItsContainerAtItsTwipRectangle) {
+  // The form's measures in twips (15 per pixel at 96 DPI), each relative to its container.
+  struct Expected {
+    ControlId id;
+    ControlId parent;
+    int left, top, width, height;
+    const char* caption;  // nullptr: not checked (text boxes, pictures)
+  };
+  using enum ControlId;
+  const Expected expected[] = {
+      {Banner, None, 120, 120, 6060, 2190, nullptr},
+      {GameFolderFrame, None, 120, 2400, 6060, 1020, nullptr},
+      {GameFolderHeader, GameFolderFrame, 0, 0, 6060, 300, nullptr},
+      {GameFolderPrompt, GameFolderFrame, 180, 360, 4920, 195,
+       "(1). Please select the location of your FlatOut game folder:"},
+      {GameFolderBox, GameFolderFrame, 120, 600, 5295, 285, nullptr},
+      {GameFolderButton, GameFolderFrame, 5520, 600, 375, 315, ""},
+      {TargetFolderFrame, None, 120, 3480, 6060, 1020, nullptr},
+      {TargetFolderHeader, TargetFolderFrame, 0, 0, 6060, 300, nullptr},
+      {TargetFolderPrompt, TargetFolderFrame, 180, 360, 5550, 195,
+       "(2). Please select/type the location to install the ZEM7 Game Mod:"},
+      {TargetFolderBox, TargetFolderFrame, 120, 600, 5295, 285, nullptr},
+      {TargetFolderButton, TargetFolderFrame, 5520, 600, 375, 315, ""},
+      {InstallFrame, None, 120, 4560, 6060, 915, nullptr},
+      {InstallHeader, InstallFrame, 0, 0, 6060, 300, nullptr},
+      {InstallButton, InstallFrame, 120, 425, 5775, 375, "(3). Click to start the installation of the ZEM7 &Mod"},
+      {ProgressFrame, None, 120, 5535, 6060, 2115, nullptr},
+      {ProgressHeader, ProgressFrame, 0, 0, 6060, 300, nullptr},
+      {ProgressBar, ProgressFrame, 180, 360, 5715, 315, nullptr},
+      {PercentBox, ProgressBar, 2520, 30, 615, 195, nullptr},
+      {PercentLabel, PercentBox, 0, 0, 615, 255, nullptr},
+      {ProgressText, ProgressFrame, 180, 780, 5715, 1155, nullptr},
+      {WebsiteLabel, None, 120, 7770, 6075, 375, "www.torvale.example"},
+  };
+  auto pixels = [&](int twips) { return MulDiv(twips, static_cast<int>(Dpi()), 1440); };
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(static_cast<int>(e.id));
+    HWND control = Window().Control(e.id);
     ASSERT_TRUE(IsWindow(control));
     EXPECT_TRUE(IsWindowVisible(control));
     EXPECT_TRUE(IsWindowEnabled(control));
-    HWND expectedParent = spec.parent ? frmMain().Control(static_cast<ControlId>(spec.parent)) : frmMain().Handle();
-    EXPECT_EQ(GetParent(control), expectedParent);
+    EXPECT_EQ(GetParent(control), e.parent == None ? Window().Handle() : Window().Control(e.parent));
     RECT rect = RectInParent(control);
-    EXPECT_EQ(rect.left, TwipsToPixels(spec.left, Dpi()));
-    EXPECT_EQ(rect.top, TwipsToPixels(spec.top, Dpi()));
-    EXPECT_EQ(rect.right - rect.left, TwipsToPixels(spec.width, Dpi()));
-    EXPECT_EQ(rect.bottom - rect.top, TwipsToPixels(spec.height, Dpi()));
-    if (spec.kind != ControlKind::TextBox) {
-      EXPECT_EQ(frmMain().Text(spec.id), spec.caption);
-    }
+    EXPECT_EQ(rect.left, pixels(e.left));
+    EXPECT_EQ(rect.top, pixels(e.top));
+    EXPECT_EQ(rect.right - rect.left, pixels(e.width));
+    EXPECT_EQ(rect.bottom - rect.top, pixels(e.height));
+    if (e.caption) EXPECT_EQ(Window().Text(e.id), e.caption);
   }
-  EXPECT_EQ(frmMain().Text(IDB_cmdInstall), "(3). Click to start the installation of the ZEM7 &Mod");
-  EXPECT_EQ(frmMain().Text(IDT_lblWebsite), kWebsiteHost);
 }
 
 TEST_F(MainWindowTest, TabKeyVisitsTheInputControlsInTheirOrder) {
-  const ControlId expected[] = {IDE_txtFlatOutGameFolder, IDB_cmdFlatOutGameFolder, IDE_txtZEM7GameFolder,
-                                IDB_cmdZEM7GameFolder,    IDB_cmdInstall,           IDE_txtProgress};
-  HWND current = frmMain().Control(expected[0]);
+  const ControlId expected[] = {ControlId::GameFolderBox,      ControlId::GameFolderButton, ControlId::TargetFolderBox,
+                                ControlId::TargetFolderButton, ControlId::InstallButton,    ControlId::ProgressText};
+  HWND current = Window().Control(expected[0]);
   for (size_t i = 1; i < std::size(expected); ++i) {
-    current = GetNextDlgTabItem(frmMain().Handle(), current, FALSE);
-    EXPECT_EQ(current, frmMain().Control(expected[i])) << "tab stop " << i;
+    current = GetNextDlgTabItem(Window().Handle(), current, FALSE);
+    EXPECT_EQ(current, Window().Control(expected[i])) << "tab stop " << i;
   }
-  EXPECT_EQ(GetNextDlgTabItem(frmMain().Handle(), current, FALSE), frmMain().Control(expected[0]));
+  EXPECT_EQ(GetNextDlgTabItem(Window().Handle(), current, FALSE), Window().Control(expected[0]));
 }
 
 TEST_F(MainWindowTest, ColoursShowAndTheBarOnlyGrowsFromTheLeft) {
-  frmMain().ShowProgress(106, 212, "50%");
-  frmMain().PrependProgressText("12:00:00 : 50% : first\r\n");
-  frmMain().PumpMessages();
-  UpdateWindow(frmMain().Handle());
-  WindowPicture picture = CaptureWindow(frmMain().Handle());
+  Ui().ShowProgress(106, 212, "50%");
+  Ui().PrependProgressText("12:00:00 : 50% : first\r\n");
+  Ui().PumpMessages();
+  UpdateWindow(Window().Handle());
+  WindowPicture picture = CaptureWindow(Window().Handle());
   ASSERT_GT(picture.width, 0);
 
   POINT origin{0, 0};
-  ClientToScreen(frmMain().Handle(), &origin);
+  ClientToScreen(Window().Handle(), &origin);
   RECT window;
-  GetWindowRect(frmMain().Handle(), &window);
+  GetWindowRect(Window().Handle(), &window);
   auto colourAt = [&](ControlId id, int fx, int fy) {  // fx, fy: per mille of the control's size
     RECT rect;
-    GetWindowRect(frmMain().Control(id), &rect);
+    GetWindowRect(Window().Control(id), &rect);
     int x = rect.left - window.left + (rect.right - rect.left) * fx / 1000;
     int y = rect.top - window.top + (rect.bottom - rect.top) * fy / 1000;
     return picture.At(x, y);
   };
-  EXPECT_EQ(colourAt(IDF_fraInstallMod, 10, 900), RGB(128, 128, 128));
-  EXPECT_EQ(colourAt(IDT_lblWebsite, 20, 500), RGB(255, 0, 0));
-  EXPECT_EQ(colourAt(IDB_cmdInstall, 30, 500), RGB(255, 255, 192));
-  EXPECT_EQ(colourAt(IDB_cmdFlatOutGameFolder, 100, 500), RGB(255, 0, 0));
-  EXPECT_EQ(colourAt(IDE_txtProgress, 500, 900), RGB(192, 255, 192));
-  EXPECT_EQ(colourAt(IDP_picProgress, 100, 500), RGB(0, 0, 255));
-  EXPECT_EQ(colourAt(IDP_picProgress, 900, 500), RGB(255, 255, 255));
+  EXPECT_EQ(colourAt(ControlId::InstallFrame, 10, 900), RGB(128, 128, 128));
+  EXPECT_EQ(colourAt(ControlId::WebsiteLabel, 20, 500), RGB(255, 0, 0));
+  EXPECT_EQ(colourAt(ControlId::InstallButton, 30, 500), RGB(255, 255, 192));
+  EXPECT_EQ(colourAt(ControlId::GameFolderButton, 100, 500), RGB(255, 0, 0));
+  EXPECT_EQ(colourAt(ControlId::ProgressText, 500, 900), RGB(192, 255, 192));
+  EXPECT_EQ(colourAt(ControlId::ProgressBar, 100, 500), RGB(0, 0, 255));
+  EXPECT_EQ(colourAt(ControlId::ProgressBar, 900, 500), RGB(255, 255, 255));
   int windowX = origin.x - window.left, windowY = origin.y - window.top;
   EXPECT_EQ(picture.At(windowX + 2, windowY + TwipsToPixels(7700, Dpi())), RGB(64, 64, 64));
-  EXPECT_EQ(frmMain().Text(IDT_lblPercent), "50%");
+  EXPECT_EQ(Window().Text(ControlId::PercentLabel), "50%");
 
   EXPECT_TRUE(SavePng(picture, ScreenshotPath("main-window.png")));
 }
@@ -125,21 +164,21 @@ TEST_F(MainWindowTest, MovingToAMonitorOfAnotherDpiLaysEverythingOutAgain) {
   for (UINT dpi : {144u, 192u, original}) {
     SCOPED_TRACE(dpi);
     RECT suggested{0, 0, TwipsToPixels(6285, dpi) + 16, TwipsToPixels(8220, dpi) + 40};
-    SendMessageW(frmMain().Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(Window().Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     RECT client;
-    GetClientRect(frmMain().Handle(), &client);
+    GetClientRect(Window().Handle(), &client);
     EXPECT_EQ(client.right, TwipsToPixels(6285, dpi));
     // A window taller than the virtual screen is cut to it by the system.
     if (TwipsToPixels(8220, dpi) + 64 < GetSystemMetrics(SM_CYSCREEN)) {
       EXPECT_EQ(client.bottom, TwipsToPixels(8220, dpi));
     }
-    RECT install = RectInParent(frmMain().Control(IDB_cmdInstall));
+    RECT install = RectInParent(Window().Control(ControlId::InstallButton));
     EXPECT_EQ(install.left, TwipsToPixels(120, dpi));
     EXPECT_EQ(install.right - install.left, TwipsToPixels(5775, dpi));
-    RECT website = RectInParent(frmMain().Control(IDT_lblWebsite));
+    RECT website = RectInParent(Window().Control(ControlId::WebsiteLabel));
     EXPECT_EQ(website.bottom, TwipsToPixels(7770 + 375, dpi));
     // The fonts follow: bold Tahoma 8.25 pt is 11 pixels high at 96 DPI.
-    auto font = reinterpret_cast<HFONT>(SendMessageW(frmMain().Control(IDE_txtFlatOutGameFolder), WM_GETFONT, 0, 0));
+    auto font = reinterpret_cast<HFONT>(SendMessageW(Window().Control(ControlId::GameFolderBox), WM_GETFONT, 0, 0));
     LOGFONTW description{};
     GetObjectW(font, sizeof(description), &description);
     EXPECT_EQ(-description.lfHeight, MulDiv(83, static_cast<int>(dpi), 720));
@@ -148,10 +187,10 @@ TEST_F(MainWindowTest, MovingToAMonitorOfAnotherDpiLaysEverythingOutAgain) {
 }
 
 TEST_F(MainWindowTest, NewestProgressEntryStandsFirst) {
-  SetWindowTextW(frmMain().Control(IDE_txtProgress), L"");
-  frmMain().PrependProgressText("one\r\n");
-  frmMain().PrependProgressText("two\r\n");
-  EXPECT_EQ(frmMain().Text(IDE_txtProgress), "two\r\none\r\n");
+  SetWindowTextW(Window().Control(ControlId::ProgressText), L"");
+  Ui().PrependProgressText("one\r\n");
+  Ui().PrependProgressText("two\r\n");
+  EXPECT_EQ(Window().Text(ControlId::ProgressText), "two\r\none\r\n");
 }
 
 }  // namespace

@@ -6,18 +6,19 @@
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 
 namespace {
 
 class ErrorReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetInstallerState(ui, folder.Path());
+    run = NewRun(ui, folder.Path());
     ui.AnswerAllWithOk();
   }
   TempFolder folder;
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
 };
 
 TEST(ErrorReportText, HasNumberDescriptionAndLocationOnTwoLines) {
@@ -27,22 +28,21 @@ TEST(ErrorReportText, HasNumberDescriptionAndLocationOnTwoLines) {
 }
 
 TEST_F(ErrorReportTest, ReportWithoutPendingErrorShowsZeroLogsAndResetsCursor) {
-  ReportError("modZEM7::SafeCopyFile");
+  run->reporter.Report("modZEM7::SafeCopyFile");
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, "ERROR: 0, \r\nLocation: modZEM7::SafeCopyFile");
   EXPECT_EQ(ui.messages[0].title, "ZEM7Installer");
   EXPECT_EQ(ui.messages[0].style, static_cast<unsigned>(MB_OK));
   ASSERT_FALSE(ui.pointers.empty());
   EXPECT_EQ(ui.pointers.front(), MousePointer::Default);
-  EXPECT_EQ(State().ProgressEntryCount, 1);
+  EXPECT_EQ(run->log.EntryCount(), 1);
   EXPECT_EQ(LogTexts(folder / "ZEM7InstallLog.txt"),
             (std::vector<std::string>{"ERROR: 0, ", "Location: modZEM7::SafeCopyFile"}));
 }
 
 TEST_F(ErrorReportTest, TrapReportsWin32ErrorWithSystemTextAndReturnsNeutral) {
-  std::string result = TrapResult<std::string>("modMain::GetShortPath", "", []() -> std::string {
-    ThrowWin32Error(ERROR_FILE_NOT_FOUND);
-  });
+  std::string result = TrapResult<std::string>(run->reporter, "modMain::GetShortPath", "",
+                                               []() -> std::string { ThrowWin32Error(ERROR_FILE_NOT_FOUND); });
   EXPECT_EQ(result, "");
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text.rfind("ERROR: 2, " + SystemMessage(ERROR_FILE_NOT_FOUND) + "\r\n", 0), 0u);
@@ -51,8 +51,8 @@ TEST_F(ErrorReportTest, TrapReportsWin32ErrorWithSystemTextAndReturnsNeutral) {
 
 TEST_F(ErrorReportTest, TwoFailuresGiveTwoBoxesAndTwoLogBlocksInOrder) {
   bool secondRan = false;
-  Trap("modZEM7::CopyFlatOutFiles", [] { throw RuntimeError(53, "File not found"); });
-  Trap("modZEM7::CopyZEM7Files", [&] {
+  Trap(run->reporter, "modZEM7::CopyFlatOutFiles", [] { throw RuntimeError(53, "File not found"); });
+  Trap(run->reporter, "modZEM7::CopyZEM7Files", [&] {
     secondRan = true;
     throw RuntimeError(76, "Path not found");
   });

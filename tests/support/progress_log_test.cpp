@@ -6,18 +6,17 @@
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
-#include "support/installer_state.h"
+#include "support/run_context.h"
 
 namespace {
 
 class ProgressLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetInstallerState(ui, folder.Path());
-  }
+  void SetUp() override { run = NewRun(ui, folder.Path()); }
   std::string LogPath() const { return folder / "ZEM7InstallLog.txt"; }
   TempFolder folder;
   ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
 };
 
 TEST_F(ProgressLogTest, CounterAndPercentFollowTheFixedScaleAndStopAt213) {
@@ -26,14 +25,14 @@ TEST_F(ProgressLogTest, CounterAndPercentFollowTheFixedScaleAndStopAt213) {
     int count;
     const char* percent;
   };
-  const Expected table[] = {{1, 1, "0%"},     {2, 2, "1%"},     {106, 106, "50%"},
+  const Expected table[] = {{1, 1, "0%"},       {2, 2, "1%"},       {106, 106, "50%"},
                             {212, 212, "100%"}, {213, 213, "100%"}, {300, 213, "100%"}};
   int written = 0;
   for (const auto& expected : table) {
     while (written < expected.entry) {
-      ProgressLog("entry " + std::to_string(++written));
+      run->log.Write("entry " + std::to_string(++written));
     }
-    EXPECT_EQ(State().ProgressEntryCount, expected.count) << "entry " << expected.entry;
+    EXPECT_EQ(run->log.EntryCount(), expected.count) << "entry " << expected.entry;
     EXPECT_EQ(ui.percentText, expected.percent) << "entry " << expected.entry;
     EXPECT_EQ(ui.barEntries, expected.count);
     EXPECT_EQ(ui.barScale, 212);
@@ -41,9 +40,9 @@ TEST_F(ProgressLogTest, CounterAndPercentFollowTheFixedScaleAndStopAt213) {
 }
 
 TEST_F(ProgressLogTest, BoxIsNewestFirstAndFileIsInOrderWithTwoLineEntries) {
-  ProgressLog("first");
-  ProgressLog("ERROR: 0, \r\nLocation: modZEM7::SafeCopyFile");
-  ProgressLog("third");
+  run->log.Write("first");
+  run->log.Write("ERROR: 0, \r\nLocation: modZEM7::SafeCopyFile");
+  run->log.Write("third");
 
   EXPECT_EQ(LogTexts(LogPath()),
             (std::vector<std::string>{"first", "ERROR: 0, ", "Location: modZEM7::SafeCopyFile", "third"}));
@@ -62,7 +61,7 @@ TEST_F(ProgressLogTest, BoxIsNewestFirstAndFileIsInOrderWithTwoLineEntries) {
 
 TEST_F(ProgressLogTest, AppendsToAnExistingLogAndPumpsMessagesAroundEachEntry) {
   WriteFile(LogPath(), "earlier\r\n");
-  ProgressLog("next");
+  run->log.Write("next");
   EXPECT_EQ(LogTexts(LogPath()), (std::vector<std::string>{"earlier", "next"}));
   EXPECT_EQ(ui.pumps, 2);
 }
@@ -71,12 +70,12 @@ TEST_F(ProgressLogTest, UnwritableLogIsReportedOnceAndProgressGoesOn) {
   // A folder in the log's place: no file can be opened there, whoever we run as.
   MakeFolders(LogPath());
   ui.AnswerAllWithOk();
-  for (int i = 0; i < 5; ++i) ProgressLog("entry");
+  for (int i = 0; i < 5; ++i) run->log.Write("entry");
 
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_TRUE(ui.messages[0].text.ends_with("\r\nLocation: modMain::ProgressLog"));
   // Five entries plus the report itself, all shown in the window.
-  EXPECT_EQ(State().ProgressEntryCount, 6);
+  EXPECT_EQ(run->log.EntryCount(), 6);
   EXPECT_TRUE(ui.progressText.find("Location: modMain::ProgressLog") != std::string::npos);
 }
 

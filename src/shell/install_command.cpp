@@ -1,0 +1,46 @@
+#include "shell/install_command.h"
+
+#include <windows.h>
+
+#include "install/install_steps.h"
+#include "support/path_helpers.h"
+
+namespace {
+
+constexpr const char* kLocation = "frmMain::cmdInstall_Click";
+constexpr const char* kTitle = "ZEM7 Installer";
+
+bool ConfirmInstallation(RunContext& run) {
+  int answer = run.ui.ShowMessage(
+      "Are you sure you want to install ZEM7?\r\n\r\nPlease note that this will take at least 10 minutes to install.",
+      kTitle, MB_YESNO | MB_ICONQUESTION);
+  return answer == IDYES;
+}
+
+}  // namespace
+
+bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
+  switch (CheckIfReadyToInstall(run)) {
+    case Readiness::Refused: return false;
+    case Readiness::ReadyOnceEmptied:
+      if (!EmptyTargetFolder(run)) return false;
+      break;
+    case Readiness::Ready: break;
+  }
+  return HasEnoughSpace(run, probe);
+}
+
+void RunInstallCommand(RunContext& run, const std::string& gameFolderText, const std::string& targetFolderText,
+                       const FreeSpaceProbe& probe) {
+  // The window stays responsive during a run; a second run must not start on top of it.
+  if (run.installing) {
+    run.ui.ShowMessage("The installation of ZEM7 is already running.\r\nPlease wait until it has finished.", kTitle,
+                       MB_OK | MB_ICONINFORMATION);
+    return;
+  }
+  Trap(run.reporter, kLocation, [&] {
+    run.plan.gameFolder = FormatPath(gameFolderText);
+    run.plan.zem7Folder = FormatPath(targetFolderText);
+    if (ReadyToInstall(run, probe) && ConfirmInstallation(run)) InstallZEM7(run);
+  });
+}

@@ -1,0 +1,14 @@
+#pragma once
+// What the install button does, apart from the window: take the two folders,
+// run the checks, empty the target when the user agreed, ask for the go-ahead
+// and install.
+#include <string>
+
+#include "shell/readiness.h"
+#include "support/run_context.h"
+
+void RunInstallCommand(RunContext& run, const std::string& gameFolderText, const std::string& targetFolderText,
+                       const FreeSpaceProbe& probe = DriveFreeSpace);
+// The checks, with the target emptied in between when the user agreed:
+// true when the installation may be confirmed.
+bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe);

@@ -1,0 +1,58 @@
+#pragma once
+// What one run of the installer works with, handed to every step instead of
+// being reached through globals: the plan (which folders), the user
+// interface, the log, the reporter and the settings of the external tools.
+//
+// Start-up builds one context for the life of the program; the window's
+// install command fills in the two folders; tests build their own.
+#include <cstdint>
+#include <string>
+
+#include "support/error_report.h"
+#include "support/progress_log.h"
+#include "support/user_interface.h"
+
+struct InstallPlan {
+  std::string gameFolder;       // the FlatOut game folder: trimmed, ends in a backslash
+  std::string zem7Folder;       // the target folder: trimmed, ends in a backslash
+  std::string installerFolder;  // the installer's folder, no trailing backslash
+  std::string logPath;
+
+  // A plan whose log lies beside the installer, as "ZEM7InstallLog.txt".
+  static InstallPlan ForInstallerFolder(const std::string& installerFolder);
+};
+
+struct ToolSettings {
+  // How long to wait for the packer's "finished.txt" once it has ended.
+  uint32_t finishMarkerWaitMs = 120000;
+};
+
+class RunContext {
+ public:
+  RunContext(UserInterface& userInterface, InstallPlan installPlan)
+      : plan(std::move(installPlan)),
+        ui(userInterface),
+        log(userInterface, plan.logPath),
+        reporter(log, userInterface) {}
+  RunContext(const RunContext&) = delete;
+  RunContext& operator=(const RunContext&) = delete;
+
+  InstallPlan plan;
+  UserInterface& ui;
+  ProgressLog log;  // writes to plan.logPath as it was when the context was made
+  ErrorReporter reporter;
+  ToolSettings tools;
+  bool installing = false;  // an installation is running; the window must not start or close another
+};
+
+// Marks the run as installing for the guard's lifetime, however it ends.
+class InstallingScope {
+ public:
+  explicit InstallingScope(RunContext& run) : run_(run) { run_.installing = true; }
+  ~InstallingScope() { run_.installing = false; }
+  InstallingScope(const InstallingScope&) = delete;
+  InstallingScope& operator=(const InstallingScope&) = delete;
+
+ private:
+  RunContext& run_;
+};
