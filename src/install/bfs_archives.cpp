@@ -45,22 +45,29 @@ void UnpackBFSFile(RunContext& run) {
     run.log.Write("Unpacking the 'Common2.bfs' file.");
     ChangeToZEM7GameFolder(run);
     std::string message;
-    ShellAndWaitForTermination(run, "Bfsunpack.exe Common2.bfs", kWindowMinimized, message, kNoTimeLimitMs);
+    ShellAndWaitForTermination(run, ToolCommand(run, "Bfsunpack.exe") + " Common2.bfs", kWindowMinimized, message,
+                               kNoTimeLimitMs);
   });
 }
 
-void PackBFSFile(RunContext& run, const std::string& archiveName) {
-  Trap(run.reporter, "modZEM7::PackBFSFile", [&] {
+bool PackBFSFile(RunContext& run, const std::string& archiveName) {
+  return TrapResult(run.reporter, "modZEM7::PackBFSFile", false, [&] {
     const std::string& target = run.plan.zem7Folder;
     run.log.Write("Creating the new '" + archiveName + "' file.");
     WriteAnsiText(target + "in.txt", PackerInputText(run, target + "data"));
-    // A marker left by an earlier pack must not pass for this one.
-    if (FileSystem::FileExists(target + "finished.txt")) SafeDeleteFile(run, target + "finished.txt", true);
+    // What an earlier pack left must not pass for this one: neither its
+    // marker nor its archive, which would be moved under the new name.
+    for (const char* leftover : {"finished.txt", "br549temp.bfs"})
+      if (FileSystem::FileExists(target + leftover)) SafeDeleteFile(run, target + leftover, true);
     ChangeToZEM7GameFolder(run);
     std::string message;
-    ShellAndWaitForTermination(run, "makebfs.exe", kWindowMinimized, message, kNoTimeLimitMs);
+    ProcessResult packer =
+        ShellAndWaitForTermination(run, ToolCommand(run, "makebfs.exe"), kWindowMinimized, message, kNoTimeLimitMs);
+    // Reported already; no marker can come from a packer that never ran.
+    if (packer.end == ProcessEnd::NotStarted) return false;
     WaitForFinishMarker(run, target + "finished.txt");
     SafeDeleteFile(run, target + "finished.txt", true);
     SafeMoveFile(run, target + "br549temp.bfs", target + archiveName);
+    return FileSystem::FileExists(target + archiveName);
   });
 }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "fileops/batch_delete.h"
+#include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "registry/registry.h"
@@ -10,6 +11,7 @@
 #include "support/program_start.h"
 #include "support/progress_log.h"
 #include "support/shell_link.h"
+#include "support/text.h"
 
 namespace {
 
@@ -18,19 +20,39 @@ constexpr const char* kCommonPrograms =
 constexpr const char* kCommonDesktop =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop";
 constexpr const char* kFinalTitle = "ZEM7 Installation";
-constexpr unsigned kQuestionStyle = MB_YESNO | MB_ICONQUESTION;
 
 // The tools, their libraries and their work files; the game copy, the mod's
 // files and the patch archives stay.
-constexpr const char* kWorkFiles[] = {"bfs_format.obj", "makebfs.exe", "in.txt",     "cout.txt",
-                                      "mfc42.dll",      "msvcp60.dll", "msvcrt.dll", "zlib.dll",
-                                      "zlib1.dll",      "filler76k",   "unrar.exe",  "bfsunpack.exe"};
+constexpr const char* kWorkFiles[] = {"bfs_format.obj", "makebfs.exe",   "in.txt",       "cout.txt",  "mfc42.dll",
+                                      "msvcp60.dll",    "msvcrt.dll",    "zlib.dll",     "zlib1.dll", "filler76k",
+                                      "unrar.exe",      "bfsunpack.exe", "br549temp.bfs"};
 
-bool AskYes(RunContext& run, const std::string& question) {
-  return run.ui.ShowMessage(question, kFinalTitle, kQuestionStyle) == IDYES;
+bool AskYes(RunContext& run, const std::string& question, unsigned icon = MB_ICONQUESTION) {
+  return run.ui.ShowMessage(question, kFinalTitle, MB_YESNO | icon) == IDYES;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// The player's own "FlatOut.lnk" on the desktop (most likely to the original
+// game) is kept: the mod's shortcut then gets a name of its own.
+std::string DesktopShortcutPath(RunContext& run, const std::string& desktop, const std::string& game) {
+  std::string usual = desktop + "FlatOut.lnk";
+  if (!FileSystem::FileExists(usual) || EqualsIgnoreCase(ReadShortcutTarget(usual), game)) return usual;
+  std::string own = desktop + "FlatOut - ZEM7.lnk";
+  run.log.Write("The desktop already holds a FlatOut.lnk of another game; the shortcut is saved as: " + own);
+  return own;
+}
+
+// The first question says how the installation went: the log holds the details of every error.
+std::string LobbyQuestion(RunContext& run, int errors) {
+  std::string outcome = "The FlatOut ZEM7 Mod is now successfully installed.";
+  if (errors > 0) {
+    std::string logName = run.log.Path().substr(run.log.Path().find_last_of('\\') + 1);
+    outcome = "The installation of the FlatOut ZEM7 Mod finished with " + std::to_string(errors) +
+              " error(s); please read " + logName + ".";
+  }
+  return outcome + "\r\nWould you like to install the Velnor v2 Multiplayer Lobby system?";
+}
 
 }  // namespace
 
@@ -42,9 +64,10 @@ void CreateShortcuts(RunContext& run) {
     SafeCreateFolder(run, programs + "Torvale");
     std::string menuFolder = programs + "Torvale" + "\\FlatOut - ZEM7\\";
     SafeCreateFolder(run, menuFolder);
-    SaveShortcut(menuFolder + "FlatOut.lnk", game);
+    // The game is started from its own folder, as the last step does.
+    SaveShortcut(menuFolder + "FlatOut.lnk", game, run.plan.zem7Folder);
     std::string desktop = FormatPath(ReadRegistryString(kCommonDesktop));
-    SaveShortcut(desktop + "FlatOut.lnk", game);
+    SaveShortcut(DesktopShortcutPath(run, desktop, game), game, run.plan.zem7Folder);
   });
 }
 
@@ -58,11 +81,11 @@ void CleanUp(RunContext& run) {
 
 void FinalMessage(RunContext& run) {
   Trap(run.reporter, "modZEM7::FinalMessage", [&] {
+    int errors = run.reporter.Count();
+    if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
     run.log.Write("Finished installing the ZEM7 mod.");
     run.ui.SetMousePointer(MousePointer::Default);
-    if (AskYes(run,
-               "The FlatOut ZEM7 Mod is now successfully installed.\r\n"
-               "Would you like to install the Velnor v2 Multiplayer Lobby system?")) {
+    if (AskYes(run, LobbyQuestion(run, errors), errors > 0 ? MB_ICONWARNING : MB_ICONQUESTION)) {
       // Quoted: the installer's folder may hold blanks.
       std::string message;
       ShellAndWaitForTermination(run, Quoted(run.plan.installerFolder + "\\Velnor2Setup.exe"), kWindowNormal, message,

@@ -3,10 +3,6 @@
 #include "install/install_steps.h"
 
 void InstallZEM7(RunContext& run) {
-  // The window keeps handling input during the run; a nested run would work
-  // on a half-built folder.
-  if (run.installing) return;
-  InstallingScope installing(run);
   Trap(run.reporter, "modZEM7::InstallZEM7", [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);
     run.log.Write("Starting to installing ZEM7 mod.");

@@ -1,7 +1,8 @@
 #pragma once
 // The installation: InstallZEM7 runs the steps in their fixed order, each step
 // reporting its own failures so that the next one always runs. Every step
-// works on the folders of the run's plan.
+// works on the folders of the run's plan. The caller keeps a second
+// installation from starting while one runs (InstallingScope).
 #include <string>
 
 #include "support/run_context.h"
@@ -22,4 +23,8 @@ void FinalMessage(RunContext& run);
 
 // Shared by the steps that start the mod's tools in the target folder.
 void ChangeToZEM7GameFolder(RunContext& run);
-void PackBFSFile(RunContext& run, const std::string& archiveName);
+// A tool copied into the target folder, by its quoted full path: by its bare
+// name the system would look in the installer's own folder first.
+std::string ToolCommand(const RunContext& run, const std::string& tool);
+// true when the archive was made (it is then in the target folder).
+bool PackBFSFile(RunContext& run, const std::string& archiveName);

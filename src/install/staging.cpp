@@ -15,10 +15,18 @@ constexpr const char* kGameFiles[] = {"FlatOut.exe", "Common1.bfs", "Common2.bfs
 constexpr const char* kDistributionFiles[] = {"\\unrar.exe", "\\zem7systemfiles.rar", "\\zem7trackfiles.rar",
                                               "\\zem7makebfs.rar"};
 
+constexpr const char* kUnpackLocation = "modZEM7::UnpackZEM7Files";
+
+// A failed extraction is reported and the next one still runs; the copied
+// archive goes either way, as the download folder keeps the original.
 void Extract(RunContext& run, const std::string& archive) {
   std::string message;
-  ShellAndWaitForTermination(run, "unrar.exe x -o+ " + archive, kWindowMinimized, message, kNoTimeLimitMs);
-  // The archive goes whether or not the extractor managed: nothing reads its result.
+  ProcessResult result = ShellAndWaitForTermination(run, ToolCommand(run, "unrar.exe") + " x -o+ " + archive,
+                                                    kWindowMinimized, message, kNoTimeLimitMs);
+  if (result.end == ProcessEnd::Ended && result.exitCode != 0)
+    run.reporter.Report(kUnpackLocation, RuntimeError(static_cast<int32_t>(result.exitCode),
+                                                      "\"unrar.exe\" could not extract \"" + archive +
+                                                          "\" (exit code " + std::to_string(result.exitCode) + ")."));
   SafeDeleteFile(run, run.plan.zem7Folder + archive, true);
 }
 
@@ -39,6 +47,10 @@ void CopyZEM7Files(RunContext& run) {
   });
 }
 
+std::string ToolCommand(const RunContext& run, const std::string& tool) {
+  return "\"" + run.plan.zem7Folder + tool + "\"";
+}
+
 void ChangeToZEM7GameFolder(RunContext& run) {
   // Setting the full path makes its drive the current drive as well, so the
   // tools' bare file names resolve in the target folder.
@@ -46,7 +58,7 @@ void ChangeToZEM7GameFolder(RunContext& run) {
 }
 
 void UnpackZEM7SystemFiles(RunContext& run) {
-  Trap(run.reporter, "modZEM7::UnpackZEM7Files", [&] {
+  Trap(run.reporter, kUnpackLocation, [&] {
     // The log line is shared with the track archive's step.
     run.log.Write("Unpacking the ZEM7 Track Files.");
     ChangeToZEM7GameFolder(run);
@@ -56,7 +68,7 @@ void UnpackZEM7SystemFiles(RunContext& run) {
 }
 
 void UnpackZEM7TrackFiles(RunContext& run) {
-  Trap(run.reporter, "modZEM7::UnpackZEM7Files", [&] {
+  Trap(run.reporter, kUnpackLocation, [&] {
     run.log.Write("Unpacking the ZEM7 Track Files.");
     ChangeToZEM7GameFolder(run);
     Extract(run, "zem7trackfiles.rar");

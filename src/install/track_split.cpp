@@ -52,8 +52,7 @@ void BuildTrackArchive(RunContext& run, const TrackArchive& part) {
   for (const char* track : part.tracks)
     SafeMoveFolder(run, target + "datafull\\tracks\\" + track, target + "data\\tracks\\");
   if (part.withFiller) SafeCopyFile(run, target + "filler76k", target + "data\\", true);
-  PackBFSFile(run, part.archive);
-  SafeMoveFile(run, target + part.archive, target + "ZEM7-Patches\\");
+  if (PackBFSFile(run, part.archive)) SafeMoveFile(run, target + part.archive, target + "ZEM7-Patches\\");
   SafeDeleteFolder(run, target + "data");
   run.ui.PumpMessages();
   Sleep(1000);

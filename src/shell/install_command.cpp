@@ -38,6 +38,10 @@ void RunInstallCommand(RunContext& run, const std::string& gameFolderText, const
                        MB_OK | MB_ICONINFORMATION);
     return;
   }
+  // From the click on: a second click or a close must not change the folders
+  // under a running check, the deletion of the target, or the installation.
+  InstallingScope installing(run);
+  run.reporter.StartCounting();
   Trap(run.reporter, kLocation, [&] {
     run.plan.gameFolder = FormatPath(gameFolderText);
     run.plan.zem7Folder = FormatPath(targetFolderText);

@@ -65,6 +65,18 @@ Creation CreationFor(const ControlSpec& spec) {
   return {WC_STATICW, kChild, 0};
 }
 
+}  // namespace
+
+// A click on a button or label, or the install accelerator. A double-click on
+// the website label sends a click and then STN_DBLCLK, whose code 1 is also
+// the accelerators' code: only the accelerator comes without a control.
+bool IsClick(WPARAM wParam, LPARAM lParam) {
+  WORD code = HIWORD(wParam);
+  return code == BN_CLICKED || (code == 1 && lParam == 0);
+}
+
+namespace {
+
 HCURSOR CursorFor(MousePointer pointer) {
   return LoadCursorW(nullptr, pointer == MousePointer::Hourglass ? IDC_WAIT : IDC_ARROW);
 }
@@ -270,11 +282,9 @@ LRESULT MainWindow::OnContainerMessage(HWND container, UINT message, WPARAM wPar
 
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_COMMAND: {
-      bool clicked = HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1 /* accelerator */;
-      if (clicked) OnCommand(static_cast<ControlId>(LOWORD(wParam)));
+    case WM_COMMAND:
+      if (IsClick(wParam, lParam)) OnCommand(static_cast<ControlId>(LOWORD(wParam)));
       return 0;
-    }
     case WM_DRAWITEM: {
       const auto& item = *reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
       if (const ControlSpec* spec = FindControlSpec(ControlIdOf(item.hwndItem))) painter_.DrawButton(item, *spec);

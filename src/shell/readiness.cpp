@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include <windows.h>
+#include <shlobj.h>
+
 #include "fileops/batch_delete.h"
 #include "fileops/file_system.h"
 #include "support/error_report.h"
@@ -68,23 +71,60 @@ bool Contains(const std::string& outer, const std::string& inner) {
   return inner == outer || inner.rfind(prefix, 0) == 0;
 }
 
-// The target is emptied on request and then filled: it must not be a drive,
-// hold the game or the installer, or lie inside the game, which is only read.
+struct SystemFolder {
+  const KNOWNFOLDERID* id;
+  const char* name;
+};
+
+// The folders the system and its users need. The installer runs elevated, so
+// emptying one of them, or a folder holding one, is within its reach.
+constexpr SystemFolder kSystemFolders[] = {
+    {&FOLDERID_Windows, "the Windows folder"},
+    {&FOLDERID_ProgramFiles, "the Program Files folder"},
+    {&FOLDERID_ProgramFilesX86, "the Program Files (x86) folder"},
+    {&FOLDERID_ProgramData, "the ProgramData folder"},
+    {&FOLDERID_UserProfiles, "the Users folder"},
+    {&FOLDERID_Profile, "your user profile folder"},
+};
+
+// "" for a known folder that this system does not have.
+std::string KnownFolderPath(const KNOWNFOLDERID& id) {
+  PWSTR path = nullptr;
+  HRESULT result = SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path);
+  std::string folder = SUCCEEDED(result) && path ? Narrow(path) : std::string();
+  CoTaskMemFree(path);
+  return folder;
+}
+
+// The system folder that target is or holds, or nullptr.
+const char* SystemFolderIn(const std::string& target) {
+  for (const SystemFolder& system : kSystemFolders) {
+    std::string path = KnownFolderPath(*system.id);
+    if (!path.empty() && Contains(target, FullLongPath(path))) return system.name;
+  }
+  return nullptr;
+}
+
+// The target is emptied on request and then filled: it must not be a drive
+// or a system folder, hold the game or the installer, or lie inside the game,
+// which is only read.
 bool IsSafeTarget(RunContext& run) {
   std::string target = FullLongPath(run.plan.zem7Folder);
   std::string game = FullLongPath(run.plan.gameFolder);
   std::string installer = FullLongPath(run.plan.installerFolder);
-  const char* reason = nullptr;
+  std::string reason;
   if (target.size() <= 3 || (target.rfind("\\\\", 0) == 0 && std::count(target.begin(), target.end(), '\\') <= 3))
     reason = "The ZEM7 Game Folder cannot be the root of a drive.";
+  else if (const char* system = SystemFolderIn(target))
+    reason = std::string("The ZEM7 Game Folder cannot be or contain ") + system + ".";
   else if (Contains(target, game))
     reason = "The ZEM7 Game Folder cannot contain the FlatOut Game Folder.";
   else if (Contains(game, target))
     reason = "The ZEM7 Game Folder cannot lie inside the FlatOut Game Folder.";
   else if (Contains(target, installer))
     reason = "The ZEM7 Game Folder cannot contain the folder of this installer.";
-  if (!reason) return true;
-  Refuse(run, std::string(reason) + "\r\nPlease select another location.");
+  if (reason.empty()) return true;
+  Refuse(run, reason + "\r\nPlease select another location.");
   return false;
 }
 

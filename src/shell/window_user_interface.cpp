@@ -26,6 +26,12 @@ void WindowUserInterface::PrependProgressText(const std::string& entry) {
   UpdateWindow(box);
 }
 
+void WindowUserInterface::EnableInput(bool enabled) {
+  for (ControlId id : {ControlId::GameFolderBox, ControlId::GameFolderButton, ControlId::TargetFolderBox,
+                       ControlId::TargetFolderButton, ControlId::InstallButton})
+    if (HWND control = window_.Control(id)) EnableWindow(control, enabled);
+}
+
 void WindowUserInterface::PumpMessages() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {

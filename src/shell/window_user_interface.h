@@ -12,6 +12,7 @@ class WindowUserInterface : public UserInterface {
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
   void PrependProgressText(const std::string& entry) override;
+  void EnableInput(bool enabled) override;
   void PumpMessages() override;
   void Unload() override;
 

@@ -23,7 +23,13 @@ RuntimeError AsRuntimeError(const std::exception& error) {
 
 void ErrorReporter::Report(std::string_view location) { Report(location, RuntimeError(0, "")); }
 
+void ErrorReporter::StartCounting() {
+  reports_ = 0;
+  logReportsBefore_ = log_.FailureReports();
+}
+
 void ErrorReporter::Report(std::string_view location, const RuntimeError& error) {
+  ++reports_;
   ui_.SetMousePointer(MousePointer::Default);
   std::string report = FormatErrorReport(error.Number(), error.Description(), location);
   log_.Write(report);

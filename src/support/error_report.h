@@ -26,9 +26,15 @@ class ErrorReporter {
   void Report(std::string_view location);
   void Report(std::string_view location, const RuntimeError& error);
 
+  // The reports made since the last StartCounting, the log's own included.
+  void StartCounting();
+  int Count() const { return reports_ + log_.FailureReports() - logReportsBefore_; }
+
  private:
   ProgressLog& log_;
   UserInterface& ui_;
+  int reports_ = 0;
+  int logReportsBefore_ = 0;
 };
 
 // Runs body; an error escaping it is reported under location and swallowed.

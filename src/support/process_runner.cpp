@@ -37,14 +37,20 @@ bool WaitForEnd(UserInterface& ui, HANDLE process, int32_t timeoutMs) {
 
 }  // namespace
 
-bool ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle, std::string& message,
-                                int32_t timeoutMs) {
-  return TrapResult(run.reporter, kLocation, false, [&] {
-    UniqueHandle process = StartProgram(commandLine, windowStyle);
-    if (WaitForEnd(run.ui, process.Get(), timeoutMs)) return true;
-    // The program is left running: it may still finish its work, and killing
-    // an unpacker half-way would do more harm than waiting longer.
-    message = "The process has timed out.";
-    return false;
+ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle,
+                                         std::string& message, int32_t timeoutMs) {
+  UniqueHandle process =
+      TrapResult(run.reporter, kLocation, UniqueHandle(), [&] { return StartProgram(commandLine, windowStyle); });
+  if (!process) return {ProcessEnd::NotStarted};
+  return TrapResult(run.reporter, kLocation, ProcessResult{ProcessEnd::TimedOut}, [&] {
+    if (!WaitForEnd(run.ui, process.Get(), timeoutMs)) {
+      // The program is left running: it may still finish its work, and killing
+      // an unpacker half-way would do more harm than waiting longer.
+      message = "The process has timed out.";
+      return ProcessResult{ProcessEnd::TimedOut};
+    }
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process.Get(), &exitCode)) ThrowLastError();
+    return ProcessResult{ProcessEnd::Ended, exitCode};
   });
 }

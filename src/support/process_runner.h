@@ -12,13 +12,18 @@ constexpr int kWindowMinimized = 2;
 // The external tools get no time limit worth the name (about 23 days).
 constexpr int32_t kNoTimeLimitMs = 2000000000;
 
-// Starts commandLine in the current folder, with the program found as the
-// command prompt would find it, shown as windowStyle says, and waits for it,
-// pumping the window's messages.
+// Starts commandLine in the current folder, shown as windowStyle says, and
+// waits for it, pumping the window's messages. Name the program by its full,
+// quoted path: a bare name is looked for in the installer's own folder first.
 //
-// true: the program has ended. false: it could not be started (reported,
-// message untouched), or it was still running after timeoutMs; message then
-// says so, and the program is left running. A negative time-out is spent at
-// once, like 0: the program gets one polling pass.
-bool ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle, std::string& message,
-                                int32_t timeoutMs);
+// A program that could not be started has been reported, and message is left
+// untouched. One still running after timeoutMs is left running, and message
+// says so. A negative time-out is spent at once, like 0: the program gets one
+// polling pass.
+enum class ProcessEnd { NotStarted, TimedOut, Ended };
+struct ProcessResult {
+  ProcessEnd end = ProcessEnd::NotStarted;
+  uint32_t exitCode = 0;  // once ended
+};
+ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle,
+                                         std::string& message, int32_t timeoutMs);

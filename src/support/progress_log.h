@@ -18,8 +18,8 @@ class ProgressLog {
   void Write(std::string_view text);
   const std::string& Path() const { return path_; }
   int EntryCount() const { return entryCount_; }
-  // True once the file could not be written; that failure is reported once.
-  bool WriteFailed() const { return writeFailed_; }
+  // 1 once the file could not be written: that failure is reported once.
+  int FailureReports() const { return writeFailed_ ? 1 : 0; }
 
  private:
   std::string ShowEntry(std::string_view text);

@@ -45,11 +45,18 @@ class RunContext {
   bool installing = false;  // an installation is running; the window must not start or close another
 };
 
-// Marks the run as installing for the guard's lifetime, however it ends.
+// Marks the run as installing, with the input that could start another one
+// or change its folders disabled, for the guard's lifetime, however it ends.
 class InstallingScope {
  public:
-  explicit InstallingScope(RunContext& run) : run_(run) { run_.installing = true; }
-  ~InstallingScope() { run_.installing = false; }
+  explicit InstallingScope(RunContext& run) : run_(run) {
+    run_.installing = true;
+    run_.ui.EnableInput(false);
+  }
+  ~InstallingScope() {
+    run_.installing = false;
+    run_.ui.EnableInput(true);
+  }
   InstallingScope(const InstallingScope&) = delete;
   InstallingScope& operator=(const InstallingScope&) = delete;
 

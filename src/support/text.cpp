@@ -12,13 +12,18 @@ std::wstring ToWide(std::string_view bytes, UINT codePage) {
   return wide;
 }
 
-std::string FromWide(std::wstring_view wide, UINT codePage) {
+// UTF-8 (which the system's code pages may be set to) has every character,
+// and takes neither the best-fit flag nor a default character.
+std::string FromWide(std::wstring_view wide, UINT codePage, BOOL* defaultUsed = nullptr) {
   if (wide.empty()) return {};
-  int length =
-      WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  UINT actual = codePage == CP_ACP ? GetACP() : codePage == CP_OEMCP ? GetOEMCP() : codePage;
+  DWORD flags = actual == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  if (actual == CP_UTF8) defaultUsed = nullptr;
+  int length = WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                   defaultUsed);
   std::string bytes(static_cast<size_t>(length), '\0');
-  WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), length, nullptr,
-                      nullptr);
+  WideCharToMultiByte(codePage, flags, wide.data(), static_cast<int>(wide.size()), bytes.data(), length, nullptr,
+                      defaultUsed);
   return bytes;
 }
 
@@ -36,6 +41,15 @@ std::string MapCase(std::string_view utf8, DWORD flags) {
 std::wstring Widen(std::string_view utf8) { return ToWide(utf8, CP_UTF8); }
 std::string Narrow(std::wstring_view wide) { return FromWide(wide, CP_UTF8); }
 std::string ToAnsi(std::string_view utf8) { return FromWide(Widen(utf8), CP_ACP); }
+std::optional<std::string> ToCodePageExactly(std::string_view utf8, unsigned codePage) {
+  std::wstring wide = Widen(utf8);
+  BOOL defaultUsed = FALSE;
+  std::string bytes = FromWide(wide, codePage, &defaultUsed);
+  // The round trip also catches what the default-character flag cannot: a
+  // character the code page writes, but reads back as another one.
+  if (defaultUsed || ToWide(bytes, codePage) != wide) return std::nullopt;
+  return bytes;
+}
 std::string FromAnsi(std::string_view ansi) { return Narrow(ToWide(ansi, CP_ACP)); }
 std::string ToUpper(std::string_view utf8) { return MapCase(utf8, LCMAP_UPPERCASE); }
 std::string ToLower(std::string_view utf8) { return MapCase(utf8, LCMAP_LOWERCASE); }

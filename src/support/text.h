@@ -1,12 +1,16 @@
 #pragma once
 // UTF-8 inside, UTF-16 at the Win32 boundary, ANSI for files other programs read.
+#include <optional>
 #include <string>
 #include <string_view>
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
-// Bytes in the system's ANSI code page: the log, "in.txt", "DelFolder.bat".
+// Bytes in the system's ANSI code page: the log, "in.txt". A character the
+// code page lacks becomes '?', never a look-alike ("ā" is not "a").
 std::string ToAnsi(std::string_view utf8);
+// The bytes of utf8 in codePage, or nothing when a character has no exact form there.
+std::optional<std::string> ToCodePageExactly(std::string_view utf8, unsigned codePage);
 std::string FromAnsi(std::string_view ansi);
 // Letter case as the system's locale sees it, not only ASCII.
 std::string ToUpper(std::string_view utf8);

@@ -8,14 +8,21 @@
 
 namespace {
 
-void WriteBytes(const std::string& path, DWORD access, DWORD disposition, std::string_view utf8Text) {
-  UniqueFile file(CreateFileW(Widen(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) ThrowLastError();
-  std::string bytes = ToAnsi(utf8Text);
+UniqueFile OpenForWriting(const std::string& path, DWORD access, DWORD disposition) {
+  return UniqueFile(
+      CreateFileW(Widen(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+void WriteAll(HANDLE file, std::string_view bytes) {
   DWORD written = 0;
-  if (!bytes.empty() && !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+  if (!bytes.empty() && !WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
     ThrowLastError();
+}
+
+void WriteBytes(const std::string& path, DWORD access, DWORD disposition, std::string_view utf8Text) {
+  UniqueFile file = OpenForWriting(path, access, disposition);
+  if (!file) ThrowLastError();
+  WriteAll(file.Get(), ToAnsi(utf8Text));
 }
 
 }  // namespace
@@ -26,4 +33,14 @@ void AppendAnsiText(const std::string& path, std::string_view utf8Text) {
 
 void WriteAnsiText(const std::string& path, std::string_view utf8Text) {
   WriteBytes(path, GENERIC_WRITE, CREATE_ALWAYS, utf8Text);
+}
+
+bool CreateNewFile(const std::string& path, std::string_view bytes) {
+  UniqueFile file = OpenForWriting(path, GENERIC_WRITE, CREATE_NEW);
+  if (!file) {
+    if (GetLastError() == ERROR_FILE_EXISTS) return false;
+    ThrowLastError();
+  }
+  WriteAll(file.Get(), bytes);
+  return true;
 }

@@ -7,3 +7,6 @@
 void AppendAnsiText(const std::string& path, std::string_view utf8Text);
 // Replaces the file's content from the start (creating it when absent).
 void WriteAnsiText(const std::string& path, std::string_view utf8Text);
+// Creates a new file holding bytes; false, and nothing written, when a file
+// of that name exists already.
+bool CreateNewFile(const std::string& path, std::string_view bytes);

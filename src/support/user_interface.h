@@ -15,6 +15,9 @@ class UserInterface {
   virtual void ShowProgress(int entryCount, int scale, const std::string& percentText) = 0;
   // Puts one entry (ending in CR LF) above the entries shown so far.
   virtual void PrependProgressText(const std::string& entry) = 0;
+  // Enables or disables what starts work or changes its folders (the
+  // folder boxes and the buttons) while an installation runs.
+  virtual void EnableInput(bool enabled) = 0;
   // Lets the window repaint and handle input in the middle of long work.
   virtual void PumpMessages() = 0;
   // Closes the window for good, which ends the program.

@@ -17,6 +17,7 @@ class CountingUi : public UserInterface {
   void SetMousePointer(MousePointer) override {}
   void ShowProgress(int, int, const std::string&) override {}
   void PrependProgressText(const std::string& entry) override;
+  void EnableInput(bool) override {}
   void PumpMessages() override { ++pumps; }
   void Unload() override {}
 

@@ -16,6 +16,11 @@ int ScriptedUi::ShowMessage(const std::string& text, const std::string& title, u
   return (style & 0xF) == MB_OK ? IDOK : IDNO;
 }
 
+void ScriptedUi::PumpMessages() {
+  ++pumps;
+  if (onPump) onPump();
+}
+
 void ScriptedUi::SetMousePointer(MousePointer pointer) { pointers.push_back(pointer); }
 
 void ScriptedUi::ShowProgress(int entryCount, int scale, const std::string& percent) {

@@ -3,6 +3,7 @@
 // answers message boxes from a script. A box the script does not expect
 // fails the test with its text.
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,7 +32,9 @@ class ScriptedUi : public UserInterface {
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
   void PrependProgressText(const std::string& entry) override;
-  void PumpMessages() override { ++pumps; }
+  void EnableInput(bool enabled) override { inputEnabled = enabled; }
+  // Counts, then runs onPump: what the user might do while work is under way.
+  void PumpMessages() override;
   void Unload() override { unloaded = true; }
 
   std::vector<MessageRecord> messages;
@@ -42,6 +45,8 @@ class ScriptedUi : public UserInterface {
   int barScale = 0;
   int pumps = 0;
   bool unloaded = false;
+  bool inputEnabled = true;
+  std::function<void()> onPump;
   std::vector<std::string> MessageTexts() const;
 
  private:

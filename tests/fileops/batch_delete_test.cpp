@@ -7,6 +7,7 @@
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
 #include "support/run_context.h"
+#include "support/runtime_error.h"
 #include "support/text.h"
 
 namespace {
@@ -42,6 +43,46 @@ TEST_F(BatchDeleteTest, MissingFolderRunsNoDeleteCommandAtAll) {
   BatchDeleteFolder(*run, work / "Games\\absent");
   SetCurrentDirectoryW(Widen(work.Path()).c_str());
   EXPECT_TRUE(FileExists(work / "Games\\keep.txt"));
+  EXPECT_FALSE(FileExists(work / "Games\\DelFolder.bat"));
+}
+
+// cmd would read "100%ZEM7" as "100ZEM7", and "Gāmes" as "Games", in the
+// code page it reads batch files in: each of those is somebody else's folder.
+TEST_F(BatchDeleteTest, NamesThatCmdWouldReadAsAnotherFolderNeverReachIt) {
+  const std::string cases[][2] = {{"Games\\100%ZEM7", "Games\\100ZEM7"}, {"G\u0101mes\\Target", "Games\\Target"}};
+  WriteFile(work / "Games\\DelFolder.bat", "the user's own");
+  for (const auto& [target, decoy] : cases) {
+    SCOPED_TRACE(target);
+    WriteFile(work / (target + "\\x.txt"), "x");
+    WriteFile(work / (decoy + "\\keep.txt"), "somebody else's");
+    try {
+      BatchDeleteFolder(*run, work / target);
+      EXPECT_FALSE(FolderExists(work / target));
+    } catch (const RuntimeError& error) {  // a path cmd cannot read runs nothing
+      EXPECT_NE(error.Description().find("cannot be deleted"), std::string::npos) << error.Description();
+    }
+    EXPECT_EQ(ReadFile(work / (decoy + "\\keep.txt")), "somebody else's");
+  }
+  EXPECT_EQ(ReadFile(work / "Games\\DelFolder.bat"), "the user's own");
+  EXPECT_EQ(ListTree(work / "Games"), (std::vector<std::string>{"100ZEM7\\", "100ZEM7\\keep.txt", "DelFolder.bat",
+                                                                "Target\\", "Target\\keep.txt"}));
+}
+
+TEST_F(BatchDeleteTest, FolderThatOutlivesTheBatchFileIsAnError) {
+  std::string target = work / "Games\\FlatOut - ZEM7";
+  WriteFile(target + "\\held.txt", "x");
+  // Held open without delete sharing, as a running program or a scanner might.
+  HANDLE held = CreateFileW(Widen(target + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  try {
+    BatchDeleteFolder(*run, target);
+    ADD_FAILURE() << "no error although the folder is still there";
+  } catch (const RuntimeError& error) {
+    EXPECT_EQ(error.Description(), "The folder \"" + target + "\" could not be deleted.");
+  }
+  CloseHandle(held);
+  EXPECT_TRUE(FileExists(target + "\\held.txt"));
   EXPECT_FALSE(FileExists(work / "Games\\DelFolder.bat"));
 }
 

@@ -9,7 +9,9 @@
 #include "install/install_fixture.h"
 #include "install/install_steps.h"
 #include "registry/registry.h"
+#include "support/handles.h"
 #include "support/path_helpers.h"
+#include "support/shell_link.h"
 
 namespace {
 
@@ -18,20 +20,26 @@ const std::string kProgramsValue =
 const std::string kDesktopValue =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop";
 
-std::string ShortcutTarget(const std::string& shortcut) {
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  IShellLinkW* link = nullptr;
-  IPersistFile* file = nullptr;
-  wchar_t target[MAX_PATH] = {};
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                 reinterpret_cast<void**>(&link))) &&
-      SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
-      SUCCEEDED(file->Load(Widen(shortcut).c_str(), STGM_READ)))
+struct Shortcut {
+  std::string target, workingFolder;
+};
+
+Shortcut ReadShortcut(const std::string& path) {
+  ComScope com;
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
+  wchar_t target[MAX_PATH] = {}, folder[MAX_PATH] = {};
+  if (SUCCEEDED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.ReceiveVoid())) &&
+      SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.ReceiveVoid())) &&
+      SUCCEEDED(file->Load(Widen(path).c_str(), STGM_READ))) {
     link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
-  if (file) file->Release();
-  if (link) link->Release();
-  return Narrow(target);
+    link->GetWorkingDirectory(folder, MAX_PATH);
+  }
+  return {Narrow(target), Narrow(folder)};
 }
+
+std::string ShortcutTarget(const std::string& path) { return ReadShortcut(path).target; }
 
 // The all-users shortcuts live in the test prefix; leave none behind.
 class ShortcutsTest : public ::testing::Test {
@@ -39,6 +47,7 @@ class ShortcutsTest : public ::testing::Test {
   void SetUp() override { TearDown(); }  // what a demo run in this prefix left
   void TearDown() override {
     DeleteFileW(Widen(desktop + "FlatOut.lnk").c_str());
+    DeleteFileW(Widen(desktop + "FlatOut - ZEM7.lnk").c_str());
     DeleteFileW(Widen(menu + "FlatOut.lnk").c_str());
     RemoveDirectoryW(Widen(menu).c_str());
     RemoveDirectoryW(Widen(programs + "Torvale").c_str());
@@ -49,18 +58,33 @@ class ShortcutsTest : public ::testing::Test {
   std::string menu = programs + "Torvale\\FlatOut - ZEM7\\";
 };
 
-TEST_F(ShortcutsTest, BothShortcutsPointAtTheNewGameAndASecondRunSavesOverThem) {
+TEST_F(ShortcutsTest, BothShortcutsStartTheNewGameInItsFolderAndASecondRunSavesOverThem) {
   CreateShortcuts(*fixture.run);
   const std::string game = fixture.Target() + "FlatOut.exe";
-  EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(menu + "FlatOut.lnk"), game)) << ShortcutTarget(menu + "FlatOut.lnk");
-  EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(desktop + "FlatOut.lnk"), game));
+  for (const std::string& path : {menu + "FlatOut.lnk", desktop + "FlatOut.lnk"}) {
+    Shortcut shortcut = ReadShortcut(path);
+    EXPECT_TRUE(EqualsIgnoreCase(shortcut.target, game)) << path << ": " << shortcut.target;
+    EXPECT_TRUE(EqualsIgnoreCase(FormatPath(shortcut.workingFolder), fixture.Target())) << shortcut.workingFolder;
+  }
   EXPECT_EQ(fixture.Log(), (std::vector<std::string>{"Creating shortcuts.", "Creating folder: " + programs + "Torvale",
                                                      "Creating folder: " + menu}));
 
-  fixture.run->plan.zem7Folder = fixture.root / "Elsewhere\\";
   CreateShortcuts(*fixture.run);
-  EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(desktop + "FlatOut.lnk"), fixture.root / "Elsewhere\\FlatOut.exe"));
+  EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(desktop + "FlatOut.lnk"), game));
+  EXPECT_FALSE(FileExists(desktop + "FlatOut - ZEM7.lnk"));
   EXPECT_EQ(fixture.Log().size(), 4u);  // the folders exist: only the heading is logged again
+  EXPECT_TRUE(fixture.ui.messages.empty());
+}
+
+TEST_F(ShortcutsTest, ThePlayersOwnDesktopShortcutIsKept) {
+  const std::string original = fixture.Game() + "FlatOut.exe";
+  SaveShortcut(desktop + "FlatOut.lnk", original, fixture.Game());
+  CreateShortcuts(*fixture.run);
+  EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(desktop + "FlatOut.lnk"), original));
+  EXPECT_TRUE(EqualsIgnoreCase(ShortcutTarget(desktop + "FlatOut - ZEM7.lnk"), fixture.Target() + "FlatOut.exe"));
+  EXPECT_EQ(fixture.Log().back(),
+            "The desktop already holds a FlatOut.lnk of another game; the shortcut is saved as: " + desktop +
+                "FlatOut - ZEM7.lnk");
   EXPECT_TRUE(fixture.ui.messages.empty());
 }
 
@@ -79,10 +103,11 @@ TEST(CleanUpTest, RemovesTheWorkFolderAndLogsEveryListedFileEvenWhenAbsent) {
   EXPECT_FALSE(FileExists(target + "DelFolder.bat"));
   EXPECT_EQ(ListTree(target),
             (std::vector<std::string>{"FlatOut.exe", "ZEM7-Patches\\", "ZEM7-Patches\\zem7-tracks1.bfs"}));
-  const char* listed[] = {"bfs_format.obj", "makebfs.exe", "in.txt",    "cout.txt",  "mfc42.dll", "msvcp60.dll",
-                          "msvcrt.dll",     "zlib.dll",    "zlib1.dll", "filler76k", "unrar.exe", "bfsunpack.exe"};
+  const char* listed[] = {"bfs_format.obj", "makebfs.exe",   "in.txt",       "cout.txt",  "mfc42.dll",
+                          "msvcp60.dll",    "msvcrt.dll",    "zlib.dll",     "zlib1.dll", "filler76k",
+                          "unrar.exe",      "bfsunpack.exe", "br549temp.bfs"};
   auto log = fixture.Log();
-  ASSERT_EQ(log.size(), 13u);
+  ASSERT_EQ(log.size(), 14u);
   EXPECT_EQ(log[0], "Cleaning up installation files.");
   for (size_t i = 0; i < std::size(listed); ++i) {
     std::string file = target + listed[i];
@@ -162,6 +187,27 @@ TEST_F(FinalMessageTest, YesToBothRunsTheSetupToItsEndThenStartsTheGameMinimised
   EXPECT_TRUE(fixture.ui.unloaded);
   EXPECT_EQ(fixture.Log().front(), "Finished installing the ZEM7 mod.");
   EXPECT_EQ(fixture.ui.pointers.back(), MousePointer::Default);
+}
+
+TEST_F(FinalMessageTest, ReportsSinceTheInstallStartedTurnTheFirstQuestionIntoAWarning) {
+  fixture.ui.AnswerAllWithOk();
+  fixture.run->reporter.Report("modZEM7::CopyTracks");  // before the count starts: not counted
+  fixture.run->reporter.StartCounting();
+  fixture.run->reporter.Report("modZEM7::CopyTracks");
+  fixture.run->reporter.Report("modZEM7::CleanUp");
+  fixture.ui.messages.clear();
+  fixture.ui.Answer(IDNO);
+  fixture.ui.Answer(IDNO);
+  FinalMessage(*fixture.run);
+  ASSERT_EQ(fixture.ui.messages.size(), 2u);
+  EXPECT_EQ(fixture.ui.messages[0].text,
+            "The installation of the FlatOut ZEM7 Mod finished with 2 error(s); please read ZEM7InstallLog.txt.\r\n"
+            "Would you like to install the Velnor v2 Multiplayer Lobby system?");
+  EXPECT_EQ(fixture.ui.messages[0].style, static_cast<unsigned>(MB_YESNO | MB_ICONWARNING));
+  auto log = fixture.Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "2 error(s) were reported during the installation.");
+  EXPECT_EQ(log.back(), "Finished installing the ZEM7 mod.");
 }
 
 TEST_F(FinalMessageTest, NoToBothStartsNothingAndClosesTheWindow) {

@@ -10,6 +10,7 @@
 #include "install/install_fixture.h"
 #include "install/install_steps.h"
 #include "support/path_helpers.h"
+#include "support/text.h"
 
 namespace {
 
@@ -118,8 +119,12 @@ TEST(PipelineTest, MissingArchiveIsReportedAndItsDeletionLoggedAsMissing) {
   const std::string source = fixture.run->plan.installerFolder + "\\zem7trackfiles.rar";
   EXPECT_NE(std::find(log.begin(), log.end(), "** ERROR: Cannot copy file due to it missing: " + source), log.end());
   EXPECT_EQ(log.back(), "Delete File missing (Not a problem): " + fixture.Target() + "zem7trackfiles.rar");
-  ASSERT_EQ(fixture.ui.messages.size(), 1u);
+  ASSERT_EQ(fixture.ui.messages.size(), 2u);
   EXPECT_TRUE(fixture.ui.messages[0].text.ends_with("Location: modZEM7::SafeCopyFile"));
+  // The extractor's failure is reported with its exit code, not passed over.
+  EXPECT_EQ(fixture.ui.messages[1].text,
+            "ERROR: 6, \"unrar.exe\" could not extract \"zem7trackfiles.rar\" (exit code 6).\r\n"
+            "Location: modZEM7::UnpackZEM7Files");
   EXPECT_TRUE(FileExists(fixture.Target() + "zem7systemfiles.rar"));
 }
 
@@ -165,13 +170,15 @@ class PackerTest : public ::testing::Test {
   InstallFixture fixture;
 };
 
-TEST_F(PackerTest, StaleMarkerIsDeletedFirstAndTheArchiveMovedToItsName) {
+TEST_F(PackerTest, StaleMarkerAndArchiveAreDeletedFirstAndTheNewArchiveMovedToItsName) {
   WriteFile(fixture.Target() + "finished.txt", "from an earlier pack");
-  PackBFSFile(*fixture.run, "zem7-tracks9.bfs");
+  WriteFile(fixture.Target() + "br549temp.bfs", "from an earlier pack");
+  EXPECT_TRUE(PackBFSFile(*fixture.run, "zem7-tracks9.bfs"));
   auto log = fixture.Log();
-  ASSERT_GE(log.size(), 4u);
+  ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log[0], "Creating the new 'zem7-tracks9.bfs' file.");
   EXPECT_EQ(log[1], "Deleting File: " + fixture.Target() + "finished.txt");
+  EXPECT_EQ(log[2], "Deleting File: " + fixture.Target() + "br549temp.bfs");
   EXPECT_TRUE(fixture.ui.messages.empty());
   EXPECT_FALSE(FileExists(fixture.Target() + "finished.txt"));
   EXPECT_FALSE(FileExists(fixture.Target() + "br549temp.bfs"));
@@ -192,6 +199,35 @@ TEST_F(PackerTest, PackerThatNeverMarksCompletionIsReportedAndTheNextPackStillRu
   auto log = fixture.Log();
   EXPECT_EQ(std::count(log.begin(), log.end(), "Creating the new 'zem7-tracks2.bfs' file."), 1);
   EXPECT_FALSE(FileExists(fixture.Target() + "zem7-tracks1.bfs"));
+}
+
+// The tools are started by their path in the target: one of the same name in
+// the installer's own folder, which the system would search first, never runs.
+TEST_F(PackerTest, ToolMissingFromTheTargetIsReportedOnceNotWaitedForAndNeverLookedForElsewhere) {
+  std::vector<std::string> decoys = {ExecutableFolder() + "\\makebfs.exe", ExecutableFolder() + "\\bfsunpack.exe"};
+  for (const std::string& decoy : decoys)
+    ASSERT_TRUE(CopyFileW(Widen(StandInFolder() + "\\FlatOut.exe").c_str(), Widen(decoy).c_str(), FALSE));
+  std::string record = fixture.root / "decoy ran.txt";
+  SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", Widen(record).c_str());
+  for (const char* tool : {"makebfs.exe", "bfsunpack.exe"}) DeleteFileW(Widen(fixture.Target() + tool).c_str());
+  WriteFile(fixture.Target() + "br549temp.bfs", "from an earlier pack");
+  fixture.ui.AnswerAllWithOk();
+
+  ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(PackBFSFile(*fixture.run, "zem7-tracks1.bfs"));
+  EXPECT_FALSE(PackBFSFile(*fixture.run, "zem7-tracks2.bfs"));
+  ULONGLONG elapsedMs = GetTickCount64() - start;
+  UnpackBFSFile(*fixture.run);
+
+  SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", nullptr);
+  for (const std::string& decoy : decoys) DeleteFileW(Widen(decoy).c_str());
+  EXPECT_FALSE(FileExists(record)) << ReadFile(record);
+  EXPECT_LT(elapsedMs, 10000u);               // no wait for a marker that cannot come
+  ASSERT_EQ(fixture.ui.messages.size(), 3u);  // once per pack, once for the unpacker
+  for (const auto& message : fixture.ui.messages)
+    EXPECT_TRUE(message.text.ends_with("Location: ShellAndWaitForTermination")) << message.text;
+  EXPECT_FALSE(FileExists(fixture.Target() + "zem7-tracks1.bfs"));
+  EXPECT_FALSE(FileExists(fixture.Target() + "br549temp.bfs"));
 }
 
 }  // namespace

@@ -41,9 +41,9 @@ class ProcessRunnerTest : public ::testing::Test {
   // Runs the command and measures how long the call took.
   bool Run(const std::string& commandLine, int32_t timeoutMs, int windowStyle = SW_SHOWMINIMIZED) {
     ULONGLONG start = GetTickCount64();
-    bool ended = ShellAndWaitForTermination(*run, commandLine, windowStyle, message, timeoutMs);
+    result = ShellAndWaitForTermination(*run, commandLine, windowStyle, message, timeoutMs);
     elapsedMs = GetTickCount64() - start;
-    return ended;
+    return result.end == ProcessEnd::Ended;
   }
   // A sleeper left running must finish before its folder is removed; that it
   // does finish also shows it was not killed.
@@ -56,6 +56,7 @@ class ProcessRunnerTest : public ::testing::Test {
   std::unique_ptr<RunContext> run;
   std::string message = "untouched";
   ULONGLONG elapsedMs = 0;
+  ProcessResult result;
 };
 
 TEST_F(ProcessRunnerTest, ProgramThatEndsIsWaitedForWithOnePassAtLeast) {
@@ -76,6 +77,7 @@ TEST_F(ProcessRunnerTest, MessagesArePumpedWhileTheProgramRuns) {
 // 259 is the value GetExitCodeProcess reports for a running process too.
 TEST_F(ProcessRunnerTest, ExitCodeThatLooksLikeStillActiveIsNotMistakenForRunning) {
   EXPECT_TRUE(Run(Sleeper(0, "/exit:259"), 8000));
+  EXPECT_EQ(result.exitCode, 259u);  // and the tool's exit code comes back
   EXPECT_EQ(message, "untouched");
   EXPECT_LT(elapsedMs, 5000u);
 }
@@ -83,6 +85,7 @@ TEST_F(ProcessRunnerTest, ExitCodeThatLooksLikeStillActiveIsNotMistakenForRunnin
 TEST_F(ProcessRunnerTest, TimeOutLeavesTheProgramRunningAndSaysSo) {
   std::string marker = folder / "done.txt";
   EXPECT_FALSE(Run(Sleeper(2500, "/done:" + marker), 300));
+  EXPECT_EQ(result.end, ProcessEnd::TimedOut);
   EXPECT_EQ(message, kTimedOut);
   EXPECT_GE(elapsedMs, 280u);
   EXPECT_LT(elapsedMs, 2500u);  // returned before the program ended
@@ -109,6 +112,7 @@ TEST_F(ProcessRunnerTest, ProgramThatCannotStartIsReportedOnceAndMessageIsKept) 
     ui.messages.clear();
     ui.AnswerAllWithOk();
     EXPECT_FALSE(Run(commandLine, 1000));
+    EXPECT_EQ(result.end, ProcessEnd::NotStarted);
     EXPECT_EQ(message, "untouched");
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_TRUE(ui.messages[0].text.starts_with("ERROR: 2, ")) << ui.messages[0].text;

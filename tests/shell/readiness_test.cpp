@@ -14,6 +14,12 @@
 
 namespace {
 
+std::string Environment(const char* name) {
+  wchar_t value[MAX_PATH] = {};
+  GetEnvironmentVariableW(Widen(name).c_str(), value, MAX_PATH);
+  return Narrow(value);
+}
+
 constexpr uint64_t kGigabyte = 1ull << 30;
 
 void SetLastWritten(const std::string& path, WORD year, WORD month, WORD day) {
@@ -177,6 +183,12 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQ
       {ToLower(work / "Games\\FlatOut\\..\\FLATOUT\\mods\\"), "cannot lie inside the FlatOut Game Folder"},
       {work.Path() + "\\", "cannot contain the FlatOut Game Folder"},
       {run->plan.installerFolder, "cannot contain the folder of this installer"},
+      // The installer runs elevated: these would be emptied on "recreate".
+      {Environment("windir"), "cannot be or contain the Windows folder"},
+      {Environment("ProgramFiles"), "cannot be or contain the Program Files folder"},
+      {Environment("ProgramData"), "cannot be or contain the ProgramData folder"},
+      {Environment("USERPROFILE"), "cannot be or contain your user profile folder"},
+      {Environment("USERPROFILE") + "\\..", "cannot be or contain the Users folder"},
   };
   WriteFile(run->plan.installerFolder + "\\ZEM7Installer.exe", "installer");
   for (const Case& c : cases) {
@@ -190,6 +202,35 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQ
   EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
   EXPECT_TRUE(FileExists(Game() + "Common2.bfs"));
   EXPECT_TRUE(FileExists(run->plan.installerFolder + "\\ZEM7Installer.exe"));
+
+  ui.messages.clear();
+  run->plan.zem7Folder = FormatPath(Environment("ProgramFiles") + "\\FlatOut - ZEM7");  // a new folder there is fine
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+// From the click on, a second click is refused: it must not change the
+// folders under the checks or start a second installation.
+TEST_F(ReadinessTest, SecondClickWhileTheTargetIsEmptiedIsRefusedAndInputComesBackAfterwards) {
+  const std::string target = run->plan.zem7Folder;
+  WriteFile(target + "old.txt", "x");
+  ui.Answer(IDYES);  // recreate
+  ui.Answer(IDNO);   // the confirmation
+  bool inputDuringDelete = true;
+  ui.onPump = [&] {
+    ui.onPump = nullptr;
+    inputDuringDelete = ui.inputEnabled;
+    RunInstallCommand(*run, work / "Elsewhere", work / "Elsewhere - ZEM7", probe);
+  };
+  RunInstallCommand(*run, Game(), target, probe);
+  ASSERT_EQ(ui.messages.size(), 3u);
+  EXPECT_EQ(ui.messages[1].text, "The installation of ZEM7 is already running.\r\nPlease wait until it has finished.");
+  EXPECT_TRUE(ui.messages[2].text.starts_with("Are you sure you want to install ZEM7?"));
+  EXPECT_EQ(run->plan.zem7Folder, target);
+  EXPECT_FALSE(FolderExists(target));
+  EXPECT_FALSE(inputDuringDelete);
+  EXPECT_TRUE(ui.inputEnabled);
+  EXPECT_FALSE(run->installing);
 }
 
 }  // namespace
