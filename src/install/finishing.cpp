@@ -27,8 +27,8 @@ constexpr const char* kWorkFiles[] = {"bfs_format.obj", "makebfs.exe",   "in.txt
                                       "msvcp60.dll",    "msvcrt.dll",    "zlib.dll",     "zlib1.dll", "filler76k",
                                       "unrar.exe",      "bfsunpack.exe", "br549temp.bfs"};
 
-bool AskYes(RunContext& run, const std::string& question, unsigned icon = MB_ICONQUESTION) {
-  return run.ui.ShowMessage(question, kFinalTitle, MB_YESNO | icon) == IDYES;
+bool AskYes(RunContext& run, Question question, const std::string& text, unsigned icon = MB_ICONQUESTION) {
+  return run.ui.Ask(question, text, kFinalTitle, MB_YESNO | icon) == IDYES;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
@@ -85,13 +85,13 @@ void FinalMessage(RunContext& run) {
     if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
     run.log.Write("Finished installing the ZEM7 mod.");
     run.ui.SetMousePointer(MousePointer::Default);
-    if (AskYes(run, LobbyQuestion(run, errors), errors > 0 ? MB_ICONWARNING : MB_ICONQUESTION)) {
+    if (AskYes(run, Question::InstallLobby, LobbyQuestion(run, errors), errors > 0 ? MB_ICONWARNING : MB_ICONQUESTION)) {
       // Quoted: the installer's folder may hold blanks.
       std::string message;
       ShellAndWaitForTermination(run, Quoted(run.plan.installerFolder + "\\Velnor2Setup.exe"), kWindowNormal, message,
                                  kNoTimeLimitMs);
     }
-    if (AskYes(run, "Would you like to play the FlatOut ZEM7 mod now?")) {
+    if (AskYes(run, Question::PlayNow, "Would you like to play the FlatOut ZEM7 mod now?")) {
       ChangeToZEM7GameFolder(run);
       StartProgram(Quoted(run.plan.zem7Folder + "Flatout.exe"), kWindowMinimized);
     }

@@ -11,8 +11,8 @@ constexpr const char* kLocation = "frmMain::cmdInstall_Click";
 constexpr const char* kTitle = "ZEM7 Installer";
 
 bool ConfirmInstallation(RunContext& run) {
-  int answer = run.ui.ShowMessage(
-      "Are you sure you want to install ZEM7?\r\n\r\nPlease note that this will take at least 10 minutes to install.",
+  int answer = run.ui.Ask(
+      Question::ConfirmInstall, "Are you sure you want to install ZEM7?\r\n\r\nPlease note that this will take at least 10 minutes to install.",
       kTitle, MB_YESNO | MB_ICONQUESTION);
   return answer == IDYES;
 }
@@ -30,21 +30,24 @@ bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
   return HasEnoughSpace(run, probe);
 }
 
-void RunInstallCommand(RunContext& run, const std::string& gameFolderText, const std::string& targetFolderText,
-                       const FreeSpaceProbe& probe) {
+CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
+                                 const std::string& targetFolderText, const FreeSpaceProbe& probe) {
   // The window stays responsive during a run; a second run must not start on top of it.
   if (run.installing) {
     run.ui.ShowMessage("The installation of ZEM7 is already running.\r\nPlease wait until it has finished.", kTitle,
                        MB_OK | MB_ICONINFORMATION);
-    return;
+    return CommandOutcome::NotStarted;
   }
   // From the click on: a second click or a close must not change the folders
   // under a running check, the deletion of the target, or the installation.
   InstallingScope installing(run);
   run.reporter.StartCounting();
-  Trap(run.reporter, kLocation, [&] {
+  return TrapResult(run.reporter, kLocation, CommandOutcome::NotStarted, [&] {
     run.plan.gameFolder = FormatPath(gameFolderText);
     run.plan.zem7Folder = FormatPath(targetFolderText);
-    if (ReadyToInstall(run, probe) && ConfirmInstallation(run)) InstallZEM7(run);
+    if (!ReadyToInstall(run, probe)) return CommandOutcome::NotStarted;
+    if (!ConfirmInstallation(run)) return CommandOutcome::Declined;
+    InstallZEM7(run);
+    return CommandOutcome::Installed;
   });
 }

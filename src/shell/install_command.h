@@ -7,8 +7,13 @@
 #include "shell/readiness.h"
 #include "support/run_context.h"
 
-void RunInstallCommand(RunContext& run, const std::string& gameFolderText, const std::string& targetFolderText,
-                       const FreeSpaceProbe& probe = DriveFreeSpace);
+enum class CommandOutcome {
+  NotStarted,  // a check refused or failed, or another installation was running
+  Declined,    // the user said No to the confirmation
+  Installed,   // the installation ran to its end (see the reporter's count)
+};
+CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
+                                 const std::string& targetFolderText, const FreeSpaceProbe& probe = DriveFreeSpace);
 // The checks, with the target emptied in between when the user agreed:
 // true when the installation may be confirmed.
 bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe);

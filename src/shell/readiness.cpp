@@ -170,7 +170,8 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
     }
     if (!IsSafeTarget(run)) return Readiness::Refused;
     if (!FileSystem::FolderExists(target) || !FolderHasEntries(target)) return Readiness::Ready;
-    int answer = run.ui.ShowMessage(
+    int answer = run.ui.Ask(
+        Question::RecreateTarget,
         "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
         "Do you wish to recreate this folder (all files will be deleted)?",
         kTitle, kQuestionBox);

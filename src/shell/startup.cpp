@@ -4,9 +4,12 @@
 
 #include "fileops/file_system.h"
 #include "registry/registry.h"
+#include "shell/unattended.h"
 #include "shell/window_user_interface.h"
+#include "support/console.h"
 #include "support/handles.h"
 #include "support/path_helpers.h"
+#include "support/text.h"
 
 namespace {
 
@@ -19,27 +22,62 @@ void RunMessageLoop(MainWindow& window) {
   }
 }
 
-}  // namespace
+constexpr const char* kTitle = "ZEM7 Installer";
 
-int RunInstaller() {
-  // The folder picker's new-style dialog and the shortcuts need COM on this thread.
-  ComScope com;
+// A bad command line touches nothing: it is told where it was typed, or in a
+// box when the window was wanted.
+int RefuseCommandLine(const CommandLineError& error) {
+  std::string text = error.text + "\r\n\r\n" + kUsageText;
+  WriteToConsole(Stream::Error, text);
+  if (!error.unattended) MessageBoxW(nullptr, Widen(text).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONHAND);
+  return kExitBadStart;
+}
+
+int ShowUsage(const CommandLineOptions& options) {
+  WriteToConsole(Stream::Output, kUsageText);
+  if (options.mode == RunMode::Window)
+    MessageBoxW(nullptr, Widen(kUsageText).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+  return kExitInstalled;
+}
+
+int RunWindow(const CommandLineOptions& options) {
   MainWindow window;
   WindowUserInterface ui(window);
-  RunContext run(ui, InstallPlan::ForInstallerFolder(ExecutableFolder()));
-  Main(run, window);
+  RunContext run(ui, PlanFor(options));
+  Main(run, window, options);
   // A start-up that failed before the window was shown has been reported;
   // an invisible window would only linger, so the program ends here.
   bool shown = window.IsOpen() && IsWindowVisible(window.Handle());
   if (shown) RunMessageLoop(window);
-  return shown ? 0 : 1;
+  return shown ? kExitInstalled : kExitBadStart;
 }
 
-void Main(RunContext& run, MainWindow& window) {
+}  // namespace
+
+int RunInstaller(const std::wstring& arguments) {
+  // The folder picker's new-style dialog and the shortcuts need COM on this thread.
+  ComScope com;
+  auto parsed = ParseCommandLine(arguments);
+  if (auto* error = std::get_if<CommandLineError>(&parsed)) return RefuseCommandLine(*error);
+  const CommandLineOptions& options = std::get<CommandLineOptions>(parsed);
+  if (options.help) return ShowUsage(options);
+  if (options.mode != RunMode::Window) return RunUnattended(options);
+  return RunWindow(options);
+}
+
+InstallPlan PlanFor(const CommandLineOptions& options) {
+  InstallPlan plan = InstallPlan::ForInstallerFolder(ExecutableFolder());
+  if (options.logPath) plan.logPath = GetAbsolutePathName(*options.logPath);
+  return plan;
+}
+
+void Main(RunContext& run, MainWindow& window, const CommandLineOptions& options) {
   Trap(run.reporter, "modMain::Main", [&] {
     window.Create(run);
-    window.SetText(ControlId::GameFolderBox, GetFlatOutGameFolder(run));
-    window.SetText(ControlId::TargetFolderBox, GetZEM7GameFolderPath(run, window.Text(ControlId::GameFolderBox)));
+    window.SetText(ControlId::GameFolderBox, options.gameFolder ? *options.gameFolder : GetFlatOutGameFolder(run));
+    std::string game = window.Text(ControlId::GameFolderBox);
+    window.SetText(ControlId::TargetFolderBox,
+                   options.targetFolder ? *options.targetFolder : GetZEM7GameFolderPath(run, game));
     window.Show();
   });
 }

@@ -5,11 +5,20 @@
 
 enum class MousePointer { Default = 0, Hourglass = 11 };
 
+// The questions an installation asks, so that an unattended run can answer
+// each one from its command line.
+enum class Question { RecreateTarget, ConfirmInstall, InstallLobby, PlayNow };
+
 class UserInterface {
  public:
   virtual ~UserInterface() = default;
   // A modal message box; style is the MB_* combination, the result the ID* answer.
   virtual int ShowMessage(const std::string& text, const std::string& title, unsigned style) = 0;
+  // A Yes/No question; shown as a message box unless an implementation knows the answer.
+  virtual int Ask(Question question, const std::string& text, const std::string& title, unsigned style) {
+    (void)question;
+    return ShowMessage(text, title, style);
+  }
   virtual void SetMousePointer(MousePointer pointer) = 0;
   // Fills entryCount/scale of the bar from the left and shows the percentage.
   virtual void ShowProgress(int entryCount, int scale, const std::string& percentText) = 0;

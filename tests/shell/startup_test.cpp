@@ -61,7 +61,7 @@ TEST_F(StartupTest, ExistingGameFolderIsShownAsStoredAndTheTargetBesideIt) {
   for (std::string stored : {work / "FlatOut", work / "FlatOut\\"}) {
     MakeFolders(work / "FlatOut");
     key.SetPath(stored);
-    Main(*run, window);
+    Main(*run, window, {});
     EXPECT_EQ(FirstBox(), stored);
     EXPECT_EQ(SecondBox(), work / "FlatOut - ZEM7");
   }
@@ -73,11 +73,11 @@ TEST_F(StartupTest, MissingFolderFallsBackThenShowsThePlaceholder) {
   key.SetPath(work / "gone");
   {
     FallbackFolder fallback;
-    Main(*run, window);
+    Main(*run, window, {});
     EXPECT_EQ(FirstBox(), "c:\\Program Files\\Empire Interactive\\FlatOut");
   }
   if (!FolderExists(kFallbackGameFolder)) {
-    Main(*run, window);
+    Main(*run, window, {});
     EXPECT_EQ(FirstBox(), "<Unable to find FlatOut Game Folder>");
   }
   EXPECT_TRUE(ui.messages.empty());
@@ -86,7 +86,7 @@ TEST_F(StartupTest, MissingFolderFallsBackThenShowsThePlaceholder) {
 TEST_F(StartupTest, MissingKeyIsReportedOnceAndLeavesTheFirstBoxEmpty) {
   ui.AnswerAllWithOk();
   SetCurrentDirectoryW(Widen(work.Path()).c_str());
-  Main(*run, window);
+  Main(*run, window, {});
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text,
             "ERROR: -2147221502, Unable to open registry key 'HKLM\\SOFTWARE\\BugBear\\FlatOut\\Path'\r\n"

@@ -1,0 +1,38 @@
+#pragma once
+// The installer's switches, in the form scripts know from the common Windows
+// installer builders: /NAME or /NAME=value, the value optionally in double
+// quotes, case-insensitive, in any order.
+#include <optional>
+#include <string>
+#include <variant>
+
+enum class RunMode {
+  Window,      // no silent switch: the switches only fill the window's boxes
+  Silent,      // the window shows the progress; no question is asked
+  VerySilent,  // no window at all
+};
+
+struct CommandLineOptions {
+  RunMode mode = RunMode::Window;
+  std::optional<std::string> gameFolder;    // /GAMEDIR=
+  std::optional<std::string> targetFolder;  // /DIR=
+  std::optional<std::string> logPath;       // /LOG=
+  bool recreate = false;                    // /RECREATE: a target that holds files may be emptied
+  bool lobby = false;                       // /LOBBY: Yes to installing the lobby
+  bool play = false;                        // /PLAY: Yes to starting the game
+  bool help = false;                        // /? or /HELP
+};
+
+// What is wrong with a command line, and whether it asked to run unattended
+// (so that the answer goes to the console rather than into a box).
+struct CommandLineError {
+  std::string text;
+  bool unattended = false;
+};
+
+// Parses the arguments after the program's name.
+std::variant<CommandLineOptions, CommandLineError> ParseCommandLine(const std::wstring& arguments);
+// The arguments of this process's own command line, without the program's name.
+std::wstring ProcessArguments();
+
+extern const char* const kUsageText;
