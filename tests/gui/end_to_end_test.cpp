@@ -10,6 +10,8 @@
 #include "fixture.h"
 #include "gui_driver.h"
 #include "registry/registry.h"
+#include "shell/window_layout.h"
+#include "support/handles.h"
 #include "support/path_helpers.h"
 #include "support/text.h"
 
@@ -155,23 +157,22 @@ TEST_F(EndToEndTest, ChecksRefuseBeforeAnythingIsInstalled) {
   SYSTEMTIME november{2004, 11, 0, 30, 12, 0, 0, 0};
   FILETIME written;
   SystemTimeToFileTime(&november, &written);
-  HANDLE exe = CreateFileW(Widen(unpatched + "\\FlatOut.exe").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+  HANDLE exe = CreateFileW(Widen(unpatched + "\\FlatOut.exe").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                           0, nullptr);
   SetFileTime(exe, nullptr, nullptr, &written);
   CloseHandle(exe);
   WriteFile(target + "old save\\slot1.sav", "x");
 
   Drive({"click cmdInstall", "box OK ZEM7 Installer|The FlatOut Game Folder does not exist, please check the location.",
-         "type txtFlatOutGameFolder " + unpatched, "type txtZEM7GameFolder   " + target.substr(0, target.size() - 1) + "  ",
-         "click cmdInstall",
+         "type txtFlatOutGameFolder " + unpatched,
+         "type txtZEM7GameFolder   " + target.substr(0, target.size() - 1) + "  ", "click cmdInstall",
          "box OK ZEM7 Installer|You have not installed the official 'FlatOut v1.1' Game Patch.\\nThis is required to "
          "enable the FlatOut ZEM7 mod to work.",
          "type txtFlatOutGameFolder " + game, "click cmdInstall",
          "box NO ZEM7 Installer|The ZEM7 Game Folder contains files, this folder must be empty.\\nDo you wish to "
          "recreate this folder (all files will be deleted)?",
-         "click cmdInstall",
-         "box YES ZEM7 Installer|The ZEM7 Game Folder contains files*", std::string("box NO ") + kConfirm, "close",
-         "exit 30"});
+         "click cmdInstall", "box YES ZEM7 Installer|The ZEM7 Game Folder contains files*",
+         std::string("box NO ") + kConfirm, "close", "exit 30"});
   EXPECT_EQ(boxes.size(), 5u);
   EXPECT_FALSE(FolderExists(target));  // emptied on Yes, and nothing installed after No
   EXPECT_FALSE(FileExists(LogPath()));
@@ -184,12 +185,19 @@ TEST_F(EndToEndTest, MissingArchiveAndInterruptionsDoNotStopTheRun) {
   std::vector<std::string> script = {
       "click cmdInstall", std::string("box YES ") + kConfirm,
       "hold ZEM7Installer|ERROR: 0, \\nLocation: modZEM7::SafeCopyFile",
-      // During the run: a second press of the install button, then an attempt to close.
-      "click cmdInstall", "box OK ZEM7 Installer|The installation of ZEM7 is already running.*", "close",
-      "box OK ZEM7 Installer|The installation is still running*", "answer OK"};
+      // During the run: the folders and buttons are disabled; Alt+M and a close are refused.
+      "disabled cmdInstall", "disabled txtZEM7GameFolder", "disabled cmdFlatOutGameFolder", "accelerator cmdInstall",
+      "box OK ZEM7 Installer|The installation of ZEM7 is already running.*", "close",
+      "box OK ZEM7 Installer|The installation is still running*", "answer OK",
+      // The extractor found no archive, and says so with its exit code.
+      "box OK ZEM7Installer|ERROR: 6, \"unrar.exe\" could not extract*"};
   // The track folders that only the missing archive brings cannot be moved into their parts.
   for (int i = 0; i < 10; ++i) script.push_back(report);
-  for (const char* last : {kLobbyQuestion, kPlayQuestion}) script.push_back(std::string("box NO ") + last);
+  // The end tells the truth: a warning with the number of reports, not "successfully installed".
+  script.push_back(
+      "box NO ZEM7 Installation|The installation of the FlatOut ZEM7 Mod finished with 12 error(s); please read "
+      "ZEM7InstallLog.txt.*");
+  script.push_back(std::string("box NO ") + kPlayQuestion);
   script.push_back("exit 60");
   Drive(script);
 
@@ -198,7 +206,178 @@ TEST_F(EndToEndTest, MissingArchiveAndInterruptionsDoNotStopTheRun) {
   EXPECT_NE(std::find(log.begin(), log.end(), "Delete File missing (Not a problem): " + target + "zem7trackfiles.rar"),
             log.end());
   EXPECT_EQ(log.back(), "Finished installing the ZEM7 mod.");
+  EXPECT_EQ(log[log.size() - 2], "12 error(s) were reported during the installation.");
   EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks5.bfs"));
+  ExpectGameUntouched();
+}
+
+// The installer run by a script: switches in, exit code and console output out.
+class UnattendedTest : public EndToEndTest {
+ protected:
+  struct Outcome {
+    DWORD exitCode = 9999;
+    std::string out, err;
+    bool windowSeen = false, boxSeen = false, progressSeen = false;
+  };
+
+  // Starts the installer in its folder with its output in files, and watches
+  // its windows until it ends.
+  Outcome RunInstaller(const std::string& arguments, DWORD timeoutMs = 120000) {
+    Outcome outcome;
+    std::string outPath = root / "stdout.txt", errPath = root / "stderr.txt";
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    UniqueFile out(
+        CreateFileW(Widen(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    UniqueFile err(
+        CreateFileW(Widen(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = err.Get();
+    std::wstring line = Widen("\"" + distribution + "\\ZEM7Installer.exe\" " + arguments);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, Widen(distribution).c_str(), &startup,
+                        &process)) {
+      ADD_FAILURE() << "cannot start the installer: " << GetLastError();
+      return outcome;
+    }
+    UniqueHandle running(process.hProcess), thread(process.hThread);
+    for (ULONGLONG start = GetTickCount64(); WaitForSingleObject(running.Get(), 100) == WAIT_TIMEOUT;) {
+      Watch(process.dwProcessId, outcome);
+      if (GetTickCount64() - start > timeoutMs) {
+        TerminateProcess(running.Get(), 99);
+        ADD_FAILURE() << "the installer did not end";
+      }
+    }
+    GetExitCodeProcess(running.Get(), &outcome.exitCode);
+    out.Reset();
+    err.Reset();
+    outcome.out = ReadFile(outPath);
+    outcome.err = ReadFile(errPath);
+    return outcome;
+  }
+
+  // What the installer shows: its main window, its progress, any message box.
+  static void Watch(DWORD processId, Outcome& outcome) {
+    struct Seen {
+      DWORD processId;
+      Outcome* outcome;
+    } seen{processId, &outcome};
+    EnumWindows(
+        [](HWND window, LPARAM data) {
+          auto& s = *reinterpret_cast<Seen*>(data);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner != s.processId || !IsWindowVisible(window)) return TRUE;
+          wchar_t name[64] = {};
+          GetClassNameW(window, name, 64);
+          if (std::wstring(name) == L"#32770") s.outcome->boxSeen = true;
+          if (std::wstring(name) == L"ZEM7InstallerWindow") {
+            s.outcome->windowSeen = true;
+            wchar_t percent[16] = {};
+            EnumChildWindows(
+                window,
+                [](HWND child, LPARAM text) {
+                  if (GetDlgCtrlID(child) == static_cast<int>(ControlId::PercentLabel))
+                    GetWindowTextW(child, reinterpret_cast<wchar_t*>(text), 16);
+                  return TRUE;
+                },
+                reinterpret_cast<LPARAM>(percent));
+            if (percent[0] && std::wstring(percent) != L"0%") s.outcome->progressSeen = true;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&seen));
+  }
+
+  void ExpectInstalled() const {
+    for (int part = 1; part <= 5; ++part)
+      EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks" + std::to_string(part) + ".bfs")) << part;
+    std::string programs = FormatPath(ReadRegistryString(kShellFolders + "Common Programs"));
+    EXPECT_TRUE(FileExists(programs + "Torvale\\FlatOut - ZEM7\\FlatOut.lnk"));
+    EXPECT_TRUE(FileExists(FormatPath(ReadRegistryString(kShellFolders + "Common Desktop")) + "FlatOut.lnk"));
+    ExpectGameUntouched();
+  }
+};
+
+TEST_F(UnattendedTest, VerySilentInstallsWithoutAWindowAndAnswersTheClosingQuestionsFromSwitches) {
+  Build();
+  std::string records = root / "runs.txt";
+  SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", Widen(records).c_str());
+  Outcome outcome = RunInstaller("/verysilent /LOBBY /Play");
+  EXPECT_EQ(outcome.exitCode, 0u) << outcome.err;
+  EXPECT_FALSE(outcome.windowSeen || outcome.boxSeen);
+  ExpectInstalled();
+  auto log = Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "Finished installing the ZEM7 mod.");
+  EXPECT_EQ(log.back(), "Exit code 0: the ZEM7 mod was installed without errors.");
+  EXPECT_NE(outcome.out.find("Finished installing the ZEM7 mod."), std::string::npos);
+  EXPECT_EQ(outcome.err.find("ERROR"), std::string::npos) << outcome.err;
+  for (int i = 0; i < 100 && ReadFile(records).find("FlatOut.exe|") == std::string::npos; ++i) Sleep(50);
+  std::string runs = FromAnsi(ReadFile(records));
+  EXPECT_NE(runs.find("Velnor2Setup.exe|"), std::string::npos) << runs;
+  EXPECT_NE(runs.find("FlatOut.exe|"), std::string::npos) << runs;
+}
+
+TEST_F(UnattendedTest, ErrorsDuringTheRunGiveExitCodeFourWithTheReportsOnStandardError) {
+  Build({kTrackFilesRar});
+  Outcome outcome = RunInstaller("/VERYSILENT");
+  EXPECT_EQ(outcome.exitCode, 4u);
+  EXPECT_FALSE(outcome.boxSeen);
+  EXPECT_NE(outcome.err.find("Location: modZEM7::SafeCopyFile"), std::string::npos) << outcome.err;
+  auto log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "12 error(s) were reported during the installation."), log.end());
+  EXPECT_EQ(log.back(), "Exit code 4: the installation ran to its end with 12 error(s).");
+}
+
+TEST_F(UnattendedTest, TargetWithFilesIsRefusedWithoutRecreateAndEmptiedWithItInTheSilentWindow) {
+  Build();
+  WriteFile(target + "old save\\slot1.sav", "x");
+  Outcome refused = RunInstaller("/SILENT");
+  EXPECT_EQ(refused.exitCode, 2u);
+  EXPECT_EQ(ReadFile(target + "old save\\slot1.sav"), "x");
+  EXPECT_EQ(ListTree(target), (std::vector<std::string>{"old save\\", "old save\\slot1.sav"}));
+  EXPECT_NE(refused.err.find("/RECREATE was not given"), std::string::npos) << refused.err;
+  EXPECT_EQ(Log().back(), "Exit code 2: the folders were refused; nothing was installed.");
+
+  Outcome installed = RunInstaller("/SILENT /RECREATE \"/DIR=" + target + "\"");
+  EXPECT_EQ(installed.exitCode, 0u) << installed.err;
+  EXPECT_TRUE(installed.windowSeen);
+  EXPECT_TRUE(installed.progressSeen);
+  EXPECT_FALSE(installed.boxSeen);
+  EXPECT_FALSE(FileExists(target + "old save\\slot1.sav"));
+  ExpectInstalled();
+}
+
+TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
+  Build();
+  struct Case {
+    std::string arguments;
+    DWORD exitCode;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"/VERYSILENT /DIR=C:\\windows", 2, "cannot be or contain the Windows folder"},
+      {"/VERYSILENT \"/GAMEDIR=" + root / "Nowhere" + "\"", 2, "The FlatOut Game Folder does not exist"},
+      {"/VERYSILENT /NOSUCH", 1, "Unknown switch: /NOSUCH"},
+      {"/VERYSILENT /DIR", 1, "The switch /DIR needs a folder"},
+      {"/VERYSILENT /DIR=C:\\a<b", 1, "Not a possible folder for /DIR"},
+      {"/VERYSILENT /LOG=\"" + root / "elsewhere.txt" + "\" stray", 1, "Not a switch: stray"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    Outcome outcome = RunInstaller(c.arguments, 30000);
+    EXPECT_EQ(outcome.exitCode, c.exitCode);
+    EXPECT_NE(outcome.err.find(c.error), std::string::npos) << outcome.err;
+    if (c.exitCode == 1) {
+      EXPECT_NE(outcome.err.find("Usage: ZEM7Installer.exe"), std::string::npos);
+    }
+    EXPECT_FALSE(outcome.boxSeen);
+  }
+  EXPECT_FALSE(FolderExists(target));
+  EXPECT_FALSE(FileExists(root / "elsewhere.txt"));
   ExpectGameUntouched();
 }
 

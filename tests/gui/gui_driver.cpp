@@ -213,6 +213,11 @@ bool InstallerDriver::Step(const ScriptStep& step) {
       failure_ = "no control named " + name;
       return false;
     }
+    // A person cannot type into or click a disabled control.
+    if (!IsWindowEnabled(control)) {
+      failure_ = name + " is disabled";
+      return false;
+    }
     if (verb == "type") {
       std::string text = argument.size() > name.size() ? argument.substr(name.size() + 1) : "";
       SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(text).c_str()));
@@ -222,6 +227,17 @@ bool InstallerDriver::Step(const ScriptStep& step) {
                    reinterpret_cast<LPARAM>(control));
     }
     return true;
+  }
+  if (verb == "disabled" || verb == "accelerator") {
+    HWND control = Control(argument);
+    if (!control) {
+      failure_ = "no control named " + argument;
+      return false;
+    }
+    // What the window's accelerator (Alt+M) sends: the command, from no control.
+    if (verb == "accelerator") return PostMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), 1), 0);
+    if (IsWindowEnabled(control)) failure_ = argument + " is enabled";
+    return failure_.empty();
   }
   if (verb == "close") return PostMessageW(window_, WM_CLOSE, 0, 0);
   if (verb == "box") {

@@ -18,7 +18,9 @@ struct MetBox {
 
 // One step of a script, one per line in a script file:
 //   type <control> <text>        put text into a folder box
-//   click <control>              press a button (cmdInstall, cmdFlatOutGameFolder, ...)
+//   click <control>              press a button (cmdInstall, cmdFlatOutGameFolder, ...); it must be enabled
+//   accelerator <control>        the window's keyboard shortcut for that button (Alt+M)
+//   disabled <control>           the control must be disabled
 //   close                        ask the window to close
 //   box <ANSWER> <title>|<text>  the next box must read so; answer YES, NO or OK
 //   hold <title>|<text>          the next box must read so; leave it open for now
