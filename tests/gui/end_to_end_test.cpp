@@ -258,37 +258,23 @@ class UnattendedTest : public EndToEndTest {
     return outcome;
   }
 
-  // What the installer shows: its main window, its progress, any message box.
+  // What the installer shows: its main window with some progress, or a message box.
   static void Watch(DWORD processId, Outcome& outcome) {
-    struct Seen {
-      DWORD processId;
-      Outcome* outcome;
-    } seen{processId, &outcome};
-    EnumWindows(
-        [](HWND window, LPARAM data) {
-          auto& s = *reinterpret_cast<Seen*>(data);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(window, &owner);
-          if (owner != s.processId || !IsWindowVisible(window)) return TRUE;
-          wchar_t name[64] = {};
-          GetClassNameW(window, name, 64);
-          if (std::wstring(name) == L"#32770") s.outcome->boxSeen = true;
-          if (std::wstring(name) == L"ZEM7InstallerWindow") {
-            s.outcome->windowSeen = true;
-            wchar_t percent[16] = {};
-            EnumChildWindows(
-                window,
-                [](HWND child, LPARAM text) {
-                  if (GetDlgCtrlID(child) == static_cast<int>(ControlId::PercentLabel))
-                    GetWindowTextW(child, reinterpret_cast<wchar_t*>(text), 16);
-                  return TRUE;
-                },
-                reinterpret_cast<LPARAM>(percent));
-            if (percent[0] && std::wstring(percent) != L"0%") s.outcome->progressSeen = true;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&seen));
+    for (HWND window = GetTopWindow(nullptr); window; window = GetWindow(window, GW_HWNDNEXT)) {
+      DWORD owner = 0;
+      GetWindowThreadProcessId(window, &owner);
+      wchar_t name[64] = {};
+      if (owner != processId || !IsWindowVisible(window) || !GetClassNameW(window, name, 64)) continue;
+      outcome.boxSeen |= std::wstring(name) == L"#32770";
+      if (std::wstring(name) != L"ZEM7InstallerWindow") continue;
+      outcome.windowSeen = true;
+      HWND label = window;  // the percentage label, three containers down
+      for (ControlId id : {ControlId::ProgressFrame, ControlId::ProgressBar, ControlId::PercentBox,
+                           ControlId::PercentLabel})
+        label = GetDlgItem(label, static_cast<int>(id));
+      wchar_t percent[16] = {};
+      if (label && GetWindowTextW(label, percent, 16) && std::wstring(percent) != L"0%") outcome.progressSeen = true;
+    }
   }
 
   void ExpectInstalled() const {

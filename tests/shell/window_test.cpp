@@ -195,14 +195,4 @@ TEST_F(MainWindowTest, NewestProgressEntryStandsFirst) {
   EXPECT_EQ(Window().Text(ControlId::ProgressText), "two\r\none\r\n");
 }
 
-// A double-click on the label sends a click and then STN_DBLCLK, whose code
-// is the accelerators' code too: the site must open once, Alt+M still work.
-TEST(WindowCommands, DoubleClickOnTheWebsiteCountsOnceAndTheAcceleratorStillClicks) {
-  HWND label = reinterpret_cast<HWND>(1);  // any control
-  WORD website = static_cast<WORD>(ControlId::WebsiteLabel), install = static_cast<WORD>(ControlId::InstallButton);
-  EXPECT_TRUE(IsClick(MAKEWPARAM(website, STN_CLICKED), reinterpret_cast<LPARAM>(label)));
-  EXPECT_FALSE(IsClick(MAKEWPARAM(website, STN_DBLCLK), reinterpret_cast<LPARAM>(label)));
-  EXPECT_TRUE(IsClick(MAKEWPARAM(install, 1), 0));
-}
-
 }  // namespace
