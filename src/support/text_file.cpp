@@ -19,20 +19,25 @@ void WriteAll(HANDLE file, std::string_view bytes) {
     ThrowLastError();
 }
 
-void WriteBytes(const std::string& path, DWORD access, DWORD disposition, std::string_view utf8Text) {
+void WriteBytes(const std::string& path, DWORD access, DWORD disposition, std::string_view bytes) {
   UniqueFile file = OpenForWriting(path, access, disposition);
   if (!file) ThrowLastError();
-  WriteAll(file.Get(), ToAnsi(utf8Text));
+  WriteAll(file.Get(), bytes);
 }
 
 }  // namespace
 
 void AppendAnsiText(const std::string& path, std::string_view utf8Text) {
-  WriteBytes(path, FILE_APPEND_DATA, OPEN_ALWAYS, utf8Text);
+  WriteBytes(path, FILE_APPEND_DATA, OPEN_ALWAYS, ToAnsi(utf8Text));
 }
 
 void WriteAnsiText(const std::string& path, std::string_view utf8Text) {
-  WriteBytes(path, GENERIC_WRITE, CREATE_ALWAYS, utf8Text);
+  std::optional<std::string> bytes = ToCodePageExactly(utf8Text, CP_ACP);
+  if (!bytes)
+    throw RuntimeError(static_cast<int32_t>(ERROR_NO_UNICODE_TRANSLATION),
+                       "\"" + path + "\" cannot be written: the system's code page lacks a character of \"" +
+                           std::string(utf8Text) + "\".");
+  WriteBytes(path, GENERIC_WRITE, CREATE_ALWAYS, *bytes);
 }
 
 bool CreateNewFile(const std::string& path, std::string_view bytes) {

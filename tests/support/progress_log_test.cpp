@@ -7,6 +7,8 @@
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
 #include "support/run_context.h"
+#include "support/runtime_error.h"
+#include "support/text_file.h"
 
 namespace {
 
@@ -64,6 +66,11 @@ TEST_F(ProgressLogTest, AppendsToAnExistingLogAndPumpsMessagesAroundEachEntry) {
   run->log.Write("next");
   EXPECT_EQ(LogTexts(LogPath()), (std::vector<std::string>{"earlier", "next"}));
   EXPECT_EQ(ui.pumps, 2);
+  // A character the code page lacks is never written as a look-alike: "?" in
+  // the log, an error in a file a program reads ("in.txt").
+  run->log.Write("G\u0101mes");
+  EXPECT_EQ(LogTexts(LogPath()).back(), "G?mes");
+  EXPECT_THROW(WriteAnsiText(folder / "in.txt", "g\u0101mes"), RuntimeError);
 }
 
 TEST_F(ProgressLogTest, UnwritableLogIsReportedOnceAndProgressGoesOn) {
