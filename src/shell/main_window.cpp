@@ -65,8 +65,6 @@ Creation CreationFor(const ControlSpec& spec) {
   return {WC_STATICW, kChild, 0};
 }
 
-}  // namespace
-
 // A click on a button or label, or the install accelerator. A double-click on
 // the website label sends a click and then STN_DBLCLK, whose code 1 is also
 // the accelerators' code: only the accelerator comes without a control.
@@ -74,8 +72,6 @@ bool IsClick(WPARAM wParam, LPARAM lParam) {
   WORD code = HIWORD(wParam);
   return code == BN_CLICKED || (code == 1 && lParam == 0);
 }
-
-namespace {
 
 HCURSOR CursorFor(MousePointer pointer) {
   return LoadCursorW(nullptr, pointer == MousePointer::Hourglass ? IDC_WAIT : IDC_ARROW);

@@ -12,9 +12,6 @@
 #include "shell/window_painter.h"
 #include "support/run_context.h"
 
-// Whether a WM_COMMAND is a click that runs a command (wParam and lParam as received).
-bool IsClick(WPARAM wParam, LPARAM lParam);
-
 class MainWindow {
  public:
   MainWindow() = default;
