@@ -226,10 +226,11 @@ class UnattendedTest : public EndToEndTest {
     Outcome outcome;
     std::string outPath = root / "stdout.txt", errPath = root / "stderr.txt";
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    UniqueFile out(
-        CreateFileW(Widen(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
-    UniqueFile err(
-        CreateFileW(Widen(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    auto output = [&](const std::string& path) {
+      return UniqueFile(
+          CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+    };
+    UniqueFile out = output(outPath), err = output(errPath);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -269,8 +270,8 @@ class UnattendedTest : public EndToEndTest {
       if (std::wstring(name) != L"ZEM7InstallerWindow") continue;
       outcome.windowSeen = true;
       HWND label = window;  // the percentage label, three containers down
-      for (ControlId id : {ControlId::ProgressFrame, ControlId::ProgressBar, ControlId::PercentBox,
-                           ControlId::PercentLabel})
+      for (ControlId id :
+           {ControlId::ProgressFrame, ControlId::ProgressBar, ControlId::PercentBox, ControlId::PercentLabel})
         label = GetDlgItem(label, static_cast<int>(id));
       wchar_t percent[16] = {};
       if (label && GetWindowTextW(label, percent, 16) && std::wstring(percent) != L"0%") outcome.progressSeen = true;

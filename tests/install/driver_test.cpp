@@ -67,16 +67,6 @@ TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
             std::string::npos);
   EXPECT_EQ(ui.messages.back().text, "Would you like to play the FlatOut ZEM7 mod now?");
   EXPECT_GT(ui.messages.size(), 30u);  // every missing file and group was reported
-  // The end says so, with the number of reports, rather than "successfully installed".
-  size_t reports = std::count_if(ui.messages.begin(), ui.messages.end(),
-                                 [](const MessageRecord& m) { return m.title == "ZEM7Installer"; });
-  std::string count = std::to_string(reports);
-  const MessageRecord& lobby = ui.messages[ui.messages.size() - 2];
-  EXPECT_TRUE(lobby.text.starts_with("The installation of the FlatOut ZEM7 Mod finished with " + count + " error(s)"))
-      << lobby.text;
-  EXPECT_EQ(lobby.style & MB_ICONMASK, static_cast<unsigned>(MB_ICONWARNING));
-  EXPECT_EQ(*(std::find(log.begin(), log.end(), "Finished installing the ZEM7 mod.") - 1),
-            count + " error(s) were reported during the installation.");
   ASSERT_GE(ui.pointers.size(), 2u);
   EXPECT_EQ(ui.pointers[0], MousePointer::Hourglass);
   EXPECT_EQ(ui.pointers[1], MousePointer::Default);  // the first report
