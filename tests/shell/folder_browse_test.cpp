@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <ole2.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,9 @@ namespace {
 // Presses a button of the folder dialog from another thread once the dialog is up.
 class DialogButtonPress {
  public:
-  explicit DialogButtonPress(int button) : thread_([button] { Press(button); }) {}
+  // selected: the tree item the dialog must show selected before the press ("" for any).
+  explicit DialogButtonPress(int button, std::wstring selected = L"")
+      : thread_([button, selected] { Press(button, selected); }) {}
   ~DialogButtonPress() { thread_.join(); }
   DialogButtonPress(const DialogButtonPress&) = delete;
   DialogButtonPress& operator=(const DialogButtonPress&) = delete;
@@ -34,10 +37,33 @@ class DialogButtonPress {
         reinterpret_cast<LPARAM>(&found));
     return found;
   }
-  static void Press(int button) {
+  // The text of the folder tree's selected item.
+  static std::wstring SelectedItem(HWND dialog) {
+    HWND tree = nullptr;
+    EnumChildWindows(
+        dialog,
+        [](HWND child, LPARAM result) {
+          wchar_t name[32] = {};
+          GetClassNameW(child, name, 32);
+          if (std::wstring(name) == WC_TREEVIEWW) *reinterpret_cast<HWND*>(result) = child;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&tree));
+    wchar_t text[MAX_PATH] = {};
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = tree ? reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)) : nullptr;
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    if (item.hItem) SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    return text;
+  }
+  static void Press(int button, const std::wstring& selected) {
     for (int i = 0; i < 200; ++i) {
       if (HWND dialog = FindDialog()) {
-        Sleep(300);  // let the dialog select its initial folder first
+        // The dialog selects its initial folder after it shows; under load that takes a while.
+        for (int wait = 0; wait < 200 && !selected.empty() && SelectedItem(dialog) != selected; ++wait) Sleep(50);
+        Sleep(300);
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
         return;
       }
@@ -64,7 +90,7 @@ TEST_F(FolderBrowseTest, OpensOnTheGivenFolderAndReturnsItOnOk) {
   MakeFolders(game);
   std::string chosen;
   {
-    DialogButtonPress ok(IDOK);
+    DialogButtonPress ok(IDOK, L"FlatOut");
     chosen = BrowseForFolder(game, nullptr, "Please select the location of the FlatOut Game folder:",
                              kBrowseNewDialogStyle | kBrowseNoNewFolderButton);
   }
