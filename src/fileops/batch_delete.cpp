@@ -11,8 +11,6 @@
 
 namespace {
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // cmd expands "%" even inside quotes, and an 8.3 name keeps it: "100%ZEM7"
 // must reach RMDIR as written, not as a variable's value.
 std::string EscapedForBatch(const std::string& path) {

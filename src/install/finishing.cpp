@@ -31,8 +31,6 @@ bool AskYes(RunContext& run, Question question, const std::string& text, unsigne
   return run.ui.Ask(question, text, kFinalTitle, MB_YESNO | icon) == IDYES;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
 // The player's own "FlatOut.lnk" on the desktop (most likely to the original
 // game) is kept: the mod's shortcut then gets a name of its own.
 std::string DesktopShortcutPath(RunContext& run, const std::string& desktop, const std::string& game) {
@@ -85,7 +83,8 @@ void FinalMessage(RunContext& run) {
     if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
     run.log.Write("Finished installing the ZEM7 mod.");
     run.ui.SetMousePointer(MousePointer::Default);
-    if (AskYes(run, Question::InstallLobby, LobbyQuestion(run, errors), errors > 0 ? MB_ICONWARNING : MB_ICONQUESTION)) {
+    if (AskYes(run, Question::InstallLobby, LobbyQuestion(run, errors),
+               errors > 0 ? MB_ICONWARNING : MB_ICONQUESTION)) {
       // Quoted: the installer's folder may hold blanks.
       std::string message;
       ShellAndWaitForTermination(run, Quoted(run.plan.installerFolder + "\\Velnor2Setup.exe"), kWindowNormal, message,

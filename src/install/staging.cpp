@@ -47,9 +47,7 @@ void CopyZEM7Files(RunContext& run) {
   });
 }
 
-std::string ToolCommand(const RunContext& run, const std::string& tool) {
-  return "\"" + run.plan.zem7Folder + tool + "\"";
-}
+std::string ToolCommand(const RunContext& run, const std::string& tool) { return Quoted(run.plan.zem7Folder + tool); }
 
 void ChangeToZEM7GameFolder(RunContext& run) {
   // Setting the full path makes its drive the current drive as well, so the

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "support/handles.h"
 #include "support/text.h"
 
 namespace {
@@ -14,19 +15,6 @@ int CALLBACK BrowseCallbackProc(HWND dialog, UINT message, LPARAM, LPARAM initia
     SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder->c_str()));
   return 0;
 }
-
-// The identifier list the dialog returns, freed with the shell's allocator.
-class ItemIdList {
- public:
-  explicit ItemIdList(PIDLIST_ABSOLUTE list) : list_(list) {}
-  ~ItemIdList() { CoTaskMemFree(list_); }
-  ItemIdList(const ItemIdList&) = delete;
-  ItemIdList& operator=(const ItemIdList&) = delete;
-  PIDLIST_ABSOLUTE Get() const { return list_; }
-
- private:
-  PIDLIST_ABSOLUTE list_;
-};
 
 }  // namespace
 
@@ -42,7 +30,7 @@ std::string BrowseForFolder(const std::string& initialFolder, HWND owner, const 
   info.lpfn = BrowseCallbackProc;
   info.lParam = reinterpret_cast<LPARAM>(&start);
 
-  ItemIdList chosen(SHBrowseForFolderW(&info));
+  UniqueCoTaskMem<PIDLIST_ABSOLUTE> chosen(SHBrowseForFolderW(&info));
   if (!chosen.Get()) return {};
   wchar_t path[MAX_PATH] = {};
   return SHGetPathFromIDListW(chosen.Get(), path) ? Narrow(path) : std::string();

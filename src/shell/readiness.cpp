@@ -91,9 +91,8 @@ constexpr SystemFolder kSystemFolders[] = {
 std::string KnownFolderPath(const KNOWNFOLDERID& id) {
   PWSTR path = nullptr;
   HRESULT result = SHGetKnownFolderPath(id, KF_FLAG_DONT_VERIFY, nullptr, &path);
-  std::string folder = SUCCEEDED(result) && path ? Narrow(path) : std::string();
-  CoTaskMemFree(path);
-  return folder;
+  UniqueCoTaskMem<PWSTR> owned(path);
+  return SUCCEEDED(result) && path ? Narrow(path) : std::string();
 }
 
 // The system folder that target is or holds, or nullptr.
@@ -170,11 +169,10 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
     }
     if (!IsSafeTarget(run)) return Readiness::Refused;
     if (!FileSystem::FolderExists(target) || !FolderHasEntries(target)) return Readiness::Ready;
-    int answer = run.ui.Ask(
-        Question::RecreateTarget,
-        "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
-        "Do you wish to recreate this folder (all files will be deleted)?",
-        kTitle, kQuestionBox);
+    int answer = run.ui.Ask(Question::RecreateTarget,
+                            "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
+                            "Do you wish to recreate this folder (all files will be deleted)?",
+                            kTitle, kQuestionBox);
     return answer == IDYES ? Readiness::ReadyOnceEmptied : Readiness::Refused;
   });
 }

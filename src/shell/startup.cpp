@@ -74,12 +74,18 @@ InstallPlan PlanFor(const CommandLineOptions& options) {
 void Main(RunContext& run, MainWindow& window, const CommandLineOptions& options) {
   Trap(run.reporter, "modMain::Main", [&] {
     window.Create(run);
-    window.SetText(ControlId::GameFolderBox, options.gameFolder ? *options.gameFolder : GetFlatOutGameFolder(run));
-    std::string game = window.Text(ControlId::GameFolderBox);
-    window.SetText(ControlId::TargetFolderBox,
-                   options.targetFolder ? *options.targetFolder : GetZEM7GameFolderPath(run, game));
+    RunFolders folders = ProposeFolders(run, options);
+    window.SetText(ControlId::GameFolderBox, folders.game);
+    window.SetText(ControlId::TargetFolderBox, folders.target);
     window.Show();
   });
+}
+
+// The registry is asked only when no folder was given: a missing key is then no error.
+RunFolders ProposeFolders(RunContext& run, const CommandLineOptions& options) {
+  std::string game = options.gameFolder ? *options.gameFolder : GetFlatOutGameFolder(run);
+  std::string target = options.targetFolder ? *options.targetFolder : GetZEM7GameFolderPath(run, game);
+  return {game, target};
 }
 
 std::string GetFlatOutGameFolder(RunContext& run) {

@@ -15,6 +15,11 @@ InstallPlan PlanFor(const CommandLineOptions& options);
 // Creates the window, fills in the two folders (the switches' or the proposed
 // ones) and shows it.
 void Main(RunContext& run, MainWindow& window, const CommandLineOptions& options);
+// The two folders of a run: the switches' where given, else the proposed ones.
+struct RunFolders {
+  std::string game, target;
+};
+RunFolders ProposeFolders(RunContext& run, const CommandLineOptions& options);
 std::string GetFlatOutGameFolder(RunContext& run);
 // The proposed target: the game folder's full path with " - ZEM7" added.
 std::string GetZEM7GameFolderPath(RunContext& run, const std::string& gameFolderText);

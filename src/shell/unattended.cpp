@@ -86,19 +86,15 @@ int RunUnattended(const CommandLineOptions& options) {
   WindowUserInterface windowUi(window);
   UnattendedUserInterface ui(options, options.mode == RunMode::Silent ? &windowUi : nullptr);
   RunContext run(ui, PlanFor(options));
-  std::string game = options.gameFolder ? *options.gameFolder : GetFlatOutGameFolder(run);
-  std::string target = options.targetFolder ? *options.targetFolder : GetZEM7GameFolderPath(run, game);
+  RunFolders folders;
   if (options.mode == RunMode::Silent) {
-    bool shown = TrapResult(run.reporter, "modMain::Main", false, [&] {
-      window.Create(run);
-      window.SetText(ControlId::GameFolderBox, game);
-      window.SetText(ControlId::TargetFolderBox, target);
-      window.Show();
-      return true;
-    });
-    if (!shown) return kExitBadStart;
+    Main(run, window, options);
+    if (!window.IsOpen()) return kExitBadStart;  // reported
+    folders = {window.Text(ControlId::GameFolderBox), window.Text(ControlId::TargetFolderBox)};
+  } else {
+    folders = ProposeFolders(run, options);
   }
-  CommandOutcome outcome = RunInstallCommand(run, game, target);
+  CommandOutcome outcome = RunInstallCommand(run, folders.game, folders.target);
   for (const std::string& refusal : ui.TakeRefusals()) run.log.Write(refusal);
   int errors = run.reporter.Count();
   int exitCode = ExitCodeOf(outcome, errors);

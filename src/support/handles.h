@@ -59,6 +59,11 @@ struct MemoryDcTraits {
   static HDC Invalid() { return nullptr; }
   static void Close(HDC dc) { DeleteDC(dc); }
 };
+template <typename Pointer>
+struct CoTaskMemTraits {
+  static Pointer Invalid() { return nullptr; }
+  static void Close(Pointer memory) { CoTaskMemFree(memory); }
+};
 struct AcceleratorTableTraits {
   static HACCEL Invalid() { return nullptr; }
   static void Close(HACCEL table) { DestroyAcceleratorTable(table); }
@@ -71,6 +76,9 @@ using UniqueKey = UniqueResource<HKEY, RegistryKeyTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;
 using UniqueAccelerators = UniqueResource<HACCEL, AcceleratorTableTraits>;
+// What the shell hands over in its task allocator (paths, item id lists).
+template <typename Pointer>
+using UniqueCoTaskMem = UniqueResource<Pointer, CoTaskMemTraits<Pointer>>;
 
 // A window's (or the screen's) device context from GetDC, given back with ReleaseDC.
 class WindowDc {

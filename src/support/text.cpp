@@ -66,3 +66,10 @@ bool EndsWith(std::string_view text, std::string_view tail) {
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) { return ToUpper(a) == ToUpper(b); }
+
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '"');
+  quoted.append(text);
+  quoted += '"';
+  return quoted;
+}

@@ -18,3 +18,5 @@ std::string ToLower(std::string_view utf8);
 std::string Trim(std::string_view text, char what = ' ');
 bool EndsWith(std::string_view text, std::string_view tail);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+// Text in double quotes, as a command line needs a path that may hold blanks.
+std::string Quoted(std::string_view text);
