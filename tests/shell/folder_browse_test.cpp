@@ -78,7 +78,14 @@ class DialogButtonPress {
 
 class FolderBrowseTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { OleInitialize(nullptr); }
+  static void SetUpTestSuite() {
+    OleInitialize(nullptr);
+    // Wine's first folder dialog in a new prefix may open on the desktop
+    // whatever it is asked to select: have that one before the tests.
+    DialogButtonPress::mainThread = GetCurrentThreadId();
+    DialogButtonPress cancel(IDCANCEL);
+    BrowseForFolder("C:\\", nullptr, "", kBrowseNewDialogStyle);
+  }
   static void TearDownTestSuite() { OleUninitialize(); }
   void SetUp() override { DialogButtonPress::mainThread = GetCurrentThreadId(); }
   TempFolder folder{"browse here"};
