@@ -12,9 +12,18 @@ constexpr const char* kTitle = "ZEM7 Installer";
 
 bool ConfirmInstallation(RunContext& run) {
   int answer = run.ui.Ask(
-      Question::ConfirmInstall, "Are you sure you want to install ZEM7?\r\n\r\nPlease note that this will take at least 10 minutes to install.",
+      Question::ConfirmInstall,
+      "Are you sure you want to install ZEM7?\r\n\r\nPlease note that this will take at least 10 minutes to install.",
       kTitle, MB_YESNO | MB_ICONQUESTION);
   return answer == IDYES;
+}
+
+// The steps change the current folder, so a folder given relative to the
+// current one is made full before they start; a full one stays as written.
+std::string PlanFolder(const std::string& text) {
+  std::string folder = FormatPath(text);
+  bool full = folder.starts_with("\\\\") || (folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\');
+  return full ? folder : FormatPath(GetAbsolutePathName(folder));
 }
 
 }  // namespace
@@ -43,8 +52,8 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
   InstallingScope installing(run);
   run.reporter.StartCounting();
   return TrapResult(run.reporter, kLocation, CommandOutcome::NotStarted, [&] {
-    run.plan.gameFolder = FormatPath(gameFolderText);
-    run.plan.zem7Folder = FormatPath(targetFolderText);
+    run.plan.gameFolder = PlanFolder(gameFolderText);
+    run.plan.zem7Folder = PlanFolder(targetFolderText);
     if (!ReadyToInstall(run, probe)) return CommandOutcome::NotStarted;
     if (!ConfirmInstallation(run)) return CommandOutcome::Declined;
     InstallZEM7(run);

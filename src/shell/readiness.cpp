@@ -74,17 +74,18 @@ bool Contains(const std::string& outer, const std::string& inner) {
 struct SystemFolder {
   const KNOWNFOLDERID* id;
   const char* name;
+  bool noFolderInside;  // a folder in it may well be the system's own, and nothing of a game belongs there
 };
 
 // The folders the system and its users need. The installer runs elevated, so
 // emptying one of them, or a folder holding one, is within its reach.
 constexpr SystemFolder kSystemFolders[] = {
-    {&FOLDERID_Windows, "the Windows folder"},
-    {&FOLDERID_ProgramFiles, "the Program Files folder"},
-    {&FOLDERID_ProgramFilesX86, "the Program Files (x86) folder"},
-    {&FOLDERID_ProgramData, "the ProgramData folder"},
-    {&FOLDERID_UserProfiles, "the Users folder"},
-    {&FOLDERID_Profile, "your user profile folder"},
+    {&FOLDERID_Windows, "the Windows folder", true},
+    {&FOLDERID_ProgramFiles, "the Program Files folder", false},
+    {&FOLDERID_ProgramFilesX86, "the Program Files (x86) folder", false},
+    {&FOLDERID_ProgramData, "the ProgramData folder", false},
+    {&FOLDERID_UserProfiles, "the Users folder", false},
+    {&FOLDERID_Profile, "your user profile folder", false},
 };
 
 // "" for a known folder that this system does not have.
@@ -95,13 +96,17 @@ std::string KnownFolderPath(const KNOWNFOLDERID& id) {
   return SUCCEEDED(result) && path ? Narrow(path) : std::string();
 }
 
-// The system folder that target is or holds, or nullptr.
-const char* SystemFolderIn(const std::string& target) {
+// Why target may not be used because of a system folder, or "".
+std::string SystemFolderConflict(const std::string& target) {
   for (const SystemFolder& system : kSystemFolders) {
     std::string path = KnownFolderPath(*system.id);
-    if (!path.empty() && Contains(target, FullLongPath(path))) return system.name;
+    if (path.empty()) continue;
+    std::string folder = FullLongPath(path);
+    if (Contains(target, folder)) return std::string("The ZEM7 Game Folder cannot be or contain ") + system.name + ".";
+    if (system.noFolderInside && Contains(folder, target))
+      return std::string("The ZEM7 Game Folder cannot lie inside ") + system.name + ".";
   }
-  return nullptr;
+  return {};
 }
 
 // The target is emptied on request and then filled: it must not be a drive
@@ -114,8 +119,8 @@ bool IsSafeTarget(RunContext& run) {
   std::string reason;
   if (target.size() <= 3 || (target.rfind("\\\\", 0) == 0 && std::count(target.begin(), target.end(), '\\') <= 3))
     reason = "The ZEM7 Game Folder cannot be the root of a drive.";
-  else if (const char* system = SystemFolderIn(target))
-    reason = std::string("The ZEM7 Game Folder cannot be or contain ") + system + ".";
+  else if (std::string conflict = SystemFolderConflict(target); !conflict.empty())
+    reason = conflict;
   else if (Contains(target, game))
     reason = "The ZEM7 Game Folder cannot contain the FlatOut Game Folder.";
   else if (Contains(game, target))

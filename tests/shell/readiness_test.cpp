@@ -185,7 +185,9 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQ
       {run->plan.installerFolder, "cannot contain the folder of this installer"},
       // The installer runs elevated: these would be emptied on "recreate".
       {Environment("windir"), "cannot be or contain the Windows folder"},
+      {Environment("windir") + "\\System32", "cannot lie inside the Windows folder"},
       {Environment("ProgramFiles"), "cannot be or contain the Program Files folder"},
+      {Environment("ProgramFiles(x86)"), "cannot be or contain the Program Files (x86) folder"},
       {Environment("ProgramData"), "cannot be or contain the ProgramData folder"},
       {Environment("USERPROFILE"), "cannot be or contain your user profile folder"},
       {Environment("USERPROFILE") + "\\..", "cannot be or contain the Users folder"},
@@ -207,6 +209,20 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQ
   run->plan.zem7Folder = FormatPath(Environment("ProgramFiles") + "\\FlatOut - ZEM7");  // a new folder there is fine
   EXPECT_TRUE(ReadyToInstall(*run, probe));
   EXPECT_TRUE(ui.messages.empty());
+}
+
+// The steps change the current folder: a relative folder would name another
+// one at every step.
+TEST_F(ReadinessTest, FoldersTypedRelativeToTheCurrentFolderArePlannedInFull) {
+  ui.Answer(IDNO);  // the confirmation
+  wchar_t before[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
+  SetCurrentDirectoryW(Widen(work.Path()).c_str());
+  CommandOutcome outcome = RunInstallCommand(*run, " Games\\FlatOut ", "Games\\FlatOut - ZEM7", probe);
+  SetCurrentDirectoryW(before);
+  EXPECT_EQ(outcome, CommandOutcome::Declined) << (ui.messages.empty() ? "" : ui.messages[0].text);
+  EXPECT_EQ(run->plan.gameFolder, Game());
+  EXPECT_EQ(run->plan.zem7Folder, work / "Games\\FlatOut - ZEM7\\");
 }
 
 // From the click on, a second click is refused: it must not change the
