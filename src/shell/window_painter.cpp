@@ -65,18 +65,21 @@ void WindowPainter::DrawButton(const DRAWITEMSTRUCT& item, const ControlSpec& sp
   bool pressed = item.itemState & ODS_SELECTED;
   DrawEdge(item.hDC, &area, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
   int shift = pressed ? 1 : 0;
+  // An owner-drawn button shows its disabled state only if it draws it (the
+  // buttons are disabled while an installation runs): a grey caption, a
+  // dithered picture.
+  bool disabled = item.itemState & ODS_DISABLED;
   if (spec.kind == ControlKind::PictureButton) {
     HBITMAP picture = pictureOf_[spec.id];
     BITMAP size{};
     GetObjectW(picture, sizeof(size), &size);
-    UniqueMemoryDc source(CreateCompatibleDC(item.hDC));
-    SelectedObject selected(source.Get(), picture);
-    BitBlt(item.hDC, (area.right - size.bmWidth) / 2 + shift, (area.bottom - size.bmHeight) / 2 + shift, size.bmWidth,
-           size.bmHeight, source.Get(), 0, 0, SRCCOPY);
+    DrawStateW(item.hDC, nullptr, nullptr, reinterpret_cast<LPARAM>(picture), 0,
+               (area.right - size.bmWidth) / 2 + shift, (area.bottom - size.bmHeight) / 2 + shift, size.bmWidth,
+               size.bmHeight, DST_BITMAP | (disabled ? DSS_UNION : DSS_NORMAL));
   } else {
     std::wstring caption = Widen(spec.caption);
     SetBkMode(item.hDC, TRANSPARENT);
-    SetTextColor(item.hDC, spec.text);
+    SetTextColor(item.hDC, disabled ? GetSysColor(COLOR_GRAYTEXT) : spec.text);
     SelectedObject font(item.hDC, Font(spec.font));
     RECT text = area;
     OffsetRect(&text, shift, shift);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -186,6 +187,45 @@ TEST_F(MainWindowTest, MovingToAMonitorOfAnotherDpiLaysEverythingOutAgain) {
     EXPECT_EQ(-description.lfHeight, MulDiv(83, static_cast<int>(dpi), 720));
     EXPECT_EQ(description.lfWeight, FW_BOLD);
   }
+}
+
+// The buttons are owner-drawn, so a disabled one looks disabled only if the
+// window draws it so: the caption turns from black to grey, the folder
+// picture is dimmed.
+TEST_F(MainWindowTest, ButtonsDisabledDuringARunLookDisabled) {
+  auto looks = [] {
+    UpdateWindow(Window().Handle());
+    WindowPicture picture = CaptureWindow(Window().Handle());
+    RECT window;
+    GetWindowRect(Window().Handle(), &window);
+    int darkestCaption = 3 * 255;
+    bool folderYellow = false;
+    for (ControlId id : {ControlId::InstallButton, ControlId::GameFolderButton}) {
+      RECT button;
+      GetWindowRect(Window().Control(id), &button);
+      for (int y = button.top + 4; y < button.bottom - 4; ++y)  // inside the edges and the focus frame
+        for (int x = button.left + 4; x < button.right - 4; ++x) {
+          COLORREF colour = picture.At(x - window.left, y - window.top);
+          if (id == ControlId::InstallButton)
+            darkestCaption = std::min(darkestCaption, GetRValue(colour) + GetGValue(colour) + GetBValue(colour));
+          else
+            folderYellow |= colour == RGB(255, 200, 60);
+        }
+    }
+    return std::pair{darkestCaption, folderYellow};
+  };
+  auto [captionEnabled, folderEnabled] = looks();
+  EXPECT_LT(captionEnabled, 100);
+  EXPECT_TRUE(folderEnabled);
+  Ui().EnableInput(false);
+  Ui().PumpMessages();
+  EXPECT_FALSE(IsWindowEnabled(Window().Control(ControlId::InstallButton)));
+  auto [captionDisabled, folderDisabled] = looks();
+  EXPECT_GT(captionDisabled, 300);
+  EXPECT_FALSE(folderDisabled);
+  Ui().EnableInput(true);
+  Ui().PumpMessages();
+  EXPECT_EQ(looks(), std::pair(captionEnabled, folderEnabled));
 }
 
 TEST_F(MainWindowTest, NewestProgressEntryStandsFirst) {
