@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times the installer's file-heavy steps on a fixture game under Wine (see
-# tests/benchmark), then does the same folder operations natively with cp, mv
+# tools/benchmark), then does the same folder operations natively with cp, mv
 # and rm on the same tree, for comparison.
 #   bash scripts/benchmark.sh [SIZE]    SIZE of the fixture data, e.g. 50M; default 1G
 set -euo pipefail
@@ -26,7 +26,7 @@ wine_env_start
 rm -rf "$native"
 mkdir -p "$native"
 # It leaves the unpacked game tree, the mod's tracks and the list of folder operations in $native.
-wine build/tests/benchmark/benchmark.exe --size "$size" --native "$native" </dev/null
+wine build/tools/benchmark/benchmark.exe --size "$size" --native "$native" </dev/null
 
 now() { date +%s%N; }
 seconds() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }

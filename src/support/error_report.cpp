@@ -2,25 +2,6 @@
 
 #include <windows.h>
 
-#include <new>
-#include <system_error>
-
-std::string FormatErrorReport(int32_t number, std::string_view description, std::string_view location) {
-  std::string report = "ERROR: " + std::to_string(number) + ", ";
-  report.append(description);
-  report += "\r\nLocation: ";
-  report.append(location);
-  return report;
-}
-
-RuntimeError AsRuntimeError(const std::exception& error) {
-  if (auto runtime = dynamic_cast<const RuntimeError*>(&error)) return *runtime;
-  if (auto system = dynamic_cast<const std::system_error*>(&error))
-    return RuntimeError(system->code().value(), system->code().message());
-  if (dynamic_cast<const std::bad_alloc*>(&error)) return RuntimeError(7, "Out of memory");
-  return RuntimeError(5, error.what());
-}
-
 void ErrorReporter::Report(std::string_view location) { Report(location, RuntimeError(0, "")); }
 
 void ErrorReporter::StartCounting() {

@@ -8,13 +8,9 @@
 #include <string_view>
 
 #include "support/progress_log.h"
+#include "support/report_text.h"
 #include "support/runtime_error.h"
 #include "support/user_interface.h"
-
-constexpr const char* kReportTitle = "ZEM7Installer";
-
-std::string FormatErrorReport(int32_t number, std::string_view description, std::string_view location);
-RuntimeError AsRuntimeError(const std::exception& error);
 
 class ErrorReporter {
  public:

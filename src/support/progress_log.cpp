@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include "support/error_report.h"
+#include "support/report_text.h"
+#include "support/runtime_error.h"
 #include "support/text.h"
 #include "support/text_file.h"
 

@@ -9,14 +9,17 @@
 
 class RuntimeError : public std::runtime_error {
  public:
-  RuntimeError(int32_t number, const std::string& description)
-      : std::runtime_error(description), number_(number) {}
+  RuntimeError(int32_t number, const std::string& description) : std::runtime_error(description), number_(number) {}
   int32_t Number() const { return number_; }
   std::string Description() const { return what(); }
 
  private:
   int32_t number_;
 };
+
+// Any exception as a numbered error: a RuntimeError as it is, the standard
+// library's system and allocation errors with their numbers, others as 5.
+RuntimeError AsRuntimeError(const std::exception& error);
 
 // The system's own text for a Win32 error code, without the trailing line break.
 std::string SystemMessage(DWORD code);

@@ -10,6 +10,7 @@
 
 #include "support/run_context.h"
 #include "support/user_interface.h"
+#include "window/window_commands.h"
 
 struct MessageRecord {
   std::string text;
@@ -52,4 +53,11 @@ class ScriptedUi : public UserInterface {
  private:
   std::deque<int> answers_;
   bool answerAllWithOk_ = false;
+};
+
+// The window's commands for a window shown on its own: nothing installs, and it may close.
+class IdleCommands : public WindowCommands {
+ public:
+  void Install(const std::string&, const std::string&) override {}
+  bool MayClose() override { return true; }
 };

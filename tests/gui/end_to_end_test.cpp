@@ -10,7 +10,7 @@
 #include "fixture.h"
 #include "gui_driver.h"
 #include "registry/registry.h"
-#include "shell/window_layout.h"
+#include "window/window_layout.h"
 #include "support/handles.h"
 #include "support/path_helpers.h"
 #include "support/text.h"

@@ -5,13 +5,26 @@
 #include <sstream>
 
 #include "common/screenshot.h"
-#include "shell/window_layout.h"
+#include "window/window_layout.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
 
 namespace {
 
 constexpr DWORD kPollMs = 50;
+// How long a person would wait for the window to reach a state it reaches a
+// moment later (a control enabled again, a box gone) before calling it stuck.
+// Generous, as a busy machine can hold the installer's thread for seconds.
+constexpr DWORD kStateWaitMs = 15000;
+
+template <typename Condition>
+bool WaitUntil(Condition&& condition, DWORD timeoutMs = kStateWaitMs) {
+  for (DWORD waited = 0;; waited += kPollMs) {
+    if (condition()) return true;
+    if (waited >= timeoutMs) return false;
+    Sleep(kPollMs);
+  }
+}
 
 std::string WindowText(HWND window) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -198,7 +211,7 @@ void InstallerDriver::Answer(HWND box, const std::string& answer) {
       break;
     }
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
-  for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(10);
+  WaitUntil([box] { return !IsWindow(box); });
   // A closed box's handle may come back for the next one.
   if (!IsWindow(box)) seen_.erase(std::remove(seen_.begin(), seen_.end(), box), seen_.end());
 }
@@ -213,8 +226,9 @@ bool InstallerDriver::Step(const ScriptStep& step) {
       failure_ = "no control named " + name;
       return false;
     }
-    // A person cannot type into or click a disabled control.
-    if (!IsWindowEnabled(control)) {
+    // A person cannot type into or click a disabled control, but waits a
+    // moment for one that the program is about to give back.
+    if (!WaitUntil([control] { return IsWindowEnabled(control) != FALSE; })) {
       failure_ = name + " is disabled";
       return false;
     }
@@ -236,7 +250,7 @@ bool InstallerDriver::Step(const ScriptStep& step) {
     }
     // What the window's accelerator (Alt+M) sends: the command, from no control.
     if (verb == "accelerator") return PostMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), 1), 0);
-    if (IsWindowEnabled(control)) failure_ = argument + " is enabled";
+    if (!WaitUntil([control] { return !IsWindowEnabled(control); })) failure_ = argument + " is enabled";
     return failure_.empty();
   }
   if (verb == "close") return PostMessageW(window_, WM_CLOSE, 0, 0);

@@ -1,0 +1,137 @@
+#include "app/command_line.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "support/text.h"
+
+const char* const kUsageText =
+    "Usage: ZEM7Installer.exe [/SILENT | /VERYSILENT] [/GAMEDIR=folder] [/DIR=folder]\r\n"
+    "                         [/RECREATE] [/LOBBY] [/PLAY] [/LOG=file]\r\n"
+    "\r\n"
+    "  /SILENT       show the window and its progress, but ask no question\r\n"
+    "  /VERYSILENT   show no window at all\r\n"
+    "  /GAMEDIR=...  the FlatOut game folder (default: the one the game's setup recorded)\r\n"
+    "  /DIR=...      the folder to install into (default: the game folder's name + \" - ZEM7\")\r\n"
+    "  /RECREATE     empty that folder if it holds files (otherwise it is refused)\r\n"
+    "  /LOBBY        install the Velnor v2 Multiplayer Lobby at the end\r\n"
+    "  /PLAY         start the game at the end\r\n"
+    "  /LOG=file     write the log there instead of beside the installer\r\n"
+    "  /? or /HELP   show this text\r\n"
+    "\r\n"
+    "Without /SILENT or /VERYSILENT the other switches only fill in the window.\r\n"
+    "Exit codes: 0 installed without errors; 1 bad command line or start-up failed;\r\n"
+    "2 a check refused the folders, nothing was installed; 4 installed with errors.\r\n";
+
+namespace {
+
+// Blanks separate the switches, except inside double quotes, which are
+// dropped. A backslash is a path's backslash, never an escape: /DIR="C:\x\"
+// names C:\x\.
+std::vector<std::wstring> SplitArguments(const std::wstring& arguments) {
+  std::vector<std::wstring> words;
+  std::wstring word;
+  bool quoted = false, inWord = false;
+  for (wchar_t c : arguments) {
+    if (c == L'"') {
+      quoted = !quoted;
+      inWord = true;
+    } else if (!quoted && (c == L' ' || c == L'\t')) {
+      if (inWord) words.push_back(std::exchange(word, {}));
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(word);
+  return words;
+}
+
+// A path Windows can take: no characters it forbids in names, and a colon only after a drive letter.
+bool IsPossiblePath(const std::string& path) {
+  if (path.empty()) return false;
+  for (size_t i = 0; i < path.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(path[i]);
+    if (c < 32 || std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos) return false;
+    if (c == ':' && i != 1) return false;
+  }
+  return true;
+}
+
+struct Switch {
+  std::string name;  // upper case, without the slash
+  std::optional<std::string> value;
+};
+
+enum class Takes { Nothing, Folder, File };
+
+Takes WhatTakes(const std::string& name) {
+  if (name == "GAMEDIR" || name == "DIR") return Takes::Folder;
+  if (name == "LOG") return Takes::File;
+  return Takes::Nothing;
+}
+
+// Applies one switch; the text of what is wrong with it, or "".
+std::string Apply(const Switch& given, CommandLineOptions& options) {
+  static const char* const kFlags[] = {"SILENT", "VERYSILENT", "RECREATE", "LOBBY", "PLAY", "?", "HELP"};
+  const std::string& name = given.name;
+  bool known =
+      WhatTakes(name) != Takes::Nothing || std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags);
+  if (!known) return "Unknown switch: /" + name;
+  if (WhatTakes(name) == Takes::Nothing) {
+    if (given.value) return "The switch /" + name + " takes no value.";
+    if (name == "SILENT" && options.mode != RunMode::VerySilent) options.mode = RunMode::Silent;
+    if (name == "VERYSILENT") options.mode = RunMode::VerySilent;
+    if (name == "RECREATE") options.recreate = true;
+    if (name == "LOBBY") options.lobby = true;
+    if (name == "PLAY") options.play = true;
+    if (name == "?" || name == "HELP") options.help = true;
+    return {};
+  }
+  const char* what = WhatTakes(name) == Takes::Folder ? "folder" : "file";
+  if (!given.value || given.value->empty())
+    return "The switch /" + name + " needs a " + what + ": /" + name + "=" + what;
+  if (!IsPossiblePath(*given.value))
+    return "Not a possible " + std::string(what) + " for /" + name + ": " + *given.value;
+  (name == "GAMEDIR" ? options.gameFolder : name == "DIR" ? options.targetFolder : options.logPath) = *given.value;
+  return {};
+}
+
+}  // namespace
+
+std::variant<CommandLineOptions, CommandLineError> ParseCommandLine(const std::wstring& arguments) {
+  CommandLineOptions options;
+  std::string problem;
+  for (const std::wstring& word : SplitArguments(arguments)) {
+    std::string text = Narrow(word);
+    if (text.size() < 2 || text[0] != '/') {
+      if (problem.empty()) problem = "Not a switch: " + text;
+      continue;
+    }
+    size_t equals = text.find('=');
+    Switch given{ToUpper(text.substr(1, equals == std::string::npos ? std::string::npos : equals - 1)), std::nullopt};
+    if (equals != std::string::npos) given.value = text.substr(equals + 1);
+    std::string wrong = Apply(given, options);
+    if (problem.empty()) problem = wrong;
+  }
+  if (!problem.empty()) return CommandLineError{problem, options.mode != RunMode::Window};
+  return options;
+}
+
+std::wstring ProcessArguments() {
+  // The program's name comes first, quoted or not; the arguments follow it.
+  std::wstring line = GetCommandLineW();
+  size_t at = 0;
+  if (!line.empty() && line[0] == L'"') {
+    size_t close = line.find(L'"', 1);
+    at = close == std::wstring::npos ? line.size() : close + 1;
+  } else {
+    at = line.find_first_of(L" \t");
+    if (at == std::wstring::npos) at = line.size();
+  }
+  return line.substr(at);
+}

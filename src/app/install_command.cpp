@@ -1,0 +1,76 @@
+#include "app/install_command.h"
+
+#include <windows.h>
+
+#include "install/install_steps.h"
+#include "support/path_helpers.h"
+
+namespace {
+
+constexpr const char* kLocation = "frmMain::cmdInstall_Click";
+constexpr const char* kTitle = "ZEM7 Installer";
+
+bool ConfirmInstallation(RunContext& run) {
+  int answer = run.ui.Ask(
+      Question::ConfirmInstall,
+      "Are you sure you want to install ZEM7?\r\n\r\nPlease note that this will take at least 10 minutes to install.",
+      kTitle, MB_YESNO | MB_ICONQUESTION);
+  return answer == IDYES;
+}
+
+// The steps change the current folder, so a folder given relative to the
+// current one is made full before they start; a full one stays as written.
+std::string PlanFolder(const std::string& text) {
+  std::string folder = FormatPath(text);
+  bool full = folder.starts_with("\\\\") || (folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\');
+  return full ? folder : FormatPath(GetAbsolutePathName(folder));
+}
+
+}  // namespace
+
+bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
+  switch (CheckIfReadyToInstall(run)) {
+    case Readiness::Refused: return false;
+    case Readiness::ReadyOnceEmptied:
+      if (!EmptyTargetFolder(run)) return false;
+      break;
+    case Readiness::Ready: break;
+  }
+  return HasEnoughSpace(run, probe);
+}
+
+CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
+                                 const std::string& targetFolderText, const FreeSpaceProbe& probe) {
+  // The window stays responsive during a run; a second run must not start on top of it.
+  if (run.installing) {
+    run.ui.ShowMessage("The installation of ZEM7 is already running.\r\nPlease wait until it has finished.", kTitle,
+                       MB_OK | MB_ICONINFORMATION);
+    return CommandOutcome::NotStarted;
+  }
+  // From the click on: a second click or a close must not change the folders
+  // under a running check, the deletion of the target, or the installation.
+  InstallingScope installing(run);
+  run.reporter.StartCounting();
+  return TrapResult(run.reporter, kLocation, CommandOutcome::NotStarted, [&] {
+    run.plan.gameFolder = PlanFolder(gameFolderText);
+    run.plan.zem7Folder = PlanFolder(targetFolderText);
+    if (!ReadyToInstall(run, probe)) return CommandOutcome::NotStarted;
+    if (!ConfirmInstallation(run)) return CommandOutcome::Declined;
+    InstallZEM7(run);
+    return CommandOutcome::Installed;
+  });
+}
+
+void InstallCommands::Install(const std::string& gameFolderText, const std::string& targetFolderText) {
+  RunInstallCommand(run_, gameFolderText, targetFolderText);
+}
+
+bool InstallCommands::MayClose() {
+  // Closing in the middle would leave a half-built folder and steps writing to a window that is gone.
+  if (!run_.installing) return true;
+  run_.ui.ShowMessage(
+      "The installation is still running and cannot be stopped safely.\r\n"
+      "Please wait until it has finished.",
+      kTitle, MB_OK | MB_ICONINFORMATION);
+  return false;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// What both runs, with a window and unattended, start from: the plan of the
+// run's folders, the proposal of the two folders, and the window filled in
+// with them.
+#include <string>
+
+#include "app/command_line.h"
+#include "support/run_context.h"
+#include "window/main_window.h"
+
+// Exit codes a script can trust (the numbers of the common installer builders).
+constexpr int kExitInstalled = 0;
+constexpr int kExitBadStart = 1;
+constexpr int kExitRefused = 2;
+constexpr int kExitInstalledWithErrors = 4;
+
+// The folders of a run before the boxes are read: the installer's, and the log's.
+InstallPlan PlanFor(const CommandLineOptions& options);
+// Creates the window, fills in the two folders (the switches' or the proposed
+// ones) and shows it.
+void Main(RunContext& run, MainWindow& window, WindowCommands& commands, const CommandLineOptions& options);
+// The two folders of a run: the switches' where given, else the proposed ones.
+struct RunFolders {
+  std::string game, target;
+};
+RunFolders ProposeFolders(RunContext& run, const CommandLineOptions& options);
+std::string GetFlatOutGameFolder(RunContext& run);
+// The proposed target: the game folder's full path with " - ZEM7" added.
+std::string GetZEM7GameFolderPath(RunContext& run, const std::string& gameFolderText);
+
+constexpr const char* kFlatOutPathValue = "HKLM\\SOFTWARE\\BugBear\\FlatOut\\Path";
+constexpr const char* kFallbackGameFolder = "c:\\Program Files\\Empire Interactive\\FlatOut";
+constexpr const char* kGameFolderPlaceholder = "<Unable to find FlatOut Game Folder>";

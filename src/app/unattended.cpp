@@ -1,0 +1,103 @@
+#include "app/unattended.h"
+
+#include <windows.h>
+
+#include "app/install_command.h"
+#include "app/startup.h"
+#include "window/window_user_interface.h"
+#include "support/console.h"
+#include "support/error_report.h"
+
+namespace {
+
+bool Answer(Question question, const CommandLineOptions& options) {
+  switch (question) {
+    case Question::RecreateTarget: return options.recreate;
+    case Question::ConfirmInstall: return true;
+    case Question::InstallLobby: return options.lobby;
+    case Question::PlayNow: return options.play;
+  }
+  return false;
+}
+
+std::string ExitLine(int exitCode, int errors) {
+  switch (exitCode) {
+    case kExitInstalled: return "Exit code 0: the ZEM7 mod was installed without errors.";
+    case kExitInstalledWithErrors:
+      return "Exit code 4: the installation ran to its end with " + std::to_string(errors) + " error(s).";
+    default: return "Exit code 2: the folders were refused; nothing was installed.";
+  }
+}
+
+int ExitCodeOf(CommandOutcome outcome, int errors) {
+  if (outcome != CommandOutcome::Installed) return kExitRefused;
+  return errors == 0 ? kExitInstalled : kExitInstalledWithErrors;
+}
+
+}  // namespace
+
+int UnattendedUserInterface::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
+  WriteToConsole(Stream::Error, text + "\r\n");
+  // Reports are logged by the reporter; what else comes as a box is a check's refusal.
+  if (title != kReportTitle) refusals_.push_back(text);
+  return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDNO;
+}
+
+int UnattendedUserInterface::Ask(Question question, const std::string& text, const std::string&, unsigned) {
+  bool yes = Answer(question, options_);
+  WriteToConsole(Stream::Output, text + (yes ? " Yes" : " No") + "\r\n");
+  // Refused without a further word in the window: a script needs the reason.
+  if (question == Question::RecreateTarget && !yes) {
+    std::string refusal = "The ZEM7 Game Folder contains files, and /RECREATE was not given.";
+    WriteToConsole(Stream::Error, refusal + "\r\n");
+    refusals_.push_back(refusal);
+  }
+  return yes ? IDYES : IDNO;
+}
+
+void UnattendedUserInterface::SetMousePointer(MousePointer pointer) {
+  if (display_) display_->SetMousePointer(pointer);
+}
+
+void UnattendedUserInterface::ShowProgress(int entryCount, int scale, const std::string& percentText) {
+  if (display_) display_->ShowProgress(entryCount, scale, percentText);
+}
+
+void UnattendedUserInterface::PrependProgressText(const std::string& entry) {
+  WriteToConsole(Stream::Output, entry);
+  if (display_) display_->PrependProgressText(entry);
+}
+
+void UnattendedUserInterface::EnableInput(bool enabled) {
+  if (display_) display_->EnableInput(enabled);
+}
+
+void UnattendedUserInterface::PumpMessages() {
+  if (display_) display_->PumpMessages();
+}
+
+void UnattendedUserInterface::Unload() {
+  if (display_) display_->Unload();
+}
+
+int RunUnattended(const CommandLineOptions& options) {
+  MainWindow window;
+  WindowUserInterface windowUi(window);
+  UnattendedUserInterface ui(options, options.mode == RunMode::Silent ? &windowUi : nullptr);
+  RunContext run(ui, PlanFor(options));
+  InstallCommands commands(run);
+  RunFolders folders;
+  if (options.mode == RunMode::Silent) {
+    Main(run, window, commands, options);
+    if (!window.IsOpen()) return kExitBadStart;  // reported
+    folders = {window.Text(ControlId::GameFolderBox), window.Text(ControlId::TargetFolderBox)};
+  } else {
+    folders = ProposeFolders(run, options);
+  }
+  CommandOutcome outcome = RunInstallCommand(run, folders.game, folders.target);
+  for (const std::string& refusal : ui.TakeRefusals()) run.log.Write(refusal);
+  int errors = run.reporter.Count();
+  int exitCode = ExitCodeOf(outcome, errors);
+  run.log.Write(ExitLine(exitCode, errors));
+  return exitCode;
+}

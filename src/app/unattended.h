@@ -1,0 +1,39 @@
+#pragma once
+// An installation without a person: the same start-up, checks, steps and log
+// as a clicked one, with every question answered from the command line and
+// every box written to the console instead of shown.
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/command_line.h"
+#include "support/user_interface.h"
+
+class UnattendedUserInterface : public UserInterface {
+ public:
+  // display: the window that shows the progress (/SILENT), or nullptr (/VERYSILENT).
+  UnattendedUserInterface(const CommandLineOptions& options, UserInterface* display)
+      : options_(options), display_(display) {}
+
+  // Reports and refusals go to standard error; nothing waits for an OK.
+  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
+  int Ask(Question question, const std::string& text, const std::string& title, unsigned style) override;
+  void SetMousePointer(MousePointer pointer) override;
+  void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
+  // Each entry also goes to standard output as it happens.
+  void PrependProgressText(const std::string& entry) override;
+  void EnableInput(bool enabled) override;
+  void PumpMessages() override;
+  void Unload() override;
+
+  // The checks' refusals since the last call, for the log.
+  std::vector<std::string> TakeRefusals() { return std::exchange(refusals_, {}); }
+
+ private:
+  const CommandLineOptions& options_;
+  UserInterface* display_;
+  std::vector<std::string> refusals_;
+};
+
+// Runs one installation as the options say; the result is the exit code.
+int RunUnattended(const CommandLineOptions& options);

@@ -1,0 +1,33 @@
+#include "app/windowed_run.h"
+
+#include <windows.h>
+
+#include "app/install_command.h"
+#include "app/startup.h"
+#include "window/window_user_interface.h"
+
+namespace {
+
+void RunMessageLoop(MainWindow& window) {
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (window.TranslateKeyboard(message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+int RunWindow(const CommandLineOptions& options) {
+  MainWindow window;
+  WindowUserInterface ui(window);
+  RunContext run(ui, PlanFor(options));
+  InstallCommands commands(run);
+  Main(run, window, commands, options);
+  // A start-up that failed before the window was shown has been reported;
+  // an invisible window would only linger, so the program ends here.
+  bool shown = window.IsOpen() && IsWindowVisible(window.Handle());
+  if (shown) RunMessageLoop(window);
+  return shown ? kExitInstalled : kExitBadStart;
+}

@@ -1,0 +1,50 @@
+// The program's entry: the command line decides between the window and an
+// unattended run, or refuses, or shows the usage.
+#include <windows.h>
+
+#include "app/command_line.h"
+#include "app/startup.h"
+#include "app/unattended.h"
+#include "app/windowed_run.h"
+#include "support/console.h"
+#include "support/handles.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr const char* kTitle = "ZEM7 Installer";
+
+// A bad command line touches nothing: it is told where it was typed, or in a
+// box when the window was wanted.
+int RefuseCommandLine(const CommandLineError& error) {
+  std::string text = error.text + "\r\n\r\n" + kUsageText;
+  WriteToConsole(Stream::Error, text);
+  if (!error.unattended) MessageBoxW(nullptr, Widen(text).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONHAND);
+  return kExitBadStart;
+}
+
+int ShowUsage(const CommandLineOptions& options) {
+  WriteToConsole(Stream::Output, kUsageText);
+  if (options.mode == RunMode::Window)
+    MessageBoxW(nullptr, Widen(kUsageText).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+  return kExitInstalled;
+}
+
+int RunInstaller(const std::wstring& arguments) {
+  // The folder picker's new-style dialog and the shortcuts need COM on this thread.
+  ComScope com;
+  auto parsed = ParseCommandLine(arguments);
+  if (auto* error = std::get_if<CommandLineError>(&parsed)) return RefuseCommandLine(*error);
+  const CommandLineOptions& options = std::get<CommandLineOptions>(parsed);
+  if (options.help) return ShowUsage(options);
+  if (options.mode != RunMode::Window) return RunUnattended(options);
+  return RunWindow(options);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  // Started from a download folder: never load a DLL that lies beside the exe.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  return RunInstaller(ProcessArguments());
+}

@@ -1,8 +1,0 @@
-#pragma once
-// The window's pictures, drawn at the size they are shown at, so they stay
-// crisp at every DPI. The caller owns the bitmap.
-#include <windows.h>
-
-#include "shell/window_layout.h"
-
-HBITMAP DrawArtwork(Artwork artwork, int width, int height);

@@ -1,0 +1,11 @@
+#pragma once
+// The wording of an error report, shared by the reporter and by the log's
+// report of its own write failure: the two lines and the box's title.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+constexpr const char* kReportTitle = "ZEM7Installer";
+
+// "ERROR: <number>, <description>" CR LF "Location: <location>".
+std::string FormatErrorReport(int32_t number, std::string_view description, std::string_view location);

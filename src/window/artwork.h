@@ -1,0 +1,8 @@
+#pragma once
+// The window's pictures, drawn at the size they are shown at, so they stay
+// crisp at every DPI. The caller owns the bitmap.
+#include <windows.h>
+
+#include "window/window_layout.h"
+
+HBITMAP DrawArtwork(Artwork artwork, int width, int height);

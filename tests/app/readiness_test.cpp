@@ -1,0 +1,252 @@
+#include "app/readiness.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "common/scripted_ui.h"
+#include "common/temp_folder.h"
+#include "app/install_command.h"
+#include "support/run_context.h"
+#include "support/path_helpers.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+namespace {
+
+std::string Environment(const char* name) {
+  wchar_t value[MAX_PATH] = {};
+  GetEnvironmentVariableW(Widen(name).c_str(), value, MAX_PATH);
+  return Narrow(value);
+}
+
+constexpr uint64_t kGigabyte = 1ull << 30;
+
+void SetLastWritten(const std::string& path, WORD year, WORD month, WORD day) {
+  SYSTEMTIME local{year, month, 0, day, 12, 0, 0, 0};
+  FILETIME localTime, utc;
+  SystemTimeToFileTime(&local, &localTime);
+  LocalFileTimeToFileTime(&localTime, &utc);
+  HANDLE file = CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &utc);
+  CloseHandle(file);
+}
+
+class ReadinessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    run = NewRun(ui, work / "Download");
+    ui.AnswerAllWithOk();
+    MakeFolders(run->plan.installerFolder);
+    for (const char* name : {"FlatOut.exe", "Common1.bfs", "Common2.bfs"}) WriteFile(Game() + name, name);
+    SetLastWritten(Game() + "FlatOut.exe", 2005, 3, 15);
+    run->plan.gameFolder = Game();
+    run->plan.zem7Folder = work / "Games\\FlatOut - ZEM7\\";
+  }
+  std::string Game() const { return work / "Games\\FlatOut\\"; }
+  // The one box the checks showed, which must be an error box titled for the checks.
+  std::string RefusalText() const {
+    EXPECT_EQ(ui.messages.size(), 1u);
+    if (ui.messages.empty()) return {};
+    EXPECT_EQ(ui.messages.back().title, "ZEM7 Installer");
+    EXPECT_EQ(ui.messages.back().style, 16u);
+    return ui.messages.back().text;
+  }
+
+  TempFolder work;
+  ScriptedUi ui;
+  std::unique_ptr<RunContext> run;
+  uint64_t freeBytes = 100 * kGigabyte;
+  int probes = 0;
+  FreeSpaceProbe probe = [this](const std::string&) {
+    ++probes;
+    return freeBytes;
+  };
+};
+
+TEST_F(ReadinessTest, SameFolderInOtherCaseAndBackslashIsRefusedFirst) {
+  run->plan.zem7Folder = FormatPath(ToLower(Game().substr(0, Game().size() - 1)));
+  run->plan.gameFolder = FormatPath(ToUpper(Game()));
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  EXPECT_EQ(RefusalText(),
+            "The ZEM7 Game Folder cannot match the FlatOut Game Folder.\r\nPlease select another location.");
+}
+
+TEST_F(ReadinessTest, EachMissingGameItemIsNamedInTurn) {
+  struct Case {
+    const char* removed;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"Common2.bfs", "The FlatOut Common 2 BFS does not exist, please check the location."},
+      {"Common1.bfs", "The FlatOut Common 1 BFS does not exist, please check the location."},
+      {"FlatOut.exe", "The FlatOut Game EXE file does not exist, please check the location."},
+  };
+  for (const Case& c : cases) {
+    ui.messages.clear();
+    DeleteFileW(Widen(Game() + c.removed).c_str());
+    EXPECT_FALSE(ReadyToInstall(*run, probe));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, c.message);
+  }
+  ui.messages.clear();
+  run->plan.gameFolder = FormatPath("<Unable to find FlatOut Game Folder>");
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  EXPECT_EQ(RefusalText(), "The FlatOut Game Folder does not exist, please check the location.");
+}
+
+TEST_F(ReadinessTest, PatchIsJudgedByTheExecutablesMonthAndYear) {
+  struct Case {
+    WORD year, month, day;
+    bool passes;
+  };
+  const Case cases[] = {{2004, 11, 30, false}, {2004, 12, 1, true}, {2003, 12, 1, true}, {2005, 1, 1, true}};
+  for (const Case& c : cases) {
+    ui.messages.clear();
+    SetLastWritten(Game() + "FlatOut.exe", c.year, c.month, c.day);
+    EXPECT_EQ(ReadyToInstall(*run, probe), c.passes) << c.year << "-" << c.month << "-" << c.day;
+    if (!c.passes) {
+      ASSERT_EQ(ui.messages.size(), 1u);
+      EXPECT_EQ(ui.messages[0].text,
+                "You have not installed the official 'FlatOut v1.1' Game Patch.\r\n"
+                "This is required to enable the FlatOut ZEM7 mod to work.");
+    }
+  }
+}
+
+TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndEmptiedOnYes) {
+  const std::string target = run->plan.zem7Folder;
+  MakeFolders(target + "empty subfolder");
+  ui.Answer(IDNO);
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text,
+            "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
+            "Do you wish to recreate this folder (all files will be deleted)?");
+  EXPECT_EQ(ui.messages[0].style, 292u);
+  EXPECT_TRUE(FolderExists(target + "empty subfolder"));
+
+  ui.Answer(IDYES);
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_FALSE(FolderExists(target));
+  EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
+}
+
+TEST_F(ReadinessTest, MissingTargetPassesWithoutAQuestion) {
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(probes, 1);
+}
+
+TEST_F(ReadinessTest, FreeSpaceRoundsHalvesToEvenAndAllowsLargeDisks) {
+  EXPECT_EQ(WholeGigabytes(4 * kGigabyte + kGigabyte / 2), 4);
+  EXPECT_EQ(WholeGigabytes(5 * kGigabyte + kGigabyte / 2), 6);
+  EXPECT_EQ(WholeGigabytes(40000 * kGigabyte), 40000);  // beyond a 16-bit count
+
+  freeBytes = 4831838208ull;  // exactly 4.5 gigabytes
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  EXPECT_EQ(RefusalText(),
+            "The ZEM7 Mod cannot be installed, due to the lack of space on your harddrive.\r\n"
+            "You need at least 5 Gigabyte of free space to install the mod.");
+  ui.messages.clear();
+  freeBytes = 4831838208ull + 1024 * 1024;
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  freeBytes = 40000 * kGigabyte;
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ReadinessTest, UnreadableDriveCountsAsFullAndNetworkTargetIsNotMeasured) {
+  probe = [](const std::string&) -> uint64_t { throw RuntimeError(21, "The device is not ready."); };
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  EXPECT_NE(RefusalText().find("lack of space"), std::string::npos);
+
+  ui.messages.clear();
+  run->plan.zem7Folder = "\\\\server\\share\\FlatOut - ZEM7\\";
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQuestion) {
+  std::string shortGame = GetShortPath(run->reporter, Game());
+  struct Case {
+    std::string target;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"C:\\", "cannot be the root of a drive"},
+      {work / "Games\\", "cannot contain the FlatOut Game Folder"},
+      {work / "Games\\FlatOut\\..\\", "cannot contain the FlatOut Game Folder"},
+      {ToUpper(Game()), "cannot match the FlatOut Game Folder"},
+      {Game() + "ZEM7\\", "cannot lie inside the FlatOut Game Folder"},
+      {shortGame + "data\\", "cannot lie inside the FlatOut Game Folder"},
+      {ToLower(work / "Games\\FlatOut\\..\\FLATOUT\\mods\\"), "cannot lie inside the FlatOut Game Folder"},
+      {work.Path() + "\\", "cannot contain the FlatOut Game Folder"},
+      {run->plan.installerFolder, "cannot contain the folder of this installer"},
+      // The installer runs elevated: these would be emptied on "recreate".
+      {Environment("windir"), "cannot be or contain the Windows folder"},
+      {Environment("windir") + "\\System32", "cannot lie inside the Windows folder"},
+      {Environment("ProgramFiles"), "cannot be or contain the Program Files folder"},
+      {Environment("ProgramFiles(x86)"), "cannot be or contain the Program Files (x86) folder"},
+      {Environment("ProgramData"), "cannot be or contain the ProgramData folder"},
+      {Environment("USERPROFILE"), "cannot be or contain your user profile folder"},
+      {Environment("USERPROFILE") + "\\..", "cannot be or contain the Users folder"},
+  };
+  WriteFile(run->plan.installerFolder + "\\ZEM7Installer.exe", "installer");
+  for (const Case& c : cases) {
+    ui.messages.clear();
+    run->plan.zem7Folder = FormatPath(c.target);
+    EXPECT_FALSE(ReadyToInstall(*run, probe)) << c.target;
+    ASSERT_EQ(ui.messages.size(), 1u) << c.target;
+    EXPECT_NE(ui.messages[0].text.find(c.reason), std::string::npos) << c.target << ": " << ui.messages[0].text;
+    EXPECT_EQ(ui.messages[0].style, 16u);
+  }
+  EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
+  EXPECT_TRUE(FileExists(Game() + "Common2.bfs"));
+  EXPECT_TRUE(FileExists(run->plan.installerFolder + "\\ZEM7Installer.exe"));
+
+  ui.messages.clear();
+  run->plan.zem7Folder = FormatPath(Environment("ProgramFiles") + "\\FlatOut - ZEM7");  // a new folder there is fine
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+// The steps change the current folder: a relative folder would name another
+// one at every step.
+TEST_F(ReadinessTest, FoldersTypedRelativeToTheCurrentFolderArePlannedInFull) {
+  ui.Answer(IDNO);  // the confirmation
+  wchar_t before[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, before);
+  SetCurrentDirectoryW(Widen(work.Path()).c_str());
+  CommandOutcome outcome = RunInstallCommand(*run, " Games\\FlatOut ", "Games\\FlatOut - ZEM7", probe);
+  SetCurrentDirectoryW(before);
+  EXPECT_EQ(outcome, CommandOutcome::Declined) << (ui.messages.empty() ? "" : ui.messages[0].text);
+  EXPECT_EQ(run->plan.gameFolder, Game());
+  EXPECT_EQ(run->plan.zem7Folder, work / "Games\\FlatOut - ZEM7\\");
+}
+
+// From the click on, a second click is refused: it must not change the
+// folders under the checks or start a second installation.
+TEST_F(ReadinessTest, SecondClickWhileTheTargetIsEmptiedIsRefusedAndInputComesBackAfterwards) {
+  const std::string target = run->plan.zem7Folder;
+  WriteFile(target + "old.txt", "x");
+  ui.Answer(IDYES);  // recreate
+  ui.Answer(IDNO);   // the confirmation
+  bool inputDuringDelete = true;
+  ui.onPump = [&] {
+    ui.onPump = nullptr;
+    inputDuringDelete = ui.inputEnabled;
+    RunInstallCommand(*run, work / "Elsewhere", work / "Elsewhere - ZEM7", probe);
+  };
+  RunInstallCommand(*run, Game(), target, probe);
+  ASSERT_EQ(ui.messages.size(), 3u);
+  EXPECT_EQ(ui.messages[1].text, "The installation of ZEM7 is already running.\r\nPlease wait until it has finished.");
+  EXPECT_TRUE(ui.messages[2].text.starts_with("Are you sure you want to install ZEM7?"));
+  EXPECT_EQ(run->plan.zem7Folder, target);
+  EXPECT_FALSE(FolderExists(target));
+  EXPECT_FALSE(inputDuringDelete);
+  EXPECT_TRUE(ui.inputEnabled);
+  EXPECT_FALSE(run->installing);
+}
+
+}  // namespace
