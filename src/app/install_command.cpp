@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include "fileops/file_system.h"
 #include "install/install_steps.h"
 #include "support/path_helpers.h"
+#include "support/text.h"
 
 namespace {
 
@@ -19,9 +21,13 @@ bool ConfirmInstallation(RunContext& run) {
 }
 
 // The steps change the current folder, so a folder given relative to the
-// current one is made full before they start; a full one stays as written.
+// current one is made full before they start; a full one stays as written,
+// with repeated backslashes made one. An empty text stays empty: it names no
+// folder, and the checks say so.
 std::string PlanFolder(const std::string& text) {
-  std::string folder = FormatPath(text);
+  std::string trimmed = Trim(text, ' ');
+  if (trimmed.empty()) return {};
+  std::string folder = FormatPath(CollapseBackslashes(trimmed));
   bool full = folder.starts_with("\\\\") || (folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\');
   return full ? folder : FormatPath(GetAbsolutePathName(folder));
 }
@@ -29,14 +35,14 @@ std::string PlanFolder(const std::string& text) {
 }  // namespace
 
 bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
-  switch (CheckIfReadyToInstall(run)) {
-    case Readiness::Refused: return false;
-    case Readiness::ReadyOnceEmptied:
-      if (!EmptyTargetFolder(run)) return false;
-      break;
-    case Readiness::Ready: break;
-  }
-  return HasEnoughSpace(run, probe);
+  Readiness readiness = CheckIfReadyToInstall(run);
+  if (readiness == Readiness::Refused) return false;
+  bool recreate = readiness == Readiness::ReadyOnceEmptied;
+  if (recreate && !CanEmptyTargetFolder(run)) return false;
+  uint64_t freed = recreate ? FileSystem::TreeSize(run.plan.zem7Folder) : 0;
+  if (!HasEnoughSpace(run, probe, freed)) return false;
+  run.plan.emptyTargetFirst = recreate;
+  return true;
 }
 
 CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
@@ -54,10 +60,10 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
   return TrapResult(run.reporter, kLocation, CommandOutcome::NotStarted, [&] {
     run.plan.gameFolder = PlanFolder(gameFolderText);
     run.plan.zem7Folder = PlanFolder(targetFolderText);
+    run.plan.emptyTargetFirst = false;
     if (!ReadyToInstall(run, probe)) return CommandOutcome::NotStarted;
     if (!ConfirmInstallation(run)) return CommandOutcome::Declined;
-    InstallZEM7(run);
-    return CommandOutcome::Installed;
+    return InstallZEM7(run) ? CommandOutcome::Installed : CommandOutcome::NotStarted;
   });
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the install button does, apart from the window: take the two folders,
-// run the checks, empty the target when the user agreed, ask for the go-ahead
-// and install.
+// run the checks, ask for the go-ahead and install; a target the user agreed
+// to recreate is emptied only then, as the installation starts.
 #include <string>
 
 #include "app/readiness.h"
@@ -9,13 +9,14 @@
 #include "window/window_commands.h"
 
 enum class CommandOutcome {
-  NotStarted,  // a check refused or failed, or another installation was running
+  NotStarted,  // a check refused or failed, another installation was running, or the target could not be emptied or
+               // made
   Declined,    // the user said No to the confirmation
   Installed,   // the installation ran to its end (see the reporter's count)
 };
 CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
                                  const std::string& targetFolderText, const FreeSpaceProbe& probe = DriveFreeSpace);
-// The checks, with the target emptied in between when the user agreed:
+// The checks, and for a target to recreate the test that it can be emptied:
 // true when the installation may be confirmed.
 bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe);
 

@@ -12,20 +12,22 @@
 enum class Readiness {
   Refused,           // a check failed and the user has been told why
   Ready,             // the target is missing or empty
-  ReadyOnceEmptied,  // the target holds files and the user agreed to their deletion
+  ReadyOnceEmptied,  // the target holds files and the user agreed to their deletion once the run starts
 };
 
 // Every check up to the question about a target that holds files.
 Readiness CheckIfReadyToInstall(RunContext& run);
 // true when the game's file (isFile) or folder exists; otherwise says which is missing.
 bool CheckGameFileItem(RunContext& run, bool isFile, const std::string& description, const std::string& path);
-// Deletes the target folder with all it holds; false after a reported failure.
-bool EmptyTargetFolder(RunContext& run);
+// true when every file of the target folder could be deleted now; otherwise
+// says which one cannot. Nothing is deleted here.
+bool CanEmptyTargetFolder(RunContext& run);
 
 // Free bytes on the drive whose root is given ("C:\"); throws when the drive cannot be read.
 using FreeSpaceProbe = std::function<uint64_t(const std::string& driveRoot)>;
 uint64_t DriveFreeSpace(const std::string& driveRoot);
-// The target's drive has room for the installation; a drive that cannot be read has none.
-bool HasEnoughSpace(RunContext& run, const FreeSpaceProbe& probe);
+// The target's drive has room for the installation, counting the bytes that
+// emptying the target will free first; a drive that cannot be read has none.
+bool HasEnoughSpace(RunContext& run, const FreeSpaceProbe& probe, uint64_t freedFirst = 0);
 // Whole gigabytes of 2^30 bytes, a half going to the even neighbour.
 int64_t WholeGigabytes(uint64_t bytes);

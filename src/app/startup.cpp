@@ -1,13 +1,50 @@
 #include "app/startup.h"
 
+#include <windows.h>
+
+#include <cctype>
+
 #include "fileops/file_system.h"
 #include "registry/registry.h"
+#include "support/handles.h"
 #include "support/path_helpers.h"
+#include "support/text.h"
+
+namespace {
+
+// A log's lines begin "<time> : <percent>% : ", the first one included.
+bool BeginsLikeALog(const std::string& path) {
+  UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  char buffer[512];
+  DWORD read = 0;
+  if (!file || !ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
+  std::string first(buffer, read);
+  first = first.substr(0, first.find("\r\n"));
+  size_t percent = first.find("% : ");
+  size_t before = first.rfind(" : ", percent);
+  if (percent == std::string::npos || before == std::string::npos || before + 3 >= percent) return false;
+  for (size_t i = before + 3; i < percent; ++i)
+    if (!std::isdigit(static_cast<unsigned char>(first[i]))) return false;
+  return true;
+}
+
+}  // namespace
 
 InstallPlan PlanFor(const CommandLineOptions& options) {
   InstallPlan plan = InstallPlan::ForInstallerFolder(ExecutableFolder());
   if (options.logPath) plan.logPath = GetAbsolutePathName(*options.logPath);
   return plan;
+}
+
+std::string WhyNotALogFile(const std::string& path) {
+  std::string full = GetAbsolutePathName(path);
+  std::string folder = FileSystem::GetParentFolderName(full);
+  if (folder.empty() || !FileSystem::FolderExists(folder)) return "The folder of the log file does not exist: " + full;
+  if (FileSystem::FolderExists(full)) return "The log file is a folder: " + full;
+  if (FileSystem::FileExists(full) && !BeginsLikeALog(full))
+    return "The log file \"" + full + "\" is not a log of this installer; it is left as it is.";
+  return {};
 }
 
 void Main(RunContext& run, MainWindow& window, WindowCommands& commands, const CommandLineOptions& options) {

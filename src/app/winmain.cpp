@@ -37,6 +37,10 @@ int RunInstaller(const std::wstring& arguments) {
   if (auto* error = std::get_if<CommandLineError>(&parsed)) return RefuseCommandLine(*error);
   const CommandLineOptions& options = std::get<CommandLineOptions>(parsed);
   if (options.help) return ShowUsage(options);
+  // Checked before anything is written: the run replaces the file it names.
+  if (options.logPath)
+    if (std::string problem = WhyNotALogFile(*options.logPath); !problem.empty())
+      return RefuseCommandLine({problem, options.mode != RunMode::Window});
   if (options.mode != RunMode::Window) return RunUnattended(options);
   return RunWindow(options);
 }

@@ -63,12 +63,44 @@ void CreateOneFolder(const std::wstring& path) {
   if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
 }
 
+bool IsLinkAttributes(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Opens a link or junction itself, never what it names. Wine opens what a
+// Linux symbolic link names whatever it is asked, so the handle must prove to
+// be the link; otherwise there is none, with ERROR_NOT_A_REPARSE_POINT.
+UniqueFile OpenLinkItself(const std::wstring& path, DWORD access) {
+  UniqueFile link(CreateFileW(path.c_str(), access | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (link && (!GetFileInformationByHandle(link.Get(), &info) || !IsLinkAttributes(info.dwFileAttributes))) {
+    link.Reset();
+    SetLastError(ERROR_NOT_A_REPARSE_POINT);
+  }
+  return link;
+}
+
+// Removes the link through a handle to the link itself: by its name, Wine
+// would remove the folder it names when that one is empty.
+bool RemoveLink(const std::wstring& path) {
+  UniqueFile link = OpenLinkItself(path, DELETE);
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  return link && SetFileInformationByHandle(link.Get(), FileDispositionInfo, &dispose, sizeof dispose);
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring path) {
+  while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
 // Calls visit(name, attributes) for every entry of folder but "." and "..".
 template <typename Visit>
 void ForEachEntry(const std::wstring& folder, Visit&& visit) {
   WIN32_FIND_DATAW found;
-  UniqueFind search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                     nullptr, FIND_FIRST_EX_LARGE_FETCH));
+  UniqueFind search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH));
   if (!search) ThrowLastError();
   do {
     std::wstring name = found.cFileName;
@@ -77,20 +109,41 @@ void ForEachEntry(const std::wstring& folder, Visit&& visit) {
   if (GetLastError() != ERROR_NO_MORE_FILES) ThrowLastError();
 }
 
+// Calls visit(path, findData) for every file below folder, links to folders
+// counted as files and never entered, until visit returns false; false then.
+template <typename Visit>
+bool ForEachFile(const std::wstring& folder, Visit&& visit) {
+  WIN32_FIND_DATAW found;
+  UniqueFind search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH));
+  if (!search) return true;
+  do {
+    std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring path = folder + L"\\" + name;
+    bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLinkAttributes(found.dwFileAttributes);
+    if (!(isFolder ? ForEachFile(path, visit) : visit(path, found))) return false;
+  } while (FindNextFileW(search.Get(), &found));
+  return true;
+}
+
 // The entries' attributes come with the listing, so a read-only one is made
 // writable without asking for its attributes again.
 void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force) {
   if (force) ClearReadOnly(folder, folderAttributes);
   ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
     std::wstring path = folder + L"\\" + name;
-    bool isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
-    // A junction inside the tree is removed, never followed: what it points at is not ours.
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink) {
+    // A link inside the tree is removed, never followed: what it points at is not ours.
+    if (IsLinkAttributes(attributes)) {
+      if (!RemoveLink(path)) ThrowLastError();
+      return;
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       DeleteTree(path, attributes, force);
       return;
     }
     if (force) ClearReadOnly(path, attributes);
-    bool removed = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveOneFolder(path) : RemoveOneFile(path);
+    bool removed = RemoveOneFile(path);
     if (!removed) ThrowLastError();
   });
   if (!RemoveOneFolder(folder)) ThrowLastError();
@@ -122,11 +175,50 @@ bool FileExists(const std::string& path) {
 
 void CreateFolder(const std::string& path) { CreateOneFolder(Widen(path)); }
 
+void CreateFolderPath(const std::string& path) {
+  std::wstring folder = WithoutTrailingBackslash(Widen(path));
+  if (IsFolder(Attributes(folder))) return;
+  size_t slash = folder.find_last_of(L'\\');
+  // Up to the drive's root or the share, which are never made here.
+  if (slash != std::wstring::npos && slash > 2) CreateFolderPath(Narrow(folder.substr(0, slash)));
+  CreateOneFolder(folder);
+}
+
+bool IsLink(const std::string& path) { return IsLinkAttributes(Attributes(WithoutTrailingBackslash(Widen(path)))); }
+
+uint64_t TreeSize(const std::string& folder) {
+  uint64_t bytes = 0;
+  ForEachFile(WithoutTrailingBackslash(Widen(folder)), [&](const std::wstring& file, const WIN32_FIND_DATAW& found) {
+    (void)file;
+    bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    return true;
+  });
+  return bytes;
+}
+
+// Opening a file for deletion without sharing fails while any other program
+// holds it, so this finds a held file before anything is deleted.
+std::optional<BlockedFile> FirstUndeletableFile(const std::string& folder) {
+  std::optional<BlockedFile> blocked;
+  ForEachFile(WithoutTrailingBackslash(Widen(folder)), [&](const std::wstring& file, const WIN32_FIND_DATAW& found) {
+    UniqueFile probe = IsLinkAttributes(found.dwFileAttributes)
+                           ? OpenLinkItself(file, DELETE)
+                           : UniqueFile(CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!probe) blocked = BlockedFile{Narrow(file), GetLastError()};
+    return !blocked;
+  });
+  return blocked;
+}
+
 void DeleteFolder(const std::string& path, bool force) {
-  std::wstring folder = Widen(path);
-  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  std::wstring folder = WithoutTrailingBackslash(Widen(path));
   DWORD attributes = Attributes(folder);
   if (!IsFolder(attributes)) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  // A folder that is a link goes as a link: its target is somebody else's.
+  if (IsLinkAttributes(attributes)) {
+    if (!RemoveLink(folder)) ThrowLastError();
+    return;
+  }
   DeleteTree(folder, attributes, force);
 }
 

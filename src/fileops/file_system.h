@@ -4,10 +4,14 @@
 //  - a destination ending in a backslash is an existing folder that receives
 //    the source under its own name;
 //  - a folder copy into an existing folder merges into it;
-//  - folder creation makes one level;
-//  - folder deletion is recursive, read-only files included;
+//  - folder creation makes one level (CreateFolderPath makes the missing parents too);
+//  - folder deletion is recursive, read-only files included, and never goes
+//    through a link or junction: the link goes, what it points at stays, and
+//    a link that cannot be removed by itself is an error;
 //  - a move onto an existing item fails.
 // Every failure throws RuntimeError with the Windows error code and text.
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace FileSystem {
@@ -15,6 +19,9 @@ namespace FileSystem {
 bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
 void CreateFolder(const std::string& path);
+void CreateFolderPath(const std::string& path);
+// A folder that is itself a symbolic link or junction (a Linux link, under Wine).
+bool IsLink(const std::string& path);
 void DeleteFolder(const std::string& path, bool force);
 void CopyFolder(const std::string& source, const std::string& destination, bool overwrite);
 void MoveFolder(const std::string& source, const std::string& destination);
@@ -23,6 +30,17 @@ void CopyOneFile(const std::string& source, const std::string& destination, bool
 void MoveOneFile(const std::string& source, const std::string& destination);
 // A plain rename: both paths name the folder itself, whatever they end in.
 void RenameFolder(const std::string& from, const std::string& to);
+// The bytes of the files below folder, links not followed.
+uint64_t TreeSize(const std::string& folder);
+// A file below folder that cannot be deleted now, typically as a program holds
+// it open, with the Windows error code; nothing when every file could go. A
+// link that cannot be removed without going through it (a Linux symbolic
+// link, under Wine) comes with ERROR_NOT_A_REPARSE_POINT.
+struct BlockedFile {
+  std::string path;
+  uint32_t error;
+};
+std::optional<BlockedFile> FirstUndeletableFile(const std::string& folder);
 // The text before the last backslash ("C:\" for "C:\Games"); empty when none.
 std::string GetParentFolderName(const std::string& path);
 

@@ -6,11 +6,11 @@
 // (number 0): the user sees which operation could not run, and the
 // installation goes on.
 
-void SafeCreateFolder(RunContext& run, const std::string& path) {
+void SafeCreateFolder(RunContext& run, const std::string& path, bool withParents) {
   Trap(run.reporter, "modZEM7::SafeCreateFolder", [&] {
     if (FileSystem::FolderExists(path)) return;
     run.log.Write("Creating folder: " + path);
-    FileSystem::CreateFolder(path);
+    withParents ? FileSystem::CreateFolderPath(path) : FileSystem::CreateFolder(path);
   });
 }
 

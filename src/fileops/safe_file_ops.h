@@ -6,7 +6,8 @@
 
 #include "support/run_context.h"
 
-void SafeCreateFolder(RunContext& run, const std::string& path);
+// withParents: missing parent folders are made too, under the one entry.
+void SafeCreateFolder(RunContext& run, const std::string& path, bool withParents = false);
 void SafeDeleteFolder(RunContext& run, const std::string& path);
 void SafeCopyFolder(RunContext& run, const std::string& source, const std::string& destination, bool overwrite);
 void SafeMoveFolder(RunContext& run, const std::string& source, const std::string& destination);

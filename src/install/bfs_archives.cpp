@@ -25,13 +25,18 @@ std::string PackerInputText(RunContext& run, const std::string& folder) {
 
 // The packer creates "finished.txt" once its archive is complete, possibly
 // after its process has ended. A packer that crashed never does: give up
-// after the bound instead of waiting forever.
-void WaitForFinishMarker(RunContext& run, const std::string& marker) {
+// after the bound instead of waiting forever. One that ended with an error
+// code and has left no marker by the first test will not write one later.
+void WaitForFinishMarker(RunContext& run, const std::string& marker, const ProcessResult& packer) {
   const uint32_t started = GetTickCount();
   for (;;) {
     run.ui.PumpMessages();
     Sleep(1000);
     if (FileSystem::FileExists(marker)) return;
+    if (packer.end == ProcessEnd::Ended && packer.exitCode != 0)
+      throw RuntimeError(
+          static_cast<int32_t>(packer.exitCode),
+          "\"makebfs.exe\" could not make the archive (exit code " + std::to_string(packer.exitCode) + ").");
     if (GetTickCount() - started >= run.tools.finishMarkerWaitMs)
       throw RuntimeError(static_cast<int32_t>(ERROR_TIMEOUT),
                          "The BFS packer ended without creating \"finished.txt\"; the archive was not made.");
@@ -65,7 +70,7 @@ bool PackBFSFile(RunContext& run, const std::string& archiveName) {
         ShellAndWaitForTermination(run, ToolCommand(run, "makebfs.exe"), kWindowMinimized, message, kNoTimeLimitMs);
     // Reported already; no marker can come from a packer that never ran.
     if (packer.end == ProcessEnd::NotStarted) return false;
-    WaitForFinishMarker(run, target + "finished.txt");
+    WaitForFinishMarker(run, target + "finished.txt", packer);
     SafeDeleteFile(run, target + "finished.txt", true);
     SafeMoveFile(run, target + "br549temp.bfs", target + archiveName);
     return FileSystem::FileExists(target + archiveName);

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "fileops/batch_delete.h"
+#include "fileops/folder_delete.h"
 #include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
@@ -72,7 +72,7 @@ void CreateShortcuts(RunContext& run) {
 void CleanUp(RunContext& run) {
   Trap(run.reporter, "modZEM7::CleanUp", [&] {
     run.log.Write("Cleaning up installation files.");
-    BatchDeleteFolder(run, run.plan.zem7Folder + "datafull");
+    DeleteWholeFolder(run.plan.zem7Folder + "datafull");
     for (const char* file : kWorkFiles) SafeDeleteFile(run, run.plan.zem7Folder + file, true);
   });
 }

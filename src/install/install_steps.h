@@ -7,7 +7,8 @@
 
 #include "support/run_context.h"
 
-void InstallZEM7(RunContext& run);
+// false when the steps could not start: the target could not be emptied or created (reported).
+bool InstallZEM7(RunContext& run);
 
 void CopyFlatOutFiles(RunContext& run);
 void CopyZEM7Files(RunContext& run);

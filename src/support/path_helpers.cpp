@@ -60,6 +60,16 @@ std::string FormatPath(std::string path) {
   return formatted;
 }
 
+std::string CollapseBackslashes(const std::string& path) {
+  size_t keep = path.starts_with("\\\\") ? 2 : 0;
+  std::string collapsed = path.substr(0, keep);
+  for (size_t i = keep; i < path.size(); ++i) {
+    bool repeated = path[i] == '\\' && collapsed.size() > keep && collapsed.back() == '\\';
+    if (!repeated) collapsed += path[i];
+  }
+  return collapsed;
+}
+
 std::string GetShortPath(ErrorReporter& reporter, const std::string& path) {
   return TrapResult<std::string>(reporter, "modMain::GetShortPath", "", [&] { return ShortPathOf(path); });
 }

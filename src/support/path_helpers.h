@@ -8,6 +8,9 @@
 // Drops leading and trailing spaces (only spaces: a tab is part of the name)
 // and makes sure the path ends in one backslash. "" becomes "\".
 std::string FormatPath(std::string path);
+// Repeated backslashes made one, keeping the two that begin a network path
+// ("\\\\server\\share"): "C:\\Out Dir\\\\" names the folder "C:\\Out Dir\\".
+std::string CollapseBackslashes(const std::string& path);
 // The short form of an existing file or folder; "" when it does not exist,
 // and "" after a failure, which is reported.
 std::string GetShortPath(ErrorReporter& reporter, const std::string& path);

@@ -27,6 +27,7 @@ std::string TimeOfDayText() {
 
 void ProgressLog::Write(std::string_view text) {
   std::string entry = ShowEntry(text);
+  if (fileWithheld_) return ui_.PumpMessages();
   try {
     AppendAnsiText(path_, entry);
   } catch (const std::exception& error) {

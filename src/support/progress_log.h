@@ -18,6 +18,8 @@ class ProgressLog {
   void Write(std::string_view text);
   const std::string& Path() const { return path_; }
   int EntryCount() const { return entryCount_; }
+  // From now on entries are only shown: the file is somebody else's to keep.
+  void StopWritingTheFile() { fileWithheld_ = true; }
   // 1 once the file could not be written: that failure is reported once.
   int FailureReports() const { return writeFailed_ ? 1 : 0; }
 
@@ -29,6 +31,7 @@ class ProgressLog {
   std::string path_;
   int entryCount_ = 0;
   bool writeFailed_ = false;
+  bool fileWithheld_ = false;
 };
 
 std::string PercentText(int entryCount);

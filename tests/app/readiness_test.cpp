@@ -114,7 +114,9 @@ TEST_F(ReadinessTest, PatchIsJudgedByTheExecutablesMonthAndYear) {
   }
 }
 
-TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndEmptiedOnYes) {
+// Nothing is deleted by the checks: a Yes only marks the target to be emptied
+// once the installation starts, after the confirmation.
+TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndOnYesUntilTheInstallationStarts) {
   const std::string target = run->plan.zem7Folder;
   MakeFolders(target + "empty subfolder");
   ui.Answer(IDNO);
@@ -124,12 +126,55 @@ TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndEmptiedOnYes) {
             "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
             "Do you wish to recreate this folder (all files will be deleted)?");
   EXPECT_EQ(ui.messages[0].style, 292u);
-  EXPECT_TRUE(FolderExists(target + "empty subfolder"));
+  EXPECT_FALSE(run->plan.emptyTargetFirst);
 
   ui.Answer(IDYES);
   EXPECT_TRUE(ReadyToInstall(*run, probe));
-  EXPECT_FALSE(FolderExists(target));
-  EXPECT_TRUE(FileExists(Game() + "FlatOut.exe"));
+  EXPECT_TRUE(FolderExists(target + "empty subfolder"));
+  EXPECT_TRUE(run->plan.emptyTargetFirst);
+}
+
+TEST_F(ReadinessTest, RecreateIsRefusedForAHeldFileAndCountsTheSpaceItFrees) {
+  const std::string target = run->plan.zem7Folder;
+  WriteFile(target + "old.txt", "x");
+  WriteFile(target + "FlatOut.exe", "the game, running");
+  HANDLE held = CreateFileW(Widen(target + "FlatOut.exe").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ui.Answer(IDYES);
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  CloseHandle(held);
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[1].text, "The ZEM7 Game Folder cannot be emptied: \"" + target +
+                                     "FlatOut.exe\" is in use by another program.\r\n"
+                                     "Please close that program (is the game running?) and try again.");
+  EXPECT_EQ(ListTree(target), (std::vector<std::string>{"FlatOut.exe", "old.txt"}));
+  EXPECT_EQ(probes, 0);
+
+  // 4 gigabytes free and 1 in the old installation: enough, once emptied.
+  HANDLE large = CreateFileW(Widen(target + "Common2.bfs").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  LARGE_INTEGER size{};
+  size.QuadPart = static_cast<LONGLONG>(kGigabyte);
+  ASSERT_TRUE(SetFilePointerEx(large, size, nullptr, FILE_BEGIN) && SetEndOfFile(large));
+  CloseHandle(large);
+  freeBytes = 4 * kGigabyte;
+  ui.messages.clear();
+  ui.Answer(IDYES);
+  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  EXPECT_EQ(ui.messages.size(), 1u);
+
+  // A link that cannot go by itself (a Linux one, under Wine) stops it too.
+  WriteFile(work / "Saves\\save1.dat", "the player's saves");
+  ASSERT_TRUE(MakeFolderLink(target + "saves", work / "Saves"));
+  ui.messages.clear();
+  ui.Answer(IDYES);
+  if (!ReadyToInstall(*run, probe)) {
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_TRUE(
+        ui.messages[1].text.starts_with("The ZEM7 Game Folder cannot be emptied: \"" + target + "saves\" is a link"))
+        << ui.messages[1].text;
+  }
+  EXPECT_EQ(ReadFile(work / "Saves\\save1.dat"), "the player's saves");
 }
 
 TEST_F(ReadinessTest, MissingTargetPassesWithoutAQuestion) {
@@ -167,11 +212,15 @@ TEST_F(ReadinessTest, UnreadableDriveCountsAsFullAndNetworkTargetIsNotMeasured) 
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQuestion) {
+TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameTheInstallerOrTheUsersFilesAreRefusedBeforeAnyQuestion) {
   std::string shortGame = GetShortPath(run->reporter, Game());
+  ASSERT_TRUE(MakeFolderLink(work / "Game link", Game()));
+  WriteFile(work / "a file", "the user's");
+  char missingDrive = 'Q';
+  while (GetDriveTypeW(Widen(std::string(1, missingDrive) + ":\\").c_str()) != DRIVE_NO_ROOT_DIR) ++missingDrive;
   struct Case {
     std::string target;
-    const char* reason;
+    std::string reason;
   };
   const Case cases[] = {
       {"C:\\", "cannot be the root of a drive"},
@@ -191,6 +240,22 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQ
       {Environment("ProgramData"), "cannot be or contain the ProgramData folder"},
       {Environment("USERPROFILE"), "cannot be or contain your user profile folder"},
       {Environment("USERPROFILE") + "\\..", "cannot be or contain the Users folder"},
+      // The user's own files, and the links that lead elsewhere.
+      {Environment("USERPROFILE") + "\\Desktop", "cannot be or contain your Desktop folder"},
+      // In a Wine prefix these two may be one folder, a link to the Linux home.
+      {Environment("USERPROFILE") + "\\Documents", "cannot be or contain your "},
+      {Environment("APPDATA"), "cannot be or contain your AppData\\Roaming folder"},
+      {Environment("PUBLIC"), "cannot be or contain the Public folder"},
+      {work / "Game link", "The ZEM7 Game Folder is a link to another folder.\r\nPlease select another location."},
+      {work / "Game link\\ZEM7", "cannot lie inside the FlatOut Game Folder"},
+      // Folders that cannot be made, refused before anything is touched.
+      {work / "a file", "cannot be created: \"" + work / "a file\" is a file."},
+      {work / "a file\\ZEM7", "cannot be created: \"" + work / "a file\" is a file."},
+      {std::string(1, missingDrive) + ":\\Games\\ZEM7",
+       "cannot be created: the drive " + std::string(1, missingDrive) + ": does not exist."},
+      {work / "bad|name", "cannot be created: \"bad|name\" is not a possible folder name."},
+      {work / "con", "cannot be created: \"con\" is not a possible folder name."},
+      {work / std::string(3000, 'x'), "cannot be created: its path is longer than 159 characters"},
   };
   WriteFile(run->plan.installerFolder + "\\ZEM7Installer.exe", "installer");
   for (const Case& c : cases) {
@@ -205,10 +270,23 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameOrInstallerAreRefusedBeforeAnyQ
   EXPECT_TRUE(FileExists(Game() + "Common2.bfs"));
   EXPECT_TRUE(FileExists(run->plan.installerFolder + "\\ZEM7Installer.exe"));
 
+  EXPECT_EQ(ReadFile(work / "a file"), "the user's");
+
+  for (std::string fine : {Environment("ProgramFiles") + "\\FlatOut - ZEM7",
+                           Environment("USERPROFILE") + "\\Documents\\Games\\FlatOut - ZEM7"}) {
+    ui.messages.clear();
+    run->plan.zem7Folder = FormatPath(fine);  // a new folder there is fine
+    EXPECT_TRUE(ReadyToInstall(*run, probe)) << fine;
+    EXPECT_TRUE(ui.messages.empty());
+  }
+
+  // A log of the user's choosing in the target would be emptied away with it.
   ui.messages.clear();
-  run->plan.zem7Folder = FormatPath(Environment("ProgramFiles") + "\\FlatOut - ZEM7");  // a new folder there is fine
-  EXPECT_TRUE(ReadyToInstall(*run, probe));
-  EXPECT_TRUE(ui.messages.empty());
+  run->plan.logPath = run->plan.zem7Folder + "install.log";
+  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  EXPECT_EQ(RefusalText(), "The log file \"" + run->plan.logPath +
+                               "\" cannot lie inside the FlatOut Game Folder or the ZEM7 Game Folder.\r\n"
+                               "Please select another location.");
 }
 
 // The steps change the current folder: a relative folder would name another
@@ -223,28 +301,39 @@ TEST_F(ReadinessTest, FoldersTypedRelativeToTheCurrentFolderArePlannedInFull) {
   EXPECT_EQ(outcome, CommandOutcome::Declined) << (ui.messages.empty() ? "" : ui.messages[0].text);
   EXPECT_EQ(run->plan.gameFolder, Game());
   EXPECT_EQ(run->plan.zem7Folder, work / "Games\\FlatOut - ZEM7\\");
+
+  // A quoted folder ending in a backslash reaches the program with it doubled.
+  ui.messages.clear();
+  ui.Answer(IDNO);
+  EXPECT_EQ(RunInstallCommand(*run, Game(), work / "Out Dir\\\\", probe), CommandOutcome::Declined);
+  EXPECT_EQ(run->plan.zem7Folder, work / "Out Dir\\");
+  // An empty game box names no folder, not the current one.
+  ui.messages.clear();
+  EXPECT_EQ(RunInstallCommand(*run, "  ", work / "Out Dir", probe), CommandOutcome::NotStarted);
+  EXPECT_EQ(RefusalText(), "The FlatOut Game Folder does not exist, please check the location.");
 }
 
 // From the click on, a second click is refused: it must not change the
-// folders under the checks or start a second installation.
-TEST_F(ReadinessTest, SecondClickWhileTheTargetIsEmptiedIsRefusedAndInputComesBackAfterwards) {
+// folders under the checks or start a second installation. A No to the
+// confirmation leaves a target the user agreed to recreate as it was.
+TEST_F(ReadinessTest, SecondClickDuringTheChecksIsRefusedAndADeclinedRecreateDeletesNothing) {
   const std::string target = run->plan.zem7Folder;
   WriteFile(target + "old.txt", "x");
   ui.Answer(IDYES);  // recreate
   ui.Answer(IDNO);   // the confirmation
-  bool inputDuringDelete = true;
+  bool inputDuringChecks = true;
   ui.onPump = [&] {
     ui.onPump = nullptr;
-    inputDuringDelete = ui.inputEnabled;
+    inputDuringChecks = ui.inputEnabled;
     RunInstallCommand(*run, work / "Elsewhere", work / "Elsewhere - ZEM7", probe);
   };
-  RunInstallCommand(*run, Game(), target, probe);
+  EXPECT_EQ(RunInstallCommand(*run, Game(), target, probe), CommandOutcome::Declined);
   ASSERT_EQ(ui.messages.size(), 3u);
   EXPECT_EQ(ui.messages[1].text, "The installation of ZEM7 is already running.\r\nPlease wait until it has finished.");
   EXPECT_TRUE(ui.messages[2].text.starts_with("Are you sure you want to install ZEM7?"));
   EXPECT_EQ(run->plan.zem7Folder, target);
-  EXPECT_FALSE(FolderExists(target));
-  EXPECT_FALSE(inputDuringDelete);
+  EXPECT_EQ(ReadFile(target + "old.txt"), "x");
+  EXPECT_FALSE(inputDuringChecks);
   EXPECT_TRUE(ui.inputEnabled);
   EXPECT_FALSE(run->installing);
 }

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+// A real box runs its own message loop: what the user does while it is open
+// reaches the window, so onPump runs here too.
 int ScriptedUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
   messages.push_back({text, title, style});
+  if (onPump) onPump();
   if (answerAllWithOk_ && (style & 0xF) == MB_OK) return IDOK;
   if (!answers_.empty()) {
     int answer = answers_.front();

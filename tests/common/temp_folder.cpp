@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -24,6 +25,15 @@ void MakeWritable(const fs::path& root) {
     SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+void RemoveTreeWithLinks(const std::string& folder);
+
+void RemoveTree(const std::string& folder) {
+  std::error_code ignored;
+  MakeWritable(AsPath(folder));
+  fs::remove_all(AsPath(folder), ignored);
+  RemoveTreeWithLinks(folder);
+}
+
 }  // namespace
 
 TempFolder::TempFolder(const std::string& prefix) {
@@ -31,16 +41,12 @@ TempFolder::TempFolder(const std::string& prefix) {
   fs::path base = fs::temp_directory_path();
   std::string name = prefix + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
   path_ = Narrow((base / Widen(name)).wstring());
-  fs::remove_all(AsPath(path_));
+  RemoveTree(path_);
   fs::create_directories(AsPath(path_));
   path_ = Narrow(fs::canonical(AsPath(path_)).wstring());
 }
 
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  MakeWritable(AsPath(path_));
-  fs::remove_all(AsPath(path_), ignored);
-}
+TempFolder::~TempFolder() { RemoveTree(path_); }
 
 void WriteFile(const std::string& path, const std::string& content) {
   fs::create_directories(AsPath(path).parent_path());
@@ -86,3 +92,63 @@ std::vector<std::string> LogTexts(const std::string& logPath) {
   }
   return texts;
 }
+
+namespace {
+
+using UnixFileName = char*(CDECL*)(const wchar_t*);
+
+// Wine's own converter of a Windows path to a Linux one; nothing on Windows.
+UnixFileName WineUnixFileName() {
+  return reinterpret_cast<UnixFileName>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name"));
+}
+
+std::string UnixName(const std::string& path) {
+  char* name = WineUnixFileName()(Widen(path).c_str());
+  std::string result = name ? name : "";
+  HeapFree(GetProcessHeap(), 0, name);
+  return result;
+}
+
+// Runs a Linux program from Wine, which cannot wait for it: the caller waits
+// for what it does.
+bool StartLinuxProgram(const std::string& commandLine, const std::function<bool()>& done) {
+  std::wstring command = Widen(commandLine);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    return false;
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  for (int waited = 0; waited < 200; ++waited) {
+    if (done()) return true;
+    Sleep(50);
+  }
+  return false;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+// Under Wine a Linux symbolic link, such as the prefix's own profile folders
+// are, made by Linux's own ln; on Windows a Windows one.
+bool MakeFolderLink(const std::string& link, const std::string& target) {
+  if (!WineUnixFileName())
+    return CreateSymbolicLinkW(Widen(link).c_str(), Widen(target).c_str(),
+                               SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  return StartLinuxProgram("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + UnixName(link) + "\"",
+                           [&] { return Exists(link); });
+}
+
+namespace {
+
+// Wine cannot remove a Linux symbolic link by itself, and a link left inside
+// stops the removal of its folder: Linux's rm takes what is left, and never
+// follows a link.
+void RemoveTreeWithLinks(const std::string& folder) {
+  if (WineUnixFileName() && Exists(folder))
+    StartLinuxProgram("Z:\\bin\\rm -rf \"" + UnixName(folder) + "\"", [&] { return !Exists(folder); });
+}
+
+}  // namespace

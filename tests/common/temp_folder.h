@@ -26,6 +26,8 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 void MakeFolders(const std::string& path);
 void MakeReadOnly(const std::string& path);
+// A symbolic link to a folder (under Wine, a Linux symbolic link); false when it cannot be made.
+bool MakeFolderLink(const std::string& link, const std::string& target);
 // Every file below the folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListTree(const std::string& folder);
 // Reads the log file written by ProgressLog and drops the time and percentage.

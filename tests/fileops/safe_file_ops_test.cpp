@@ -47,6 +47,12 @@ TEST_F(SafeFileOpsTest, CreateFolderWithMissingParentLogsThenReports) {
   EXPECT_FALSE(FolderExists(folder));
   EXPECT_EQ(Log().front(), "Creating folder: " + folder);
   ExpectReport("modZEM7::SafeCreateFolder", false);
+
+  // The target of an installation comes with its parents, under the one entry.
+  std::string target = work / "New\\Games\\FlatOut - ZEM7\\";
+  SafeCreateFolder(*run, target, true);
+  EXPECT_TRUE(FolderExists(target));
+  EXPECT_EQ(Log().back(), "Creating folder: " + target);
 }
 
 TEST_F(SafeFileOpsTest, DeleteFolderRemovesReadOnlyTreesAndIgnoresMissingOnes) {

@@ -174,7 +174,7 @@ TEST_F(EndToEndTest, ChecksRefuseBeforeAnythingIsInstalled) {
          "click cmdInstall", "box YES ZEM7 Installer|The ZEM7 Game Folder contains files*",
          std::string("box NO ") + kConfirm, "close", "exit 30"});
   EXPECT_EQ(boxes.size(), 5u);
-  EXPECT_FALSE(FolderExists(target));  // emptied on Yes, and nothing installed after No
+  EXPECT_EQ(ReadFile(target + "old save\\slot1.sav"), "x");  // nothing deleted before the go-ahead
   EXPECT_FALSE(FileExists(LogPath()));
   ExpectGameUntouched();
 }
@@ -351,6 +351,15 @@ TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
       {"/VERYSILENT /DIR", 1, "The switch /DIR needs a folder"},
       {"/VERYSILENT /DIR=C:\\a<b", 1, "Not a possible folder for /DIR"},
       {"/VERYSILENT /LOG=\"" + root / "elsewhere.txt" + "\" stray", 1, "Not a switch: stray"},
+      // A log that would replace somebody's file, or land where the run deletes or only reads.
+      {"/VERYSILENT \"/LOG=" + game + "\\FlatOut.exe\"", 1, "is not a log of this installer"},
+      {"/VERYSILENT /LOG=unrar.exe", 1, "is not a log of this installer"},
+      {"/VERYSILENT \"/LOG=" + root / "no such\\zem7.log" + "\"", 1, "The folder of the log file does not exist"},
+      {"/VERYSILENT \"/LOG=" + game + "\"", 1, "The log file is a folder"},
+      {"/VERYSILENT \"/LOG=" + game + "\\zem7.log\"", 2, "cannot lie inside the FlatOut Game Folder or the ZEM7"},
+      // Folders of the user's, and a target that cannot be made.
+      {"/VERYSILENT /RECREATE /DIR=C:\\users\\Public", 2, "cannot be or contain the Public folder"},
+      {"/VERYSILENT \"/DIR=" + distribution + "\\unrar.exe\"", 2, "The ZEM7 Game Folder cannot be created: "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments);
@@ -364,6 +373,8 @@ TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
   }
   EXPECT_FALSE(FolderExists(target));
   EXPECT_FALSE(FileExists(root / "elsewhere.txt"));
+  EXPECT_FALSE(FileExists(game + "\\zem7.log"));
+  EXPECT_TRUE(FileExists(distribution + "\\unrar.exe"));
   ExpectGameUntouched();
 }
 

@@ -73,4 +73,32 @@ TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
   EXPECT_TRUE(ui.unloaded);
 }
 
+TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChange) {
+  const std::string& target = run->plan.zem7Folder;
+  WriteFile(target + "old\\FlatOut.exe", "an earlier installation");
+  run->plan.emptyTargetFirst = true;
+
+  EXPECT_TRUE(InstallZEM7(*run));
+
+  auto log = Log();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[1], "Deleting folder: " + target);
+  EXPECT_EQ(log[2], "Creating folder: " + target);
+  EXPECT_FALSE(FolderExists(target + "old"));
+}
+
+TEST_F(DriverTest, NoStepRunsForATargetThatCouldNotBeMade) {
+  WriteFile(root / "Games\\a file", "x");
+  run->plan.zem7Folder = root / "Games\\a file\\FlatOut - ZEM7\\";
+
+  EXPECT_FALSE(InstallZEM7(*run));
+
+  auto log = Log();
+  ASSERT_EQ(log.size(), 4u);  // the start, the folder, the report's two lines
+  EXPECT_EQ(log[1], "Creating folder: " + run->plan.zem7Folder);
+  EXPECT_EQ(log[3], "Location: modZEM7::SafeCreateFolder");
+  EXPECT_EQ(ui.pointers.back(), MousePointer::Default);
+  EXPECT_FALSE(ui.unloaded);
+}
+
 }  // namespace

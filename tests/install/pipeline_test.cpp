@@ -201,6 +201,17 @@ TEST_F(PackerTest, PackerThatNeverMarksCompletionIsReportedAndTheNextPackStillRu
   EXPECT_FALSE(FileExists(fixture.Target() + "zem7-tracks1.bfs"));
 }
 
+TEST_F(PackerTest, PackerThatFailsIsReportedWithItsExitCodeWithoutWaitingOutTheBound) {
+  SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"crash");
+  fixture.ui.AnswerAllWithOk();
+  ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(PackBFSFile(*fixture.run, "zem7-tracks1.bfs"));
+  EXPECT_LT(GetTickCount64() - start, 30000u);  // the bound is two minutes
+  ASSERT_EQ(fixture.ui.messages.size(), 1u);
+  EXPECT_EQ(fixture.ui.messages[0].text,
+            "ERROR: 3, \"makebfs.exe\" could not make the archive (exit code 3).\r\nLocation: modZEM7::PackBFSFile");
+}
+
 // The tools are started by their path in the target: one of the same name in
 // the installer's own folder, which the system would search first, never runs.
 TEST_F(PackerTest, ToolMissingFromTheTargetIsReportedOnceNotWaitedForAndNeverLookedForElsewhere) {
