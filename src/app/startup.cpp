@@ -4,10 +4,12 @@
 
 #include <cctype>
 
+#include "app/game_search.h"
 #include "fileops/file_system.h"
 #include "registry/registry.h"
 #include "support/handles.h"
 #include "support/path_helpers.h"
+#include "support/runtime_error.h"
 #include "support/text.h"
 
 namespace {
@@ -66,11 +68,18 @@ RunFolders ProposeFolders(RunContext& run, const CommandLineOptions& options) {
 
 std::string GetFlatOutGameFolder(RunContext& run) {
   return TrapResult<std::string>(run.reporter, "modMain::GetFlatOutGameFolder", "", []() -> std::string {
-    std::string folder = ReadRegistryString(kFlatOutPathValue);
+    std::string folder;
+    try {
+      folder = ReadRegistryString(kFlatOutPathValue);
+    } catch (const RuntimeError&) {
+      // Store copies record no value: its absence is an error only when no store has the game either.
+      if (std::optional<std::string> found = FindGameInLibraries()) return *found;
+      throw;
+    }
     if (FileSystem::FolderExists(folder)) return folder;
     // Only a value that names a missing folder falls back; a missing value is an error.
     if (FileSystem::FolderExists(kFallbackGameFolder)) return kFallbackGameFolder;
-    return kGameFolderPlaceholder;
+    return FindGameInLibraries().value_or(kGameFolderPlaceholder);
   });
 }
 

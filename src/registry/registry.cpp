@@ -116,6 +116,24 @@ int32_t IntegerFromData(const std::vector<BYTE>& data) {
   return static_cast<int32_t>(value);
 }
 
+// A registry key's name holds at most 255 characters.
+constexpr DWORD kMaxKeyNameLength = 256;
+
+// Adds the key's subkey names that names lacks yet; the registry ignores letter case.
+void AddSubKeyNames(HKEY key, std::vector<std::string>& names, const std::string& path) {
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[kMaxKeyNameLength];
+    DWORD length = kMaxKeyNameLength;
+    LSTATUS status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (status == ERROR_NO_MORE_ITEMS) return;
+    if (status != ERROR_SUCCESS) ThrowForPath(kErrListRegistrySubKeys, "Unable to list registry subkeys", path);
+    std::string found = Narrow(std::wstring_view(name, length));
+    if (std::none_of(names.begin(), names.end(),
+                     [&](const std::string& known) { return EqualsIgnoreCase(known, found); }))
+      names.push_back(found);
+  }
+}
+
 }  // namespace
 
 int32_t RegistryRootOf(const std::string& path) {
@@ -185,4 +203,26 @@ std::string ReadRegistryString(const std::string& path) {
   RegistryValue value = ReadRegistryValue(path);
   if (const int32_t* number = std::get_if<int32_t>(&value)) return std::to_string(*number);
   return std::get<std::string>(value);
+}
+
+// Some programs write their keys in the 32-bit view and others in the native
+// one; a list from one view alone would miss the other's.
+std::vector<std::string> ReadRegistrySubKeyNames(const std::string& path) {
+  std::vector<std::string> names;
+  if (!RegistryComputerOf(path).empty()) {
+    AddSubKeyNames(OpenRegistryKey(path, KEY_ENUMERATE_SUB_KEYS).Get(), names, path);
+    return names;
+  }
+  HKEY root = RegistryRootHandle(RegistryRootOf(path));
+  std::wstring subKey = KeyNameForApi(RegistrySubKeyOf(path));
+  bool opened = false;
+  for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | view, &key) != ERROR_SUCCESS) continue;
+    UniqueKey owner(key);
+    opened = true;
+    AddSubKeyNames(key, names, path);
+  }
+  if (!opened) ThrowForPath(kErrOpenRegistryKey, "Unable to open registry key", path);
+  return names;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "support/handles.h"
 
@@ -21,6 +22,7 @@ constexpr int32_t kErrConnectRemoteRegistry = static_cast<int32_t>(0x80040003u);
 constexpr int32_t kErrOpenRemoteRegistryKey = static_cast<int32_t>(0x80040004u);
 constexpr int32_t kErrReadRegistryValue = static_cast<int32_t>(0x80040006u);
 constexpr int32_t kErrUnsupportedRegistryType = static_cast<int32_t>(0x80040007u);
+constexpr int32_t kErrListRegistrySubKeys = static_cast<int32_t>(0x80040008u);
 
 // The part numbers ParseRegistryPath understands.
 enum RegistryPathPart : int {
@@ -54,3 +56,7 @@ void CloseRegistryKey(UniqueKey& key);
 RegistryValue ReadRegistryValue(const std::string& path);
 // The value as text; an integer becomes its decimal digits.
 std::string ReadRegistryString(const std::string& path);
+// The names of the subkeys of the key part of the path. A local key's come
+// from the 32-bit view first, then those only the native view has; reading a
+// value below one of them finds it by the same rule.
+std::vector<std::string> ReadRegistrySubKeyNames(const std::string& path);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "support/handles.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -48,4 +50,20 @@ bool CreateNewFile(const std::string& path, std::string_view bytes) {
   }
   WriteAll(file.Get(), bytes);
   return true;
+}
+
+std::optional<std::string> ReadSmallFile(const std::string& path, size_t maxBytes) {
+  // Another program (Steam, say) may be rewriting the file: reading must not stop it.
+  UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  LARGE_INTEGER size{};
+  if (!file || !GetFileSizeEx(file.Get(), &size) || static_cast<uint64_t>(size.QuadPart) > maxBytes)
+    return std::nullopt;
+  std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
+  DWORD read = 0;
+  if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+    return std::nullopt;
+  // A file that shrank meanwhile is taken as far as it still reaches.
+  bytes.resize(read);
+  return bytes;
 }

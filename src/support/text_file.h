@@ -1,5 +1,8 @@
 #pragma once
-// Plain text files in the ANSI code page, written in one go and closed again.
+// Plain text files in the ANSI code page, written in one go and closed again;
+// and small files that other programs wrote, read whole.
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,3 +16,6 @@ void WriteAnsiText(const std::string& path, std::string_view utf8Text);
 // Creates a new file holding bytes; false, and nothing written, when a file
 // of that name exists already.
 bool CreateNewFile(const std::string& path, std::string_view bytes);
+// The file's bytes as they are; nothing when it is absent, cannot be read,
+// or holds more than maxBytes.
+std::optional<std::string> ReadSmallFile(const std::string& path, size_t maxBytes);

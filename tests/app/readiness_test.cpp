@@ -100,7 +100,9 @@ TEST_F(ReadinessTest, PatchIsJudgedByTheExecutablesMonthAndYear) {
     WORD year, month, day;
     bool passes;
   };
-  const Case cases[] = {{2004, 11, 30, false}, {2004, 12, 1, true}, {2003, 12, 1, true}, {2005, 1, 1, true}};
+  // 2007 is the date of the executable that Steam and GOG ship.
+  const Case cases[] = {
+      {2004, 11, 30, false}, {2004, 12, 1, true}, {2003, 12, 1, true}, {2005, 1, 1, true}, {2007, 6, 12, true}};
   for (const Case& c : cases) {
     ui.messages.clear();
     SetLastWritten(Game() + "FlatOut.exe", c.year, c.month, c.day);

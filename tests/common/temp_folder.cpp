@@ -36,9 +36,9 @@ void RemoveTree(const std::string& folder) {
 
 }  // namespace
 
-TempFolder::TempFolder(const std::string& prefix) {
+TempFolder::TempFolder(const std::string& prefix, const std::string& baseFolder) {
   static std::atomic<int> counter{0};
-  fs::path base = fs::temp_directory_path();
+  fs::path base = baseFolder.empty() ? fs::temp_directory_path() : AsPath(baseFolder);
   std::string name = prefix + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
   path_ = Narrow((base / Widen(name)).wstring());
   RemoveTree(path_);

@@ -6,7 +6,8 @@
 
 class TempFolder {
  public:
-  explicit TempFolder(const std::string& prefix = "zem7");
+  // base: the folder to make it in, when not the temporary folder.
+  explicit TempFolder(const std::string& prefix = "zem7", const std::string& base = {});
   ~TempFolder();
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;

@@ -134,7 +134,8 @@ std::string UniqueName() {
 // deleted with everything in it when the test ends.
 class ScratchKey {
  public:
-  ScratchKey(HKEY root, const char* rootName, REGSAM view) : root_(root), view_(view), name_(UniqueName()) {
+  ScratchKey(HKEY root, const char* rootName, REGSAM view, std::string name = UniqueName())
+      : root_(root), view_(view), name_(std::move(name)) {
     std::wstring subKey = L"Software\\ZEM7Tests\\" + Widen(name_);
     HKEY key = nullptr;
     EXPECT_EQ(RegCreateKeyExW(root, subKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key, nullptr),
@@ -155,6 +156,7 @@ class ScratchKey {
   // "<ROOT>\Software\ZEM7Tests\<name>\" + value name
   std::string operator/(const std::string& valueName) const { return path_ + valueName; }
   std::wstring SubKey() const { return L"Software\\ZEM7Tests\\" + Widen(name_); }
+  const std::string& Name() const { return name_; }
 
  private:
   HKEY root_;
@@ -280,6 +282,28 @@ TEST(RegistryViews, ThirtyTwoBitViewIsSearchedFirstThenTheNativeOne) {
 
   EXPECT_EQ(ReadRegistryString(only32 / "InstallDir"), "C:\\From32");
   EXPECT_EQ(ReadRegistryString(only64 / "InstallDir"), "C:\\From64");
+}
+
+void CreateSubKeys(HKEY parent, std::initializer_list<const wchar_t*> names) {
+  for (const wchar_t* name : names) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(parent, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+  }
+}
+
+TEST(RegistryViews, SubKeysOfBothViewsAreListedOnceThe32BitViewsFirst) {
+  ScratchKey games32{HKEY_LOCAL_MACHINE, "HKLM", KEY_WOW64_32KEY};
+  ScratchKey games64{HKEY_LOCAL_MACHINE, "HKLM", KEY_WOW64_64KEY, games32.Name()};
+  CreateSubKeys(games32.Get(), {L"1207658666", L"Shared"});
+  CreateSubKeys(games64.Get(), {L"1440426004", L"shared"});
+  EXPECT_EQ(ReadRegistrySubKeyNames(games32 / ""), (std::vector<std::string>{"1207658666", "Shared", "1440426004"}));
+  EXPECT_EQ(ReadRegistrySubKeyNames(games32 / "Shared\\"), std::vector<std::string>{});
+
+  auto missing = ErrorFrom([&] { ReadRegistrySubKeyNames(games32 / "Nope\\"); });
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(static_cast<uint32_t>(missing->Number()), 0x80040002u);
+  EXPECT_EQ(missing->Description(), "Unable to open registry key '" + (games32 / "Nope\\") + "'");
 }
 
 TEST(RegistryViews, AllUsersShellFoldersAreReadable) {
