@@ -4,6 +4,7 @@
 
 #include "fileops/file_system.h"
 #include "install/install_steps.h"
+#include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/text.h"
 
@@ -39,7 +40,7 @@ bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
   if (readiness == Readiness::Refused) return false;
   bool recreate = readiness == Readiness::ReadyOnceEmptied;
   if (recreate && !CanEmptyTargetFolder(run)) return false;
-  uint64_t freed = recreate ? FileSystem::TreeSize(run.plan.zem7Folder) : 0;
+  uint64_t freed = recreate ? FileSystem::TreeSize(run.plan.zem7Folder, KeepAlive(run.ui)) : 0;
   if (!HasEnoughSpace(run, probe, freed)) return false;
   run.plan.emptyTargetFirst = recreate;
   return true;

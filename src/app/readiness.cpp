@@ -9,6 +9,7 @@
 #include "fileops/file_system.h"
 #include "support/error_report.h"
 #include "support/handles.h"
+#include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -287,7 +288,7 @@ std::string WhyNotDeletable(uint32_t error) {
 // stops "recreate" before anything is deleted.
 bool CanEmptyTargetFolder(RunContext& run) {
   return TrapResult(run.reporter, kLocation, false, [&] {
-    auto blocked = FileSystem::FirstUndeletableFile(run.plan.zem7Folder);
+    auto blocked = FileSystem::FirstUndeletableFile(run.plan.zem7Folder, KeepAlive(run.ui));
     if (!blocked) return true;
     Refuse(run, "The ZEM7 Game Folder cannot be emptied: \"" + blocked->path + "\" " + WhyNotDeletable(blocked->error));
     return false;

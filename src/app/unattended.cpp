@@ -76,6 +76,15 @@ void UnattendedUserInterface::PumpMessages() {
   if (display_) display_->PumpMessages();
 }
 
+void UnattendedUserInterface::ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) {
+  if (display_) display_->ShowToolActivity(tool, elapsedSeconds);
+  unsigned minutes = elapsedSeconds / 60;
+  if (tool.empty()) minutesTold_ = 0;
+  if (tool.empty() || minutes == 0 || minutes == minutesTold_) return;
+  minutesTold_ = minutes;
+  WriteToConsole(Stream::Output, tool + " is still working (" + std::to_string(minutes) + " min)\r\n");
+}
+
 void UnattendedUserInterface::Unload() {
   if (display_) display_->Unload();
 }

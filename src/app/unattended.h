@@ -24,6 +24,8 @@ class UnattendedUserInterface : public UserInterface {
   void PrependProgressText(const std::string& entry) override;
   void EnableInput(bool enabled) override;
   void PumpMessages() override;
+  // A tool past a minute is named on standard output, once a minute.
+  void ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) override;
   void Unload() override;
 
   // The checks' refusals since the last call, for the log.
@@ -33,6 +35,7 @@ class UnattendedUserInterface : public UserInterface {
   const CommandLineOptions& options_;
   UserInterface* display_;
   std::vector<std::string> refusals_;
+  unsigned minutesTold_ = 0;
 };
 
 // Runs one installation as the options say; the result is the exit code.

@@ -9,6 +9,7 @@
 #include "support/console.h"
 #include "support/handles.h"
 #include "support/text.h"
+#include "window/main_window.h"
 
 namespace {
 
@@ -30,6 +31,26 @@ int ShowUsage(const CommandLineOptions& options) {
   return kExitInstalled;
 }
 
+// One installer at a time: a second one would work on the same folders and
+// the same log. The named mutex is the system's, released however this
+// process ends.
+constexpr wchar_t kInstanceMutex[] = L"Local\\ZEM7Installer.Running";
+
+// The running installer's window comes to the front; without one (an
+// unattended run) the user is told.
+int DeferToTheRunningInstaller(const CommandLineOptions& options) {
+  if (HWND running = MainWindow::FindOpen()) {
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
+    return kExitBadStart;
+  }
+  std::string text = "Another ZEM7 installation is already running.";
+  WriteToConsole(Stream::Error, text + "\r\n");
+  if (options.mode == RunMode::Window)
+    MessageBoxW(nullptr, Widen(text).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+  return kExitBadStart;
+}
+
 int RunInstaller(const std::wstring& arguments) {
   // The folder picker's new-style dialog and the shortcuts need COM on this thread.
   ComScope com;
@@ -37,6 +58,8 @@ int RunInstaller(const std::wstring& arguments) {
   if (auto* error = std::get_if<CommandLineError>(&parsed)) return RefuseCommandLine(*error);
   const CommandLineOptions& options = std::get<CommandLineOptions>(parsed);
   if (options.help) return ShowUsage(options);
+  UniqueHandle instance(CreateMutexW(nullptr, FALSE, kInstanceMutex));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return DeferToTheRunningInstaller(options);
   // Checked before anything is written: the run replaces the file it names.
   if (options.logPath)
     if (std::string problem = WhyNotALogFile(*options.logPath); !problem.empty())

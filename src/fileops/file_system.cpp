@@ -112,7 +112,7 @@ void ForEachEntry(const std::wstring& folder, Visit&& visit) {
 // Calls visit(path, findData) for every file below folder, links to folders
 // counted as files and never entered, until visit returns false; false then.
 template <typename Visit>
-bool ForEachFile(const std::wstring& folder, Visit&& visit) {
+bool ForEachFile(const std::wstring& folder, const FileSystem::Pulse& pulse, Visit&& visit) {
   WIN32_FIND_DATAW found;
   UniqueFind search(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH));
@@ -122,16 +122,18 @@ bool ForEachFile(const std::wstring& folder, Visit&& visit) {
     if (name == L"." || name == L"..") continue;
     std::wstring path = folder + L"\\" + name;
     bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLinkAttributes(found.dwFileAttributes);
-    if (!(isFolder ? ForEachFile(path, visit) : visit(path, found))) return false;
+    if (pulse) pulse();
+    if (!(isFolder ? ForEachFile(path, pulse, visit) : visit(path, found))) return false;
   } while (FindNextFileW(search.Get(), &found));
   return true;
 }
 
 // The entries' attributes come with the listing, so a read-only one is made
 // writable without asking for its attributes again.
-void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force) {
+void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, const FileSystem::Pulse& pulse) {
   if (force) ClearReadOnly(folder, folderAttributes);
   ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
+    if (pulse) pulse();
     std::wstring path = folder + L"\\" + name;
     // A link inside the tree is removed, never followed: what it points at is not ours.
     if (IsLinkAttributes(attributes)) {
@@ -139,7 +141,7 @@ void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force) 
       return;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      DeleteTree(path, attributes, force);
+      DeleteTree(path, attributes, force, pulse);
       return;
     }
     if (force) ClearReadOnly(path, attributes);
@@ -149,14 +151,31 @@ void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force) 
   if (!RemoveOneFolder(folder)) ThrowLastError();
 }
 
-void CopyTree(const std::wstring& source, const std::wstring& destination, bool overwrite) {
+DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
+                            LPVOID pulse) {
+  (*static_cast<const FileSystem::Pulse*>(pulse))();
+  return PROGRESS_CONTINUE;
+}
+
+// A game archive of several hundred megabytes takes seconds to copy: the
+// pulse comes with every chunk.
+bool CopyOne(const std::wstring& from, const std::wstring& to, bool overwrite, const FileSystem::Pulse& pulse) {
+  return Retried([&] {
+    return CopyFileExW(from.c_str(), to.c_str(), pulse ? CopyProgress : nullptr, const_cast<FileSystem::Pulse*>(&pulse),
+                       nullptr, overwrite ? 0 : COPY_FILE_FAIL_IF_EXISTS);
+  });
+}
+
+void CopyTree(const std::wstring& source, const std::wstring& destination, bool overwrite,
+              const FileSystem::Pulse& pulse) {
   if (!IsFolder(Attributes(destination))) CreateOneFolder(destination);
   ForEachEntry(source, [&](const std::wstring& name, DWORD attributes) {
+    if (pulse) pulse();
     std::wstring from = source + L"\\" + name;
     std::wstring to = destination + L"\\" + name;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      CopyTree(from, to, overwrite);
-    } else if (!Retried([&] { return CopyFileW(from.c_str(), to.c_str(), !overwrite); })) {
+      CopyTree(from, to, overwrite, pulse);
+    } else if (!CopyOne(from, to, overwrite, pulse)) {
       ThrowLastError();
     }
   });
@@ -186,31 +205,33 @@ void CreateFolderPath(const std::string& path) {
 
 bool IsLink(const std::string& path) { return IsLinkAttributes(Attributes(WithoutTrailingBackslash(Widen(path)))); }
 
-uint64_t TreeSize(const std::string& folder) {
+uint64_t TreeSize(const std::string& folder, const Pulse& pulse) {
   uint64_t bytes = 0;
-  ForEachFile(WithoutTrailingBackslash(Widen(folder)), [&](const std::wstring& file, const WIN32_FIND_DATAW& found) {
-    (void)file;
-    bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    return true;
-  });
+  ForEachFile(WithoutTrailingBackslash(Widen(folder)), pulse,
+              [&](const std::wstring& file, const WIN32_FIND_DATAW& found) {
+                (void)file;
+                bytes += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+                return true;
+              });
   return bytes;
 }
 
 // Opening a file for deletion without sharing fails while any other program
 // holds it, so this finds a held file before anything is deleted.
-std::optional<BlockedFile> FirstUndeletableFile(const std::string& folder) {
+std::optional<BlockedFile> FirstUndeletableFile(const std::string& folder, const Pulse& pulse) {
   std::optional<BlockedFile> blocked;
-  ForEachFile(WithoutTrailingBackslash(Widen(folder)), [&](const std::wstring& file, const WIN32_FIND_DATAW& found) {
-    UniqueFile probe = IsLinkAttributes(found.dwFileAttributes)
-                           ? OpenLinkItself(file, DELETE)
-                           : UniqueFile(CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!probe) blocked = BlockedFile{Narrow(file), GetLastError()};
-    return !blocked;
-  });
+  ForEachFile(
+      WithoutTrailingBackslash(Widen(folder)), pulse, [&](const std::wstring& file, const WIN32_FIND_DATAW& found) {
+        UniqueFile probe = IsLinkAttributes(found.dwFileAttributes)
+                               ? OpenLinkItself(file, DELETE)
+                               : UniqueFile(CreateFileW(file.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!probe) blocked = BlockedFile{Narrow(file), GetLastError()};
+        return !blocked;
+      });
   return blocked;
 }
 
-void DeleteFolder(const std::string& path, bool force) {
+void DeleteFolder(const std::string& path, bool force, const Pulse& pulse) {
   std::wstring folder = WithoutTrailingBackslash(Widen(path));
   DWORD attributes = Attributes(folder);
   if (!IsFolder(attributes)) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
@@ -219,13 +240,13 @@ void DeleteFolder(const std::string& path, bool force) {
     if (!RemoveLink(folder)) ThrowLastError();
     return;
   }
-  DeleteTree(folder, attributes, force);
+  DeleteTree(folder, attributes, force, pulse);
 }
 
-void CopyFolder(const std::string& source, const std::string& destination, bool overwrite) {
+void CopyFolder(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse) {
   std::wstring from = Widen(source);
   if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
-  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite);
+  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite, pulse);
 }
 
 void MoveFolder(const std::string& source, const std::string& destination) {
@@ -240,15 +261,19 @@ void RemoveFile(const std::string& path, bool force) {
   if (!RemoveOneFile(file)) ThrowLastError();
 }
 
-void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite) {
+void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse) {
   std::wstring from = Widen(source);
-  std::wstring to = ResolveDestination(from, Widen(destination));
-  if (!Retried([&] { return CopyFileW(from.c_str(), to.c_str(), !overwrite); })) ThrowLastError();
+  if (!CopyOne(from, ResolveDestination(from, Widen(destination)), overwrite, pulse)) ThrowLastError();
 }
 
-void MoveOneFile(const std::string& source, const std::string& destination) {
-  std::wstring from = Widen(source);
-  if (!Move(from, ResolveDestination(from, Widen(destination)), MOVEFILE_COPY_ALLOWED)) ThrowLastError();
+// Onto another drive a move is a copy: the pulse comes with its chunks.
+void MoveOneFile(const std::string& source, const std::string& destination, const Pulse& pulse) {
+  std::wstring from = Widen(source), to = ResolveDestination(from, Widen(destination));
+  bool moved = Retried([&] {
+    return MoveFileWithProgressW(from.c_str(), to.c_str(), pulse ? CopyProgress : nullptr, const_cast<Pulse*>(&pulse),
+                                 MOVEFILE_COPY_ALLOWED);
+  });
+  if (!moved) ThrowLastError();
 }
 
 void RenameFolder(const std::string& from, const std::string& to) {

@@ -11,10 +11,15 @@
 //  - a move onto an existing item fails.
 // Every failure throws RuntimeError with the Windows error code and text.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
 namespace FileSystem {
+
+// Called between files, and during the copy of a big file, so that the window
+// keeps answering through long work; it may be empty.
+using Pulse = std::function<void()>;
 
 bool FolderExists(const std::string& path);
 bool FileExists(const std::string& path);
@@ -22,16 +27,16 @@ void CreateFolder(const std::string& path);
 void CreateFolderPath(const std::string& path);
 // A folder that is itself a symbolic link or junction (a Linux link, under Wine).
 bool IsLink(const std::string& path);
-void DeleteFolder(const std::string& path, bool force);
-void CopyFolder(const std::string& source, const std::string& destination, bool overwrite);
+void DeleteFolder(const std::string& path, bool force, const Pulse& pulse = {});
+void CopyFolder(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse = {});
 void MoveFolder(const std::string& source, const std::string& destination);
 void RemoveFile(const std::string& path, bool force);
-void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite);
-void MoveOneFile(const std::string& source, const std::string& destination);
+void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse = {});
+void MoveOneFile(const std::string& source, const std::string& destination, const Pulse& pulse = {});
 // A plain rename: both paths name the folder itself, whatever they end in.
 void RenameFolder(const std::string& from, const std::string& to);
 // The bytes of the files below folder, links not followed.
-uint64_t TreeSize(const std::string& folder);
+uint64_t TreeSize(const std::string& folder, const Pulse& pulse = {});
 // A file below folder that cannot be deleted now, typically as a program holds
 // it open, with the Windows error code; nothing when every file could go. A
 // link that cannot be removed without going through it (a Linux symbolic
@@ -40,7 +45,7 @@ struct BlockedFile {
   std::string path;
   uint32_t error;
 };
-std::optional<BlockedFile> FirstUndeletableFile(const std::string& folder);
+std::optional<BlockedFile> FirstUndeletableFile(const std::string& folder, const Pulse& pulse = {});
 // The text before the last backslash ("C:\" for "C:\Games"); empty when none.
 std::string GetParentFolderName(const std::string& path);
 

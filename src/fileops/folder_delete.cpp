@@ -5,10 +5,10 @@
 #include "fileops/file_system.h"
 #include "support/runtime_error.h"
 
-void DeleteWholeFolder(const std::string& folder) {
+void DeleteWholeFolder(const std::string& folder, const FileSystem::Pulse& pulse) {
   if (!FileSystem::FolderExists(folder)) return;
   try {
-    FileSystem::DeleteFolder(folder, true);
+    FileSystem::DeleteFolder(folder, true, pulse);
   } catch (const RuntimeError&) {
     // What could not go is told by the folder that is left, below.
   }

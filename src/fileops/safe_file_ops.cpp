@@ -1,6 +1,7 @@
 #include "fileops/safe_file_ops.h"
 
 #include "fileops/file_system.h"
+#include "support/keep_alive.h"
 
 // A missing source of a copy or move is reported with no error pending
 // (number 0): the user sees which operation could not run, and the
@@ -18,7 +19,7 @@ void SafeDeleteFolder(RunContext& run, const std::string& path) {
   Trap(run.reporter, "modZEM7::SafeDeleteFolder", [&] {
     if (!FileSystem::FolderExists(path)) return;
     run.log.Write("Deleting folder: " + path);
-    FileSystem::DeleteFolder(path, true);
+    FileSystem::DeleteFolder(path, true, KeepAlive(run.ui));
   });
 }
 
@@ -29,7 +30,7 @@ void SafeCopyFolder(RunContext& run, const std::string& source, const std::strin
     if (!FileSystem::FolderExists(destination)) FileSystem::CreateFolder(destination);
     if (!FileSystem::FolderExists(source)) return run.reporter.Report(kLocation);
     run.log.Write("Copying Folder: " + source + " >> " + destination);
-    FileSystem::CopyFolder(source, destination, overwrite);
+    FileSystem::CopyFolder(source, destination, overwrite, KeepAlive(run.ui));
   });
 }
 
@@ -58,7 +59,7 @@ void SafeCopyFile(RunContext& run, const std::string& source, const std::string&
       return run.reporter.Report(kLocation);
     }
     run.log.Write("Copying File: " + source);
-    FileSystem::CopyOneFile(source, destination, overwrite);
+    FileSystem::CopyOneFile(source, destination, overwrite, KeepAlive(run.ui));
   });
 }
 
@@ -70,6 +71,6 @@ void SafeMoveFile(RunContext& run, const std::string& source, const std::string&
       return run.reporter.Report(kLocation);
     }
     run.log.Write("Moving File: " + source);
-    FileSystem::MoveOneFile(source, destination);
+    FileSystem::MoveOneFile(source, destination, KeepAlive(run.ui));
   });
 }

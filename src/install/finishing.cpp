@@ -6,6 +6,7 @@
 #include "install/install_steps.h"
 #include "registry/registry.h"
 #include "support/error_report.h"
+#include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/process_runner.h"
 #include "support/program_start.h"
@@ -72,7 +73,7 @@ void CreateShortcuts(RunContext& run) {
 void CleanUp(RunContext& run) {
   Trap(run.reporter, "modZEM7::CleanUp", [&] {
     run.log.Write("Cleaning up installation files.");
-    DeleteWholeFolder(run.plan.zem7Folder + "datafull");
+    DeleteWholeFolder(run.plan.zem7Folder + "datafull", KeepAlive(run.ui));
     for (const char* file : kWorkFiles) SafeDeleteFile(run, run.plan.zem7Folder + file, true);
   });
 }
@@ -88,7 +89,7 @@ void FinalMessage(RunContext& run) {
       // Quoted: the installer's folder may hold blanks.
       std::string message;
       ShellAndWaitForTermination(run, Quoted(run.plan.installerFolder + "\\Velnor2Setup.exe"), kWindowNormal, message,
-                                 kNoTimeLimitMs);
+                                 kNoTimeLimitMs, Lifetime::OwnProgram);
     }
     if (AskYes(run, Question::PlayNow, "Would you like to play the FlatOut ZEM7 mod now?")) {
       ChangeToZEM7GameFolder(run);

@@ -2,6 +2,7 @@
 #include "fileops/folder_delete.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
+#include "support/keep_alive.h"
 #include "support/path_helpers.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr const char* kLocation = "modZEM7::InstallZEM7";
 bool EmptyTargetFolder(RunContext& run) {
   return TrapResult(run.reporter, kLocation, false, [&] {
     run.log.Write("Deleting folder: " + run.plan.zem7Folder);
-    DeleteWholeFolder(GetAbsolutePathName(run.plan.zem7Folder));
+    DeleteWholeFolder(GetAbsolutePathName(run.plan.zem7Folder), KeepAlive(run.ui));
     return true;
   });
 }

@@ -6,6 +6,7 @@
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/error_report.h"
+#include "support/process_runner.h"
 #include "support/progress_log.h"
 
 namespace {
@@ -54,8 +55,7 @@ void BuildTrackArchive(RunContext& run, const TrackArchive& part) {
   if (part.withFiller) SafeCopyFile(run, target + "filler76k", target + "data\\", true);
   if (PackBFSFile(run, part.archive)) SafeMoveFile(run, target + part.archive, target + "ZEM7-Patches\\");
   SafeDeleteFolder(run, target + "data");
-  run.ui.PumpMessages();
-  Sleep(1000);
+  PumpingPause(run.ui, 1000);
 }
 
 }  // namespace

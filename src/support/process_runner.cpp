@@ -2,15 +2,21 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "support/error_report.h"
 #include "support/handles.h"
 #include "support/program_start.h"
 #include "support/runtime_error.h"
+#include "support/text.h"
 
 namespace {
 
 constexpr const char* kLocation = "ShellAndWaitForTermination";
 constexpr DWORD kPollIntervalMs = 100;
+constexpr DWORD kPumpIntervalMs = 50;
+// A tool is named once it has worked this long: most end sooner.
+constexpr ULONGLONG kQuietMs = 2000;
 
 // Asks the process object itself rather than comparing the exit code with
 // STILL_ACTIVE: a program may well end with code 259, and would then seem to
@@ -21,14 +27,56 @@ bool HasEnded(HANDLE process) {
   return state == WAIT_OBJECT_0;
 }
 
+// The program's file name, for the user: the first word of its command line.
+std::string ProgramName(const std::string& commandLine) {
+  std::string program = commandLine.starts_with('"') ? commandLine.substr(1, commandLine.find('"', 1) - 1)
+                                                     : commandLine.substr(0, commandLine.find(' '));
+  return program.substr(program.find_last_of('\\') + 1);
+}
+
+// Tells the user, once a second after the first quiet ones, that the tool is still at work.
+class ActivityReport {
+ public:
+  ActivityReport(UserInterface& ui, std::string program) : ui_(ui), program_(std::move(program)) {}
+  ~ActivityReport() {
+    if (shown_) ui_.ShowToolActivity("", 0);
+  }
+  void Update(ULONGLONG elapsedMs) {
+    unsigned seconds = static_cast<unsigned>(elapsedMs / 1000);
+    if (elapsedMs < kQuietMs || (shown_ && seconds == lastSeconds_)) return;
+    shown_ = true;
+    lastSeconds_ = seconds;
+    ui_.ShowToolActivity(program_, seconds);
+  }
+
+ private:
+  UserInterface& ui_;
+  std::string program_;
+  bool shown_ = false;
+  unsigned lastSeconds_ = 0;
+};
+
+// The job is made with the first tool; a system that has none to give runs the tools without.
+HANDLE ToolJob(ToolSettings& tools) {
+  if (tools.job) return tools.job.Get();
+  tools.job.Reset(CreateJobObjectW(nullptr, nullptr));
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  if (tools.job &&
+      !SetInformationJobObject(tools.job.Get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+    tools.job.Reset();
+  return tools.job.Get();
+}
+
 // Polls rather than blocks, so that the window keeps repainting. Even a
 // program that has ended already costs one pass and one pause.
-bool WaitForEnd(UserInterface& ui, HANDLE process, int32_t timeoutMs) {
+bool WaitForEnd(UserInterface& ui, HANDLE process, int32_t timeoutMs, ActivityReport& activity) {
   ULONGLONG start = GetTickCount64();  // 64 bits: no wrap after 49.7 days
   for (;;) {
     bool ended = HasEnded(process);
     ui.PumpMessages();
     Sleep(kPollIntervalMs);
+    activity.Update(GetTickCount64() - start);
     if (ended) return true;
     // A program that ended during the last pause has not timed out.
     if (static_cast<long long>(GetTickCount64() - start) > timeoutMs) return HasEnded(process);
@@ -38,12 +86,15 @@ bool WaitForEnd(UserInterface& ui, HANDLE process, int32_t timeoutMs) {
 }  // namespace
 
 ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle,
-                                         std::string& message, int32_t timeoutMs) {
-  UniqueHandle process =
-      TrapResult(run.reporter, kLocation, UniqueHandle(), [&] { return StartProgram(commandLine, windowStyle); });
+                                         std::string& message, int32_t timeoutMs, Lifetime lifetime) {
+  UniqueHandle process = TrapResult(run.reporter, kLocation, UniqueHandle(), [&] {
+    HANDLE job = lifetime == Lifetime::EndsWithInstaller ? ToolJob(run.tools) : nullptr;
+    return StartProgram(commandLine, windowStyle, job);
+  });
   if (!process) return {ProcessEnd::NotStarted};
+  ActivityReport activity(run.ui, ProgramName(commandLine));
   return TrapResult(run.reporter, kLocation, ProcessResult{ProcessEnd::TimedOut}, [&] {
-    if (!WaitForEnd(run.ui, process.Get(), timeoutMs)) {
+    if (!WaitForEnd(run.ui, process.Get(), timeoutMs, activity)) {
       // The program is left running: it may still finish its work, and killing
       // an unpacker half-way would do more harm than waiting longer.
       message = "The process has timed out.";
@@ -53,4 +104,13 @@ ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& com
     if (!GetExitCodeProcess(process.Get(), &exitCode)) ThrowLastError();
     return ProcessResult{ProcessEnd::Ended, exitCode};
   });
+}
+
+void PumpingPause(UserInterface& ui, uint32_t milliseconds) {
+  for (ULONGLONG start = GetTickCount64();;) {
+    ui.PumpMessages();
+    ULONGLONG elapsed = GetTickCount64() - start;
+    if (elapsed >= milliseconds) return;
+    Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kPumpIntervalMs, milliseconds - elapsed)));
+  }
 }

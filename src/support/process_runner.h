@@ -1,6 +1,7 @@
 #pragma once
-// Runs the helper programs the installer needs (unpackers, setups, batch
-// files) one at a time, keeping the window alive while each one works.
+// Runs the helper programs the installer needs (unpackers, packer, setup)
+// one at a time, keeping the window alive and telling the user how long
+// each one has been working.
 #include <cstdint>
 #include <string>
 
@@ -25,5 +26,13 @@ struct ProcessResult {
   ProcessEnd end = ProcessEnd::NotStarted;
   uint32_t exitCode = 0;  // once ended
 };
+// The external tools (the default) end with the installer, however it ends;
+// a program the user keeps, such as a setup, is started as one of its own.
+enum class Lifetime { EndsWithInstaller, OwnProgram };
 ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle,
-                                         std::string& message, int32_t timeoutMs);
+                                         std::string& message, int32_t timeoutMs,
+                                         Lifetime lifetime = Lifetime::EndsWithInstaller);
+
+// Waits the given time while the window keeps answering: the pauses that the
+// packer's marker and the track archives ask for.
+void PumpingPause(UserInterface& ui, uint32_t milliseconds);

@@ -5,7 +5,7 @@
 #include "support/runtime_error.h"
 #include "support/text.h"
 
-UniqueHandle StartProgram(const std::string& commandLine, int windowStyle) {
+UniqueHandle StartProgram(const std::string& commandLine, int windowStyle, HANDLE job) {
   if (windowStyle < 0 || windowStyle > SW_MAX) ThrowInvalidArgument();
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
@@ -17,11 +17,20 @@ UniqueHandle StartProgram(const std::string& commandLine, int windowStyle) {
   for (int attempt = 1;; ++attempt) {
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring line = Widen(commandLine);
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) break;
+    DWORD flags = job ? CREATE_SUSPENDED : 0;
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &startup, &process))
+      break;
     if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) ThrowLastError();
     Sleep(200);
   }
-  // Only the process is waited on; its first thread's handle is not needed.
-  CloseHandle(process.hThread);
-  return UniqueHandle(process.hProcess);
+  UniqueHandle started(process.hProcess), thread(process.hThread);
+  if (job) {
+    if (!AssignProcessToJobObject(job, started.Get())) {
+      DWORD error = GetLastError();
+      TerminateProcess(started.Get(), 1);
+      ThrowWin32Error(error);
+    }
+    ResumeThread(thread.Get());
+  }
+  return started;
 }

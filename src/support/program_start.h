@@ -5,5 +5,6 @@
 
 // Starts a command line in the current folder with the window shown as
 // windowStyle says (1 normal, 2 minimised) and returns the process handle.
-// Throws RuntimeError when the program cannot be started.
-UniqueHandle StartProgram(const std::string& commandLine, int windowStyle);
+// With a job, the program (and what it starts) belongs to that job before it
+// runs a single instruction. Throws RuntimeError when the program cannot be started.
+UniqueHandle StartProgram(const std::string& commandLine, int windowStyle, HANDLE job = nullptr);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/error_report.h"
+#include "support/handles.h"
 #include "support/progress_log.h"
 #include "support/user_interface.h"
 
@@ -26,6 +27,9 @@ struct InstallPlan {
 struct ToolSettings {
   // How long to wait for the packer's "finished.txt" once it has ended.
   uint32_t finishMarkerWaitMs = 120000;
+  // The job object the external tools run in, made with the first of them:
+  // when the installer ends, however it ends, the system ends them too.
+  UniqueHandle job;
 };
 
 class RunContext {

@@ -29,6 +29,13 @@ class UserInterface {
   virtual void EnableInput(bool enabled) = 0;
   // Lets the window repaint and handle input in the middle of long work.
   virtual void PumpMessages() = 0;
+  // A sign of life while an external tool works: its name and how long it has
+  // been running, about once a second; an empty name once it has ended.
+  // Never part of the log or the progress box.
+  virtual void ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) {
+    (void)tool;
+    (void)elapsedSeconds;
+  }
   // Closes the window for good, which ends the program.
   virtual void Unload() = 0;
 };

@@ -102,6 +102,8 @@ void MainWindow::Create(WindowCommands& commands, ErrorReporter& reporter) {
   accelerators_.Reset(CreateAcceleratorTableW(&installKey, 1));
 }
 
+HWND MainWindow::FindOpen() { return FindWindowW(kWindowClass, nullptr); }
+
 void MainWindow::Show() {
   if (!hwnd_) return;
   ShowWindow(hwnd_, SW_SHOW);

@@ -25,6 +25,8 @@ class MainWindow {
   // window cannot be made. The picker's failures are reported to reporter.
   void Create(WindowCommands& commands, ErrorReporter& reporter);
   void Show();
+  // The main window of any installer open on this desktop, or nullptr.
+  static HWND FindOpen();
   void Destroy();
   bool IsOpen() const { return hwnd_ != nullptr; }
   HWND Handle() const { return hwnd_; }

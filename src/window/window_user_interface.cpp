@@ -13,6 +13,25 @@ void WindowUserInterface::SetMousePointer(MousePointer pointer) { window_.SetMou
 void WindowUserInterface::ShowProgress(int entryCount, int scale, const std::string& percentText) {
   window_.SetProgressBar(entryCount, scale);
   window_.SetText(ControlId::PercentLabel, percentText);
+  percent_ = percentText;
+  ShowTitle();
+}
+
+// "makebfs.exe working, 1:42"
+void WindowUserInterface::ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) {
+  std::string seconds = std::to_string(elapsedSeconds % 60);
+  activity_ = tool.empty() ? std::string()
+                           : tool + " working, " + std::to_string(elapsedSeconds / 60) + ":" +
+                                 (seconds.size() < 2 ? "0" : "") + seconds;
+  ShowTitle();
+}
+
+// "37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer"
+void WindowUserInterface::ShowTitle() {
+  std::string title = kWindowTitle;
+  if (!activity_.empty()) title = activity_ + " - " + title;
+  if (!percent_.empty()) title = percent_ + " - " + title;
+  if (window_.IsOpen()) SetWindowTextW(window_.Handle(), Widen(title).c_str());
 }
 
 void WindowUserInterface::PrependProgressText(const std::string& entry) {
@@ -26,7 +45,13 @@ void WindowUserInterface::PrependProgressText(const std::string& entry) {
   UpdateWindow(box);
 }
 
+// Input comes back when a run is over, and the title is the window's own again.
 void WindowUserInterface::EnableInput(bool enabled) {
+  if (enabled) {
+    percent_.clear();
+    activity_.clear();
+    ShowTitle();
+  }
   for (ControlId id : {ControlId::GameFolderBox, ControlId::GameFolderButton, ControlId::TargetFolderBox,
                        ControlId::TargetFolderButton, ControlId::InstallButton})
     if (HWND control = window_.Control(id)) EnableWindow(control, enabled);

@@ -1,6 +1,6 @@
 #pragma once
 // The main window as the run's user interface: boxes owned by the window,
-// the progress bar and box, the pointer, and the message pump.
+// the progress bar and box, the title, the pointer, and the message pump.
 #include "window/main_window.h"
 #include "support/user_interface.h"
 
@@ -14,8 +14,14 @@ class WindowUserInterface : public UserInterface {
   void PrependProgressText(const std::string& entry) override;
   void EnableInput(bool enabled) override;
   void PumpMessages() override;
+  void ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) override;
   void Unload() override;
 
  private:
+  // The title tells the progress even when the window is minimised.
+  void ShowTitle();
+
   MainWindow& window_;
+  std::string percent_;
+  std::string activity_;
 };

@@ -37,6 +37,9 @@ class ScriptedUi : public UserInterface {
   // Counts, then runs onPump: what the user might do while work is under way.
   void PumpMessages() override;
   void Unload() override { unloaded = true; }
+  void ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) override {
+    toolActivity.emplace_back(tool, elapsedSeconds);
+  }
 
   std::vector<MessageRecord> messages;
   std::vector<MousePointer> pointers;
@@ -48,6 +51,7 @@ class ScriptedUi : public UserInterface {
   bool unloaded = false;
   bool inputEnabled = true;
   std::function<void()> onPump;
+  std::vector<std::pair<std::string, unsigned>> toolActivity;
   std::vector<std::string> MessageTexts() const;
 
  private:

@@ -337,6 +337,17 @@ TEST_F(UnattendedTest, TargetWithFilesIsRefusedWithoutRecreateAndEmptiedWithItIn
   ExpectInstalled();
 }
 
+// A second installer would work on the same folders and log: it does nothing.
+TEST_F(UnattendedTest, SecondInstallerDoesNothingWhileOneRuns) {
+  Build();
+  UniqueHandle running(CreateMutexW(nullptr, FALSE, L"Local\\ZEM7Installer.Running"));
+  Outcome outcome = RunInstaller("/VERYSILENT", 30000);
+  EXPECT_EQ(outcome.exitCode, 1u);
+  EXPECT_EQ(outcome.err, "Another ZEM7 installation is already running.\r\n");
+  EXPECT_FALSE(FileExists(LogPath()));
+  EXPECT_FALSE(FolderExists(target));
+}
+
 TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
   Build();
   struct Case {

@@ -68,10 +68,31 @@ TEST_F(ProcessRunnerTest, ProgramThatEndsIsWaitedForWithOnePassAtLeast) {
   EXPECT_TRUE(ui.messages.empty());
 }
 
-TEST_F(ProcessRunnerTest, MessagesArePumpedWhileTheProgramRuns) {
-  EXPECT_TRUE(Run(Sleeper(800), 20000));
-  EXPECT_GE(ui.pumps, 4);
-  EXPECT_GE(elapsedMs, 750u);
+TEST_F(ProcessRunnerTest, MessagesArePumpedAndAToolPastTwoSecondsIsNamedWhileItRuns) {
+  EXPECT_TRUE(Run(Sleeper(2600), 20000));
+  EXPECT_GE(ui.pumps, 20);
+  ASSERT_GE(ui.toolActivity.size(), 2u);
+  EXPECT_EQ(ui.toolActivity.front(), std::make_pair(std::string("sleeper.exe"), 2u));
+  EXPECT_EQ(ui.toolActivity.back(), std::make_pair(std::string(), 0u));
+
+  // The design's pauses answer the window every 50 ms too.
+  ui.pumps = 0;
+  ULONGLONG start = GetTickCount64();
+  PumpingPause(ui, 300);
+  EXPECT_GE(GetTickCount64() - start, 290u);
+  EXPECT_GE(ui.pumps, 6);
+}
+
+// The tools die with the installer, however it ends (the job closes with the
+// process); a setup the user keeps goes on.
+TEST_F(ProcessRunnerTest, ToolsEndWithTheInstallerButAProgramOfTheUsersDoesNot) {
+  std::string tool = folder / "tool done.txt", own = folder / "own done.txt";
+  EXPECT_FALSE(Run(Sleeper(1500, "/done:" + Quoted(tool)), 200));
+  result = ShellAndWaitForTermination(*run, Sleeper(1500, "/done:" + Quoted(own)), SW_SHOWMINIMIZED, message, 200,
+                                      Lifetime::OwnProgram);
+  run->tools.job.Reset();
+  ExpectFinishesLater(own);
+  EXPECT_FALSE(WaitForFile(tool, 1000));
 }
 
 // 259 is the value GetExitCodeProcess reports for a running process too.

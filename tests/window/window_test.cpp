@@ -236,4 +236,20 @@ TEST_F(MainWindowTest, NewestProgressEntryStandsFirst) {
   EXPECT_EQ(Window().Text(ControlId::ProgressText), "two\r\none\r\n");
 }
 
+TEST_F(MainWindowTest, TitleShowsTheProgressAndAToolAtWorkUntilTheRunIsOver) {
+  auto title = [] {
+    wchar_t text[256] = {};
+    GetWindowTextW(Window().Handle(), text, 256);
+    return Narrow(text);
+  };
+  Ui().ShowProgress(78, 212, "37%");
+  EXPECT_EQ(title(), "37% - FlatOut - ZEM7 Mod Installer");
+  Ui().ShowToolActivity("makebfs.exe", 102);
+  EXPECT_EQ(title(), "37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer");
+  Ui().ShowToolActivity("", 0);
+  EXPECT_EQ(title(), "37% - FlatOut - ZEM7 Mod Installer");
+  Ui().EnableInput(true);
+  EXPECT_EQ(title(), "FlatOut - ZEM7 Mod Installer");
+}
+
 }  // namespace
