@@ -24,7 +24,8 @@ const char* const kUsageText =
     "\r\n"
     "Without /SILENT or /VERYSILENT the other switches only fill in the window.\r\n"
     "Exit codes: 0 installed without errors; 1 bad command line or start-up failed;\r\n"
-    "2 a check refused the folders, nothing was installed; 4 installed with errors.\r\n";
+    "2 a check refused the folders, nothing was installed; 4 installed with errors;\r\n"
+    "5 stopped before its end.\r\n";
 
 namespace {
 

@@ -40,7 +40,7 @@ bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
   if (readiness == Readiness::Refused) return false;
   bool recreate = readiness == Readiness::ReadyOnceEmptied;
   if (recreate && !CanEmptyTargetFolder(run)) return false;
-  uint64_t freed = recreate ? FileSystem::TreeSize(run.plan.zem7Folder, KeepAlive(run.ui)) : 0;
+  uint64_t freed = recreate ? FileSystem::TreeSize(run.plan.zem7Folder, KeepAlive(run)) : 0;
   if (!HasEnoughSpace(run, probe, freed)) return false;
   run.plan.emptyTargetFirst = recreate;
   return true;
@@ -64,7 +64,12 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
     run.plan.emptyTargetFirst = false;
     if (!ReadyToInstall(run, probe)) return CommandOutcome::NotStarted;
     if (!ConfirmInstallation(run)) return CommandOutcome::Declined;
-    return InstallZEM7(run) ? CommandOutcome::Installed : CommandOutcome::NotStarted;
+    switch (InstallZEM7(run)) {
+      case InstallResult::Completed: return CommandOutcome::Installed;
+      case InstallResult::Stopped: return CommandOutcome::Stopped;
+      case InstallResult::NotStarted: break;
+    }
+    return CommandOutcome::NotStarted;
   });
 }
 
@@ -72,9 +77,22 @@ void InstallCommands::Install(const std::string& gameFolderText, const std::stri
   RunInstallCommand(run_, gameFolderText, targetFolderText);
 }
 
+// Once the installation runs, a close asks whether to stop it; the window
+// closes when the stop has been made. Before that, the checks cannot be left
+// half way, and after the clean-up only the closing questions remain.
 bool InstallCommands::MayClose() {
-  // Closing in the middle would leave a half-built folder and steps writing to a window that is gone.
   if (!run_.installing) return true;
+  if (run_.stopRequested || askingToStop_) return false;
+  if (run_.stoppable) {
+    askingToStop_ = true;
+    int answer = run_.ui.Ask(Question::StopInstallation,
+                             "The installation is still running. Do you want to stop it?\r\n\r\n"
+                             "The ZEM7 Game Folder will be left incomplete; run the installer again to recreate it.",
+                             kTitle, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    askingToStop_ = false;
+    if (answer == IDYES) run_.stopRequested = true;
+    return false;
+  }
   run_.ui.ShowMessage(
       "The installation is still running and cannot be stopped safely.\r\n"
       "Please wait until it has finished.",

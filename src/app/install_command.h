@@ -13,6 +13,7 @@ enum class CommandOutcome {
                // made
   Declined,    // the user said No to the confirmation
   Installed,   // the installation ran to its end (see the reporter's count)
+  Stopped,     // the installation was stopped before its end
 };
 CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
                                  const std::string& targetFolderText, const FreeSpaceProbe& probe = DriveFreeSpace);
@@ -30,4 +31,5 @@ class InstallCommands : public WindowCommands {
 
  private:
   RunContext& run_;
+  bool askingToStop_ = false;
 };

@@ -288,7 +288,7 @@ std::string WhyNotDeletable(uint32_t error) {
 // stops "recreate" before anything is deleted.
 bool CanEmptyTargetFolder(RunContext& run) {
   return TrapResult(run.reporter, kLocation, false, [&] {
-    auto blocked = FileSystem::FirstUndeletableFile(run.plan.zem7Folder, KeepAlive(run.ui));
+    auto blocked = FileSystem::FirstUndeletableFile(run.plan.zem7Folder, KeepAlive(run));
     if (!blocked) return true;
     Refuse(run, "The ZEM7 Game Folder cannot be emptied: \"" + blocked->path + "\" " + WhyNotDeletable(blocked->error));
     return false;

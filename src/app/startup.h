@@ -13,6 +13,7 @@ constexpr int kExitInstalled = 0;
 constexpr int kExitBadStart = 1;
 constexpr int kExitRefused = 2;
 constexpr int kExitInstalledWithErrors = 4;
+constexpr int kExitStopped = 5;
 
 // The folders of a run before the boxes are read: the installer's, and the log's.
 InstallPlan PlanFor(const CommandLineOptions& options);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "app/install_command.h"
 #include "app/startup.h"
 #include "window/window_user_interface.h"
@@ -16,6 +18,7 @@ bool Answer(Question question, const CommandLineOptions& options) {
     case Question::ConfirmInstall: return true;
     case Question::InstallLobby: return options.lobby;
     case Question::PlayNow: return options.play;
+    case Question::StopInstallation: return true;  // a polite request to end was made
   }
   return false;
 }
@@ -25,21 +28,53 @@ std::string ExitLine(int exitCode, int errors) {
     case kExitInstalled: return "Exit code 0: the ZEM7 mod was installed without errors.";
     case kExitInstalledWithErrors:
       return "Exit code 4: the installation ran to its end with " + std::to_string(errors) + " error(s).";
+    case kExitStopped:
+      return "Exit code 5: the installation was stopped before its end; the ZEM7 Game Folder is incomplete.";
     default: return "Exit code 2: the folders were refused; nothing was installed.";
   }
 }
 
 int ExitCodeOf(CommandOutcome outcome, int errors) {
+  if (outcome == CommandOutcome::Stopped) return kExitStopped;
   if (outcome != CommandOutcome::Installed) return kExitRefused;
   return errors == 0 ? kExitInstalled : kExitInstalledWithErrors;
 }
+
+constexpr const char* kChecksTitle = "ZEM7 Installer";
+
+// Ctrl+C or Ctrl+Break in the console the installer is attached to asks the
+// window to close, as a polite request to end does. The console calls its
+// handler on a thread of its own and hands it nothing: the window it posts
+// to is the one thing kept for it here.
+class StopOnConsoleBreak {
+ public:
+  explicit StopOnConsoleBreak(HWND window) {
+    target_ = window;
+    SetConsoleCtrlHandler(OnBreak, TRUE);
+  }
+  ~StopOnConsoleBreak() {
+    SetConsoleCtrlHandler(OnBreak, FALSE);
+    target_ = nullptr;
+  }
+  StopOnConsoleBreak(const StopOnConsoleBreak&) = delete;
+  StopOnConsoleBreak& operator=(const StopOnConsoleBreak&) = delete;
+
+ private:
+  static BOOL WINAPI OnBreak(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    if (HWND window = target_.load()) PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+  }
+  static inline std::atomic<HWND> target_{nullptr};
+};
 
 }  // namespace
 
 int UnattendedUserInterface::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
   WriteToConsole(Stream::Error, text + "\r\n");
-  // Reports are logged by the reporter; what else comes as a box is a check's refusal.
-  if (title != kReportTitle) refusals_.push_back(text);
+  // Reports are logged by the reporter, and a stop by the driver; what comes
+  // with the checks' title is a refusal.
+  if (title == kChecksTitle) refusals_.push_back(text);
   return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDNO;
 }
 
@@ -72,9 +107,7 @@ void UnattendedUserInterface::EnableInput(bool enabled) {
   if (display_) display_->EnableInput(enabled);
 }
 
-void UnattendedUserInterface::PumpMessages() {
-  if (display_) display_->PumpMessages();
-}
+void UnattendedUserInterface::PumpMessages() { window_.PumpMessages(); }
 
 void UnattendedUserInterface::ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) {
   if (display_) display_->ShowToolActivity(tool, elapsedSeconds);
@@ -92,7 +125,7 @@ void UnattendedUserInterface::Unload() {
 int RunUnattended(const CommandLineOptions& options) {
   MainWindow window;
   WindowUserInterface windowUi(window);
-  UnattendedUserInterface ui(options, options.mode == RunMode::Silent ? &windowUi : nullptr);
+  UnattendedUserInterface ui(options, windowUi);
   RunContext run(ui, PlanFor(options));
   InstallCommands commands(run);
   RunFolders folders;
@@ -101,8 +134,11 @@ int RunUnattended(const CommandLineOptions& options) {
     if (!window.IsOpen()) return kExitBadStart;  // reported
     folders = {window.Text(ControlId::GameFolderBox), window.Text(ControlId::TargetFolderBox)};
   } else {
+    // Never shown: it is there to receive a polite request to end.
+    Trap(run.reporter, "modMain::Main", [&] { window.Create(commands, run.reporter); });
     folders = ProposeFolders(run, options);
   }
+  StopOnConsoleBreak console(window.Handle());
   CommandOutcome outcome = RunInstallCommand(run, folders.game, folders.target);
   for (const std::string& refusal : ui.TakeRefusals()) run.log.Write(refusal);
   int errors = run.reporter.Count();

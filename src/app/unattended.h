@@ -11,9 +11,11 @@
 
 class UnattendedUserInterface : public UserInterface {
  public:
-  // display: the window that shows the progress (/SILENT), or nullptr (/VERYSILENT).
-  UnattendedUserInterface(const CommandLineOptions& options, UserInterface* display)
-      : options_(options), display_(display) {}
+  // window: the main window's interface. It shows the progress under /SILENT;
+  // under /VERYSILENT the window stays hidden and only its messages are pumped,
+  // so that a polite request to end (WM_CLOSE) reaches the run.
+  UnattendedUserInterface(const CommandLineOptions& options, UserInterface& window)
+      : options_(options), window_(window), display_(options.mode == RunMode::Silent ? &window : nullptr) {}
 
   // Reports and refusals go to standard error; nothing waits for an OK.
   int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
@@ -33,6 +35,7 @@ class UnattendedUserInterface : public UserInterface {
 
  private:
   const CommandLineOptions& options_;
+  UserInterface& window_;
   UserInterface* display_;
   std::vector<std::string> refusals_;
   unsigned minutesTold_ = 0;

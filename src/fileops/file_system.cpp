@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 #include "support/handles.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -151,18 +153,37 @@ void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, 
   if (!RemoveOneFolder(folder)) ThrowLastError();
 }
 
+// A big file's copy calls the pulse with every chunk. What the pulse throws
+// must not cross the system's frames: it cancels the copy and is thrown again
+// once the system has returned.
+struct PulseInCopy {
+  const FileSystem::Pulse& pulse;
+  std::exception_ptr thrown;
+};
+
 DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
-                            LPVOID pulse) {
-  (*static_cast<const FileSystem::Pulse*>(pulse))();
-  return PROGRESS_CONTINUE;
+                            LPVOID data) {
+  auto& state = *static_cast<PulseInCopy*>(data);
+  try {
+    state.pulse();
+    return PROGRESS_CONTINUE;
+  } catch (...) {
+    state.thrown = std::current_exception();
+    return PROGRESS_CANCEL;
+  }
 }
 
-// A game archive of several hundred megabytes takes seconds to copy: the
-// pulse comes with every chunk.
+template <typename Copy>
+bool WithPulse(const FileSystem::Pulse& pulse, Copy&& copy) {
+  PulseInCopy state{pulse, nullptr};
+  bool copied = Retried([&] { return copy(pulse ? CopyProgress : nullptr, &state); });
+  if (state.thrown) std::rethrow_exception(state.thrown);
+  return copied;
+}
+
 bool CopyOne(const std::wstring& from, const std::wstring& to, bool overwrite, const FileSystem::Pulse& pulse) {
-  return Retried([&] {
-    return CopyFileExW(from.c_str(), to.c_str(), pulse ? CopyProgress : nullptr, const_cast<FileSystem::Pulse*>(&pulse),
-                       nullptr, overwrite ? 0 : COPY_FILE_FAIL_IF_EXISTS);
+  return WithPulse(pulse, [&](LPPROGRESS_ROUTINE progress, PulseInCopy* state) {
+    return CopyFileExW(from.c_str(), to.c_str(), progress, state, nullptr, overwrite ? 0 : COPY_FILE_FAIL_IF_EXISTS);
   });
 }
 
@@ -269,9 +290,8 @@ void CopyOneFile(const std::string& source, const std::string& destination, bool
 // Onto another drive a move is a copy: the pulse comes with its chunks.
 void MoveOneFile(const std::string& source, const std::string& destination, const Pulse& pulse) {
   std::wstring from = Widen(source), to = ResolveDestination(from, Widen(destination));
-  bool moved = Retried([&] {
-    return MoveFileWithProgressW(from.c_str(), to.c_str(), pulse ? CopyProgress : nullptr, const_cast<Pulse*>(&pulse),
-                                 MOVEFILE_COPY_ALLOWED);
+  bool moved = WithPulse(pulse, [&](LPPROGRESS_ROUTINE progress, PulseInCopy* state) {
+    return MoveFileWithProgressW(from.c_str(), to.c_str(), progress, state, MOVEFILE_COPY_ALLOWED);
   });
   if (!moved) ThrowLastError();
 }

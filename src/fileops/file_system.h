@@ -18,7 +18,8 @@
 namespace FileSystem {
 
 // Called between files, and during the copy of a big file, so that the window
-// keeps answering through long work; it may be empty.
+// keeps answering through long work; it may be empty. What it throws ends the
+// operation and comes out of it.
 using Pulse = std::function<void()>;
 
 bool FolderExists(const std::string& path);

@@ -19,7 +19,7 @@ void SafeDeleteFolder(RunContext& run, const std::string& path) {
   Trap(run.reporter, "modZEM7::SafeDeleteFolder", [&] {
     if (!FileSystem::FolderExists(path)) return;
     run.log.Write("Deleting folder: " + path);
-    FileSystem::DeleteFolder(path, true, KeepAlive(run.ui));
+    FileSystem::DeleteFolder(path, true, KeepAlive(run));
   });
 }
 
@@ -30,7 +30,7 @@ void SafeCopyFolder(RunContext& run, const std::string& source, const std::strin
     if (!FileSystem::FolderExists(destination)) FileSystem::CreateFolder(destination);
     if (!FileSystem::FolderExists(source)) return run.reporter.Report(kLocation);
     run.log.Write("Copying Folder: " + source + " >> " + destination);
-    FileSystem::CopyFolder(source, destination, overwrite, KeepAlive(run.ui));
+    FileSystem::CopyFolder(source, destination, overwrite, KeepAlive(run));
   });
 }
 
@@ -59,7 +59,7 @@ void SafeCopyFile(RunContext& run, const std::string& source, const std::string&
       return run.reporter.Report(kLocation);
     }
     run.log.Write("Copying File: " + source);
-    FileSystem::CopyOneFile(source, destination, overwrite, KeepAlive(run.ui));
+    FileSystem::CopyOneFile(source, destination, overwrite, KeepAlive(run));
   });
 }
 
@@ -71,6 +71,6 @@ void SafeMoveFile(RunContext& run, const std::string& source, const std::string&
       return run.reporter.Report(kLocation);
     }
     run.log.Write("Moving File: " + source);
-    FileSystem::MoveOneFile(source, destination, KeepAlive(run.ui));
+    FileSystem::MoveOneFile(source, destination, KeepAlive(run));
   });
 }

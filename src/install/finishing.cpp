@@ -73,7 +73,7 @@ void CreateShortcuts(RunContext& run) {
 void CleanUp(RunContext& run) {
   Trap(run.reporter, "modZEM7::CleanUp", [&] {
     run.log.Write("Cleaning up installation files.");
-    DeleteWholeFolder(run.plan.zem7Folder + "datafull", KeepAlive(run.ui));
+    DeleteWholeFolder(run.plan.zem7Folder + "datafull", KeepAlive(run));
     for (const char* file : kWorkFiles) SafeDeleteFile(run, run.plan.zem7Folder + file, true);
   });
 }

@@ -1,3 +1,7 @@
+#include <windows.h>
+
+#include <iterator>
+
 #include "fileops/file_system.h"
 #include "fileops/folder_delete.h"
 #include "fileops/safe_file_ops.h"
@@ -14,39 +18,79 @@ constexpr const char* kLocation = "modZEM7::InstallZEM7";
 bool EmptyTargetFolder(RunContext& run) {
   return TrapResult(run.reporter, kLocation, false, [&] {
     run.log.Write("Deleting folder: " + run.plan.zem7Folder);
-    DeleteWholeFolder(GetAbsolutePathName(run.plan.zem7Folder), KeepAlive(run.ui));
+    DeleteWholeFolder(GetAbsolutePathName(run.plan.zem7Folder), KeepAlive(run));
     return true;
   });
 }
 
-bool StopBeforeTheSteps(RunContext& run) {
+void CreateTargetFolder(RunContext& run) { SafeCreateFolder(run, run.plan.zem7Folder, true); }
+
+struct Step {
+  const char* location;  // the name the user and the log know it by
+  void (*perform)(RunContext&);
+};
+
+constexpr Step kSteps[] = {
+    {"modZEM7::SafeCreateFolder", CreateTargetFolder},
+    {"modZEM7::CopyFlatOutFiles", CopyFlatOutFiles},
+    {"modZEM7::CopyZEM7Files", CopyZEM7Files},
+    {"modZEM7::UnpackZEM7SystemFiles", UnpackZEM7SystemFiles},
+    {"modZEM7::UnpackBFSFile", UnpackBFSFile},
+    {"modZEM7::CopyTracks", CopyTracks},
+    {"modZEM7::UnpackZEM7TrackFiles", UnpackZEM7TrackFiles},
+    {"modZEM7::DeleteTrackFolders", DeleteTrackFolders},
+    {"modZEM7::SplitAndPackTrackFolders", SplitAndPackTrackFolders},
+    {"modZEM7::CreateShortcuts", CreateShortcuts},
+    {"modZEM7::CleanUp", CleanUp},
+    {"modZEM7::FinalMessage", FinalMessage},
+};
+constexpr size_t kStepCount = std::size(kSteps);
+constexpr size_t kFinalMessage = kStepCount - 1;
+
+InstallResult StopBeforeTheSteps(RunContext& run) {
   run.ui.SetMousePointer(MousePointer::Default);
-  return false;
+  return InstallResult::NotStarted;
+}
+
+// A stop is no error: it is not counted and brings no report, but the log and
+// the user are told where the installation ended, and the window closes.
+InstallResult RecordStop(RunContext& run, size_t step) {
+  run.stoppable = false;
+  int errors = run.reporter.Count();
+  if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
+  run.log.Write("The installation was stopped at the user's request during step " + std::to_string(step + 1) + " of " +
+                std::to_string(kStepCount) + " (" + kSteps[step].location + "); the ZEM7 Game Folder is incomplete.");
+  run.ui.SetMousePointer(MousePointer::Default);
+  run.ui.ShowMessage(
+      "The installation of the FlatOut ZEM7 Mod was stopped; the ZEM7 Game Folder is incomplete.\r\n"
+      "Run the installer again to recreate it.",
+      "ZEM7 Installation", MB_OK | MB_ICONWARNING);
+  run.ui.Unload();
+  return InstallResult::Stopped;
 }
 
 }  // namespace
 
-bool InstallZEM7(RunContext& run) {
-  return TrapResult(run.reporter, kLocation, false, [&] {
+InstallResult InstallZEM7(RunContext& run) {
+  size_t step = 0;
+  return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);
     run.log.Write("Starting to installing ZEM7 mod.");
     run.ui.SetMousePointer(MousePointer::Hourglass);
-
-    if (run.plan.emptyTargetFirst && !EmptyTargetFolder(run)) return StopBeforeTheSteps(run);
-    SafeCreateFolder(run, run.plan.zem7Folder, true);
-    // Without its folder every step would fail, and the shortcuts would point at nothing.
-    if (!FileSystem::FolderExists(run.plan.zem7Folder)) return StopBeforeTheSteps(run);
-    CopyFlatOutFiles(run);
-    CopyZEM7Files(run);
-    UnpackZEM7SystemFiles(run);
-    UnpackBFSFile(run);
-    CopyTracks(run);
-    UnpackZEM7TrackFiles(run);
-    DeleteTrackFolders(run);
-    SplitAndPackTrackFolders(run);
-    CreateShortcuts(run);
-    CleanUp(run);
-    FinalMessage(run);
-    return true;
+    // From the go-ahead to the end of the clean-up, the user may stop it.
+    run.stoppable = true;
+    try {
+      if (run.plan.emptyTargetFirst && !EmptyTargetFolder(run)) return StopBeforeTheSteps(run);
+      for (; step < kStepCount; ++step) {
+        if (step == kFinalMessage) run.stoppable = false;
+        kSteps[step].perform(run);
+        // Without its folder every step would fail, and the shortcuts would point at nothing.
+        if (step == 0 && !FileSystem::FolderExists(run.plan.zem7Folder)) return StopBeforeTheSteps(run);
+        StopIfRequested(run);
+      }
+    } catch (const InstallationStopped&) {
+      return RecordStop(run, step);
+    }
+    return InstallResult::Completed;
   });
 }

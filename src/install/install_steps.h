@@ -7,8 +7,12 @@
 
 #include "support/run_context.h"
 
-// false when the steps could not start: the target could not be emptied or created (reported).
-bool InstallZEM7(RunContext& run);
+enum class InstallResult {
+  NotStarted,  // the target could not be emptied or created (reported)
+  Stopped,     // the user (or a script, politely) stopped it; the target is incomplete
+  Completed,   // every step ran, each reporting its own failures
+};
+InstallResult InstallZEM7(RunContext& run);
 
 void CopyFlatOutFiles(RunContext& run);
 void CopyZEM7Files(RunContext& run);

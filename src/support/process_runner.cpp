@@ -70,11 +70,20 @@ HANDLE ToolJob(ToolSettings& tools) {
 
 // Polls rather than blocks, so that the window keeps repainting. Even a
 // program that has ended already costs one pass and one pause.
-bool WaitForEnd(UserInterface& ui, HANDLE process, int32_t timeoutMs, ActivityReport& activity) {
+// A stop ends the program and what it started (its job) at once.
+void EndIfStopRequested(RunContext& run, HANDLE process, HANDLE job) {
+  if (!run.stopRequested) return;
+  job ? TerminateJobObject(job, ERROR_CANCELLED) : TerminateProcess(process, ERROR_CANCELLED);
+  WaitForSingleObject(process, 1000);
+  throw InstallationStopped{};
+}
+
+bool WaitForEnd(RunContext& run, HANDLE process, HANDLE job, int32_t timeoutMs, ActivityReport& activity) {
   ULONGLONG start = GetTickCount64();  // 64 bits: no wrap after 49.7 days
   for (;;) {
     bool ended = HasEnded(process);
-    ui.PumpMessages();
+    run.ui.PumpMessages();
+    EndIfStopRequested(run, process, job);
     Sleep(kPollIntervalMs);
     activity.Update(GetTickCount64() - start);
     if (ended) return true;
@@ -87,14 +96,15 @@ bool WaitForEnd(UserInterface& ui, HANDLE process, int32_t timeoutMs, ActivityRe
 
 ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle,
                                          std::string& message, int32_t timeoutMs, Lifetime lifetime) {
+  HANDLE job = nullptr;
   UniqueHandle process = TrapResult(run.reporter, kLocation, UniqueHandle(), [&] {
-    HANDLE job = lifetime == Lifetime::EndsWithInstaller ? ToolJob(run.tools) : nullptr;
+    job = lifetime == Lifetime::EndsWithInstaller ? ToolJob(run.tools) : nullptr;
     return StartProgram(commandLine, windowStyle, job);
   });
   if (!process) return {ProcessEnd::NotStarted};
   ActivityReport activity(run.ui, ProgramName(commandLine));
   return TrapResult(run.reporter, kLocation, ProcessResult{ProcessEnd::TimedOut}, [&] {
-    if (!WaitForEnd(run.ui, process.Get(), timeoutMs, activity)) {
+    if (!WaitForEnd(run, process.Get(), job, timeoutMs, activity)) {
       // The program is left running: it may still finish its work, and killing
       // an unpacker half-way would do more harm than waiting longer.
       message = "The process has timed out.";
@@ -106,9 +116,10 @@ ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& com
   });
 }
 
-void PumpingPause(UserInterface& ui, uint32_t milliseconds) {
+void PumpingPause(RunContext& run, uint32_t milliseconds) {
   for (ULONGLONG start = GetTickCount64();;) {
-    ui.PumpMessages();
+    run.ui.PumpMessages();
+    StopIfRequested(run);
     ULONGLONG elapsed = GetTickCount64() - start;
     if (elapsed >= milliseconds) return;
     Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kPumpIntervalMs, milliseconds - elapsed)));

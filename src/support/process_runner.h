@@ -17,6 +17,9 @@ constexpr int32_t kNoTimeLimitMs = 2000000000;
 // waits for it, pumping the window's messages. Name the program by its full,
 // quoted path: a bare name is looked for in the installer's own folder first.
 //
+// A stop asked for while it waits ends the program and what it started, and
+// throws InstallationStopped.
+//
 // A program that could not be started has been reported, and message is left
 // untouched. One still running after timeoutMs is left running, and message
 // says so. A negative time-out is spent at once, like 0: the program gets one
@@ -34,5 +37,5 @@ ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& com
                                          Lifetime lifetime = Lifetime::EndsWithInstaller);
 
 // Waits the given time while the window keeps answering: the pauses that the
-// packer's marker and the track archives ask for.
-void PumpingPause(UserInterface& ui, uint32_t milliseconds);
+// packer's marker and the track archives ask for. A stop ends it.
+void PumpingPause(RunContext& run, uint32_t milliseconds);

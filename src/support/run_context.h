@@ -48,7 +48,19 @@ class RunContext {
   ErrorReporter reporter;
   ToolSettings tools;
   bool installing = false;  // an installation is running; the window must not start or close another
+  // From the go-ahead to the end of the clean-up a close asks whether to stop;
+  // a Yes is honoured at the next safe point.
+  bool stoppable = false;
+  bool stopRequested = false;
 };
+
+// Thrown at the next safe point once a stop was asked for. A stop is not an
+// error: being no std::exception, it passes every trap up to the driver.
+struct InstallationStopped {};
+
+inline void StopIfRequested(const RunContext& run) {
+  if (run.stopRequested) throw InstallationStopped{};
+}
 
 // Marks the run as installing, with the input that could start another one
 // or change its folders disabled, for the guard's lifetime, however it ends.

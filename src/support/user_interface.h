@@ -7,7 +7,7 @@ enum class MousePointer { Default = 0, Hourglass = 11 };
 
 // The questions an installation asks, so that an unattended run can answer
 // each one from its command line.
-enum class Question { RecreateTarget, ConfirmInstall, InstallLobby, PlayNow };
+enum class Question { RecreateTarget, ConfirmInstall, InstallLobby, PlayNow, StopInstallation };
 
 class UserInterface {
  public:

@@ -340,4 +340,29 @@ TEST_F(ReadinessTest, SecondClickDuringTheChecksIsRefusedAndADeclinedRecreateDel
   EXPECT_FALSE(run->installing);
 }
 
+// While the steps run, a close asks whether to stop; No changes nothing.
+TEST_F(ReadinessTest, CloseDuringTheRunAsksToStopAndOnlyYesStopsIt) {
+  InstallCommands commands(*run);
+  EXPECT_TRUE(commands.MayClose());  // no run: the window closes
+  run->installing = true;
+  EXPECT_FALSE(commands.MayClose());  // the checks: it cannot stop there
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_TRUE(ui.messages[0].text.starts_with("The installation is still running and cannot be stopped safely."));
+  run->stoppable = true;
+  ui.messages.clear();
+  ui.Answer(IDNO);
+  EXPECT_FALSE(commands.MayClose());
+  EXPECT_FALSE(run->stopRequested);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text,
+            "The installation is still running. Do you want to stop it?\r\n\r\nThe ZEM7 Game Folder will be left "
+            "incomplete; run the installer again to recreate it.");
+  EXPECT_EQ(ui.messages[0].style, static_cast<unsigned>(MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2));
+  ui.Answer(IDYES);
+  EXPECT_FALSE(commands.MayClose());
+  EXPECT_TRUE(run->stopRequested);
+  EXPECT_FALSE(commands.MayClose());  // asked once, then honoured
+  EXPECT_EQ(ui.messages.size(), 2u);
+}
+
 }  // namespace

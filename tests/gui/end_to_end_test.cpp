@@ -1,10 +1,12 @@
 // The whole installation through the real window, driven as a user would.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 #include "common/temp_folder.h"
 #include "fixture.h"
@@ -16,6 +18,32 @@
 #include "support/text.h"
 
 namespace {
+
+// The processes of that program's name, as a script sees them.
+std::vector<DWORD> ProcessesNamed(const wchar_t* exeName) {
+  std::vector<DWORD> found;
+  UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry))
+    if (_wcsicmp(entry.szExeFile, exeName) == 0) found.push_back(entry.th32ProcessID);
+  return found;
+}
+
+bool ProcessRunning(const wchar_t* exeName) { return !ProcessesNamed(exeName).empty(); }
+
+// What "taskkill /PID n" without /F does: WM_CLOSE to each top-level window.
+void CloseTopWindowsOf(const wchar_t* exeName) {
+  for (DWORD process : ProcessesNamed(exeName))
+    EnumWindows(
+        [](HWND window, LPARAM target) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(window, &owner);
+          if (owner == static_cast<DWORD>(target)) PostMessageW(window, WM_CLOSE, 0, 0);
+          return TRUE;
+        },
+        static_cast<LPARAM>(process));
+}
 
 std::string FromLinux(std::string path) { return path.starts_with("/") ? "Z:" + path : path; }
 
@@ -335,6 +363,32 @@ TEST_F(UnattendedTest, TargetWithFilesIsRefusedWithoutRecreateAndEmptiedWithItIn
   EXPECT_FALSE(installed.boxSeen);
   EXPECT_FALSE(FileExists(target + "old save\\slot1.sav"));
   ExpectInstalled();
+}
+
+// A script's polite request to end (taskkill without /F sends WM_CLOSE to the
+// top-level windows, hidden ones included) stops the run: the tool goes too.
+TEST_F(UnattendedTest, PoliteRequestToEndStopsAVerySilentRunWithExitCodeFive) {
+  Build();
+  SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"slow:600000");  // the packer hangs until it is ended
+  std::thread script([&] {
+    for (int i = 0; i < 1200 && !ProcessRunning(L"makebfs.exe"); ++i) Sleep(100);
+    CloseTopWindowsOf(L"ZEM7Installer.exe");
+  });
+  Outcome outcome = RunInstaller("/VERYSILENT", 180000);
+  script.join();
+  SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", nullptr);
+  EXPECT_EQ(outcome.exitCode, 5u) << outcome.err;
+  auto log = Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_TRUE(
+      log[log.size() - 2].starts_with("The installation was stopped at the user's request during step 9 of 12 "
+                                      "(modZEM7::SplitAndPackTrackFolders)"))
+      << log[log.size() - 2];
+  EXPECT_EQ(log.back(),
+            "Exit code 5: the installation was stopped before its end; the ZEM7 Game Folder is incomplete.");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Finished installing the ZEM7 mod."), 0);
+  EXPECT_FALSE(ProcessRunning(L"makebfs.exe"));
+  ExpectGameUntouched();
 }
 
 // A second installer would work on the same folders and log: it does nothing.

@@ -78,7 +78,7 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChange) {
   WriteFile(target + "old\\FlatOut.exe", "an earlier installation");
   run->plan.emptyTargetFirst = true;
 
-  EXPECT_TRUE(InstallZEM7(*run));
+  EXPECT_EQ(InstallZEM7(*run), InstallResult::Completed);
 
   auto log = Log();
   ASSERT_GE(log.size(), 3u);
@@ -87,11 +87,36 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChange) {
   EXPECT_FALSE(FolderExists(target + "old"));
 }
 
+// A stop is honoured at the next safe point: no further step, no clean-up,
+// no closing question; the log and a box say where it ended.
+TEST_F(DriverTest, StopEndsTheRunAtTheNextSafePointAndSaysWhere) {
+  ui.onPump = [&] {
+    if (ui.progressText.find("Copying ZEM7 Mod Files.") != std::string::npos) run->stopRequested = true;
+  };
+  EXPECT_EQ(InstallZEM7(*run), InstallResult::Stopped);
+
+  auto log = Log();
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_TRUE(log[log.size() - 2].ends_with(" error(s) were reported during the installation.")) << log[log.size() - 2];
+  EXPECT_EQ(log.back(),
+            "The installation was stopped at the user's request during step 3 of 12 (modZEM7::CopyZEM7Files); the "
+            "ZEM7 Game Folder is incomplete.");
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Unpacking the ZEM7 Track Files."), 0);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Cleaning up installation files."), 0);
+  EXPECT_EQ(ui.messages.back().text,
+            "The installation of the FlatOut ZEM7 Mod was stopped; the ZEM7 Game Folder is incomplete.\r\n"
+            "Run the installer again to recreate it.");
+  EXPECT_EQ(ui.messages.back().title, "ZEM7 Installation");
+  EXPECT_EQ(ui.messages.back().style, static_cast<unsigned>(MB_OK | MB_ICONWARNING));
+  EXPECT_TRUE(ui.unloaded);
+  EXPECT_FALSE(run->stoppable);
+}
+
 TEST_F(DriverTest, NoStepRunsForATargetThatCouldNotBeMade) {
   WriteFile(root / "Games\\a file", "x");
   run->plan.zem7Folder = root / "Games\\a file\\FlatOut - ZEM7\\";
 
-  EXPECT_FALSE(InstallZEM7(*run));
+  EXPECT_EQ(InstallZEM7(*run), InstallResult::NotStarted);
 
   auto log = Log();
   ASSERT_EQ(log.size(), 4u);  // the start, the folder, the report's two lines

@@ -41,8 +41,12 @@ class ProcessRunnerTest : public ::testing::Test {
   // Runs the command and measures how long the call took.
   bool Run(const std::string& commandLine, int32_t timeoutMs, int windowStyle = SW_SHOWMINIMIZED) {
     ULONGLONG start = GetTickCount64();
+    struct Elapsed {
+      ULONGLONG start;
+      ULONGLONG& elapsed;
+      ~Elapsed() { elapsed = GetTickCount64() - start; }
+    } measure{start, elapsedMs};
     result = ShellAndWaitForTermination(*run, commandLine, windowStyle, message, timeoutMs);
-    elapsedMs = GetTickCount64() - start;
     return result.end == ProcessEnd::Ended;
   }
   // A sleeper left running must finish before its folder is removed; that it
@@ -78,9 +82,23 @@ TEST_F(ProcessRunnerTest, MessagesArePumpedAndAToolPastTwoSecondsIsNamedWhileItR
   // The design's pauses answer the window every 50 ms too.
   ui.pumps = 0;
   ULONGLONG start = GetTickCount64();
-  PumpingPause(ui, 300);
+  PumpingPause(*run, 300);
   EXPECT_GE(GetTickCount64() - start, 290u);
   EXPECT_GE(ui.pumps, 6);
+}
+
+TEST_F(ProcessRunnerTest, StopEndsTheToolWithinASecond) {
+  std::string marker = folder / "done.txt";
+  ui.onPump = [&] { run->stopRequested = true; };
+  bool stopped = false;
+  try {
+    Run(Sleeper(1500, "/done:" + marker), 20000);
+  } catch (const InstallationStopped&) {
+    stopped = true;
+  }
+  EXPECT_TRUE(stopped);
+  EXPECT_LT(elapsedMs, 1000u);
+  EXPECT_FALSE(WaitForFile(marker, 2500)) << "the tool went on";
 }
 
 // The tools die with the installer, however it ends (the job closes with the
