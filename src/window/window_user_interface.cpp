@@ -2,10 +2,42 @@
 
 #include <windows.h>
 
+#include "support/report_text.h"
 #include "support/text.h"
 
+// A box that waits for an answer while the user works elsewhere makes the
+// taskbar button flash until the window is brought back.
 int WindowUserInterface::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
-  return MessageBoxW(window_.Handle(), Widen(text).c_str(), Widen(title).c_str(), style);
+  HWND window = window_.Handle();
+  if (title == kReportTitle) {
+    reported_ = true;
+    if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(window, TBPF_ERROR);
+  }
+  if (window && GetForegroundWindow() != window) {
+    FLASHWINFO flash{sizeof(flash), window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
+    FlashWindowEx(&flash);
+  }
+  return MessageBoxW(window, Widen(text).c_str(), Widen(title).c_str(), style);
+}
+
+// Made when first needed: a system without a taskbar (or without COM on this
+// thread) simply has no button to show progress on.
+ITaskbarList3* WindowUserInterface::Taskbar() {
+  if (!taskbarTried_ && window_.IsOpen()) {
+    taskbarTried_ = true;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+                                taskbar_.ReceiveVoid())) ||
+        FAILED(taskbar_->HrInit()))
+      taskbar_.Reset();
+  }
+  return taskbar_.Get();
+}
+
+void WindowUserInterface::ShowTaskbarProgress(int entryCount, int scale) {
+  ITaskbarList3* taskbar = Taskbar();
+  if (!taskbar) return;
+  taskbar->SetProgressState(window_.Handle(), reported_ ? TBPF_ERROR : TBPF_NORMAL);
+  taskbar->SetProgressValue(window_.Handle(), static_cast<ULONGLONG>(entryCount), static_cast<ULONGLONG>(scale));
 }
 
 void WindowUserInterface::SetMousePointer(MousePointer pointer) { window_.SetMousePointer(pointer); }
@@ -15,6 +47,7 @@ void WindowUserInterface::ShowProgress(int entryCount, int scale, const std::str
   window_.SetText(ControlId::PercentLabel, percentText);
   percent_ = percentText;
   ShowTitle();
+  ShowTaskbarProgress(entryCount, scale);
 }
 
 // "makebfs.exe working, 1:42"
@@ -51,6 +84,8 @@ void WindowUserInterface::EnableInput(bool enabled) {
     percent_.clear();
     activity_.clear();
     ShowTitle();
+    reported_ = false;
+    if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(window_.Handle(), TBPF_NOPROGRESS);
   }
   for (ControlId id : {ControlId::GameFolderBox, ControlId::GameFolderButton, ControlId::TargetFolderBox,
                        ControlId::TargetFolderButton, ControlId::InstallButton})

@@ -1,8 +1,11 @@
 #pragma once
 // The main window as the run's user interface: boxes owned by the window,
 // the progress bar and box, the title, the pointer, and the message pump.
-#include "window/main_window.h"
+#include <shobjidl.h>
+
+#include "support/handles.h"
 #include "support/user_interface.h"
+#include "window/main_window.h"
 
 class WindowUserInterface : public UserInterface {
  public:
@@ -20,8 +23,14 @@ class WindowUserInterface : public UserInterface {
  private:
   // The title tells the progress even when the window is minimised.
   void ShowTitle();
+  // The taskbar button shows the same progress, red once a report was made.
+  void ShowTaskbarProgress(int entryCount, int scale);
+  ITaskbarList3* Taskbar();
 
   MainWindow& window_;
   std::string percent_;
   std::string activity_;
+  ComPtr<ITaskbarList3> taskbar_;
+  bool taskbarTried_ = false;
+  bool reported_ = false;
 };
