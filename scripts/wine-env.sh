@@ -24,6 +24,7 @@ wine_env_start() {
     wineboot -i </dev/null >/dev/null 2>&1
     # A crashing test program must end with a report, not wait at a dialog.
     wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1 # no 2 s hold after a box
     wineserver -w
   fi
   # A persistent server, started with its output detached: services that Wine

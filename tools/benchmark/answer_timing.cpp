@@ -1,0 +1,70 @@
+#include "answer_timing.h"
+
+#include <algorithm>
+#include <future>
+
+namespace {
+
+constexpr DWORD kPingIntervalMs = 50;
+constexpr UINT kAnswerLimitMs = 30000;
+constexpr double kNoticeableSeconds = 0.25;
+
+double Now() {
+  LARGE_INTEGER frequency, counter;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+AnswerMeter::AnswerMeter(HWND window)
+    : stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), thread_([this, window] { Ping(window); }) {}
+
+AnswerMeter::~AnswerMeter() { Stop(); }
+
+AnswerTimes AnswerMeter::Stop() {
+  if (thread_.joinable()) {
+    SetEvent(stop_.Get());
+    thread_.join();
+  }
+  return times_;
+}
+
+// SMTO_NORMAL, not SMTO_ABORTIFHUNG: a window that does not answer for
+// seconds is exactly what is measured, not a reason to stop asking.
+void AnswerMeter::Ping(HWND window) {
+  do {
+    DWORD_PTR result = 0;
+    double start = Now();
+    LRESULT answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kAnswerLimitMs, &result);
+    double seconds = Now() - start;
+    if (!answered && !IsWindow(window)) return;
+    ++times_.pings;
+    if (seconds > kNoticeableSeconds) ++times_.over250Ms;
+    times_.longestSeconds = std::max(times_.longestSeconds, seconds);
+  } while (WaitForSingleObject(stop_.Get(), kPingIntervalMs) == WAIT_TIMEOUT);
+}
+
+AnswerTimes TimePumpingWindow(double seconds) {
+  std::promise<HWND> created;
+  std::future<HWND> ready = created.get_future();
+  std::thread pump([&created] {
+    HWND window = CreateWindowExW(0, L"STATIC", L"pump", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                  GetModuleHandleW(nullptr), nullptr);
+    created.set_value(window);
+    if (!window) return;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    DestroyWindow(window);
+  });
+  AnswerTimes times;
+  if (HWND pumped = ready.get()) {
+    AnswerMeter meter(pumped);
+    Sleep(static_cast<DWORD>(seconds * 1000));
+    times = meter.Stop();
+    PostMessageW(pumped, WM_QUIT, 0, 0);
+  }
+  pump.join();
+  return times;
+}
