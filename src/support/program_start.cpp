@@ -24,12 +24,10 @@ UniqueHandle StartProgram(const std::string& commandLine, int windowStyle, HANDL
     Sleep(200);
   }
   UniqueHandle started(process.hProcess), thread(process.hThread);
+  // A system that cannot put the program in the job (a nested job Wine does
+  // not support, say) runs it without: the installation must go on.
   if (job) {
-    if (!AssignProcessToJobObject(job, started.Get())) {
-      DWORD error = GetLastError();
-      TerminateProcess(started.Get(), 1);
-      ThrowWin32Error(error);
-    }
+    AssignProcessToJobObject(job, started.Get());
     ResumeThread(thread.Get());
   }
   return started;
