@@ -8,6 +8,7 @@
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
+#include "fileops/file_system.h"
 #include "support/run_context.h"
 #include "support/text.h"
 
@@ -118,6 +119,31 @@ TEST_F(SafeFileOpsTest, DeleteFileRemovesReadOnlyFileAndOnlyLogsAMissingOne) {
   EXPECT_EQ(Log(), (std::vector<std::string>{"Deleting File: " + (work / "locked.txt"),
                                              "Delete File missing (Not a problem): " + (work / "absent.txt")}));
   EXPECT_TRUE(ui.messages.empty());
+}
+
+// A big archive's copy lets the window answer between its chunks, and a copy
+// that a stop ends leaves no part of a file behind.
+TEST_F(SafeFileOpsTest, BigFileIsCopiedWholeWithPulsesAndAStoppedCopyLeavesNothing) {
+  std::string big = work / "Common2.bfs";
+  std::string content(20 << 20, 'x');
+  content.replace(content.size() - 4, 4, "end.");
+  WriteFile(big, content);
+  FILETIME written{0x12345678, 0x01c9a000};  // an old date, which a copy keeps
+  HANDLE file = CreateFileW(Widen(big).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &written);
+  CloseHandle(file);
+
+  int pulses = 0;
+  FileSystem::CopyOneFile(big, work / "copy.bfs", false, [&] { ++pulses; });
+  EXPECT_GE(pulses, 4);
+  EXPECT_EQ(ReadFile(work / "copy.bfs"), content);
+  WIN32_FILE_ATTRIBUTE_DATA copied{};
+  GetFileAttributesExW(Widen(work / "copy.bfs").c_str(), GetFileExInfoStandard, &copied);
+  EXPECT_EQ(CompareFileTime(&copied.ftLastWriteTime, &written), 0);
+
+  struct Stopped {};
+  EXPECT_THROW(FileSystem::CopyOneFile(big, work / "stopped.bfs", false, [] { throw Stopped{}; }), Stopped);
+  EXPECT_FALSE(FileExists(work / "stopped.bfs"));
 }
 
 TEST_F(SafeFileOpsTest, CopyFileIntoFolderKeepsNameAndReplacesWithOverwrite) {

@@ -215,8 +215,9 @@ TEST_F(EndToEndTest, MissingArchiveAndInterruptionsDoNotStopTheRun) {
       "hold ZEM7Installer|ERROR: 0, \\nLocation: modZEM7::SafeCopyFile",
       // During the run: the folders and buttons are disabled; Alt+M and a close are refused.
       "disabled cmdInstall", "disabled txtZEM7GameFolder", "disabled cmdFlatOutGameFolder", "accelerator cmdInstall",
-      "box OK ZEM7 Installer|The installation of ZEM7 is already running.*", "close",
-      "box OK ZEM7 Installer|The installation is still running*", "answer OK",
+      "box OK ZEM7 Installer|The installation of ZEM7 is already running.*",
+      // A stop declined: the run goes on as before.
+      "close", "box NO ZEM7 Installer|The installation is still running. Do you want to stop it?*", "answer OK",
       // The extractor found no archive, and says so with its exit code.
       "box OK ZEM7Installer|ERROR: 6, \"unrar.exe\" could not extract*"};
   // The track folders that only the missing archive brings cannot be moved into their parts.
@@ -366,28 +367,39 @@ TEST_F(UnattendedTest, TargetWithFilesIsRefusedWithoutRecreateAndEmptiedWithItIn
 }
 
 // A script's polite request to end (taskkill without /F sends WM_CLOSE to the
-// top-level windows, hidden ones included) stops the run: the tool goes too.
-TEST_F(UnattendedTest, PoliteRequestToEndStopsAVerySilentRunWithExitCodeFive) {
+// top-level windows, hidden ones included) stops the run with exit code 5;
+// ended from the task manager, the installer takes its tools with it too.
+TEST_F(UnattendedTest, StoppedOrKilledRunLeavesNoToolRunning) {
   Build();
   SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"slow:600000");  // the packer hangs until it is ended
-  std::thread script([&] {
-    for (int i = 0; i < 1200 && !ProcessRunning(L"makebfs.exe"); ++i) Sleep(100);
-    CloseTopWindowsOf(L"ZEM7Installer.exe");
-  });
-  Outcome outcome = RunInstaller("/VERYSILENT", 180000);
-  script.join();
+  for (bool polite : {true, false}) {
+    SCOPED_TRACE(polite ? "polite" : "killed");
+    std::thread script([&] {
+      for (int i = 0; i < 1200 && !ProcessRunning(L"makebfs.exe"); ++i) Sleep(100);
+      if (polite) return CloseTopWindowsOf(L"ZEM7Installer.exe");
+      for (DWORD id : ProcessesNamed(L"ZEM7Installer.exe"))
+        if (UniqueHandle installer{OpenProcess(PROCESS_TERMINATE, FALSE, id)}) TerminateProcess(installer.Get(), 9);
+    });
+    Outcome outcome = RunInstaller("/VERYSILENT /RECREATE", 180000);
+    script.join();
+    for (int i = 0; i < 50 && ProcessRunning(L"makebfs.exe"); ++i) Sleep(100);
+    EXPECT_FALSE(ProcessRunning(L"makebfs.exe"));
+    if (!polite) {
+      EXPECT_EQ(outcome.exitCode, 9u);
+      continue;
+    }
+    EXPECT_EQ(outcome.exitCode, 5u) << outcome.err;
+    auto log = Log();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_TRUE(
+        log[log.size() - 2].starts_with("The installation was stopped at the user's request during step 9 of "
+                                        "12 (modZEM7::SplitAndPackTrackFolders)"))
+        << log[log.size() - 2];
+    EXPECT_EQ(log.back(),
+              "Exit code 5: the installation was stopped before its end; the ZEM7 Game Folder is incomplete.");
+    EXPECT_EQ(std::count(log.begin(), log.end(), "Finished installing the ZEM7 mod."), 0);
+  }
   SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", nullptr);
-  EXPECT_EQ(outcome.exitCode, 5u) << outcome.err;
-  auto log = Log();
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_TRUE(
-      log[log.size() - 2].starts_with("The installation was stopped at the user's request during step 9 of 12 "
-                                      "(modZEM7::SplitAndPackTrackFolders)"))
-      << log[log.size() - 2];
-  EXPECT_EQ(log.back(),
-            "Exit code 5: the installation was stopped before its end; the ZEM7 Game Folder is incomplete.");
-  EXPECT_EQ(std::count(log.begin(), log.end(), "Finished installing the ZEM7 mod."), 0);
-  EXPECT_FALSE(ProcessRunning(L"makebfs.exe"));
   ExpectGameUntouched();
 }
 
