@@ -278,8 +278,9 @@ void PrintSteps(const StepsRun& run) {
 // then one 1 s poll for its marker, and a 1 s pause before the next archive,
 // each taken in 50 ms steps so that the window answers meanwhile.
 constexpr unsigned kPauseStepMs = 50;
+// The last step of a pause is what remains of it, so it may be shorter.
 bool IsDesignWait(unsigned milliseconds) {
-  return milliseconds == 100 || milliseconds == 1000 || milliseconds == kPauseStepMs;
+  return milliseconds == 100 || milliseconds == 1000 || milliseconds <= kPauseStepMs;
 }
 
 void PrintWaits(const StepsRun& run, int packs) {
@@ -294,8 +295,10 @@ void PrintWaits(const StepsRun& run, int packs) {
     Print("  Sleep(" + std::to_string(milliseconds) + ") x " + std::to_string(tally.count) + " = " +
           Fixed(tally.seconds) + " s\n");
   unsigned polls = all.contains(100) ? all[100].count : 0;
-  unsigned seconds = (all.contains(1000) ? all[1000].count : 0) +
-                     (all.contains(kPauseStepMs) ? all[kPauseStepMs].count * kPauseStepMs / 1000 : 0);
+  double pausedSeconds = 0;
+  for (const auto& [milliseconds, tally] : all)
+    if (milliseconds <= kPauseStepMs) pausedSeconds += tally.seconds;
+  unsigned seconds = (all.contains(1000) ? all[1000].count : 0) + static_cast<unsigned>(pausedSeconds + 0.5);
   unsigned others = 0;
   for (const auto& [milliseconds, tally] : all)
     if (!IsDesignWait(milliseconds)) others += tally.count;
