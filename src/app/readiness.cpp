@@ -214,9 +214,11 @@ bool IsSafeTarget(RunContext& run) {
   else if (ownLog && (Contains(target, log) || Contains(game, log)))
     reason =
         "The log file \"" + run.plan.logPath + "\" cannot lie inside the FlatOut Game Folder or the ZEM7 Game Folder.";
-  else if (!FileSystem::FolderExists(run.plan.zem7Folder))
-    if (std::string why = WhyNotCreatable(GetAbsolutePathName(run.plan.zem7Folder)); !why.empty())
-      reason = "The ZEM7 Game Folder cannot be created: " + why + ".";
+  else if (std::string why = FileSystem::FolderExists(run.plan.zem7Folder)
+                                 ? std::string()
+                                 : WhyNotCreatable(GetAbsolutePathName(run.plan.zem7Folder));
+           !why.empty())
+    reason = "The ZEM7 Game Folder cannot be created: " + why + ".";
   if (reason.empty()) return true;
   // The refusal itself must not land in a log that would harm the game or be emptied away.
   if (ownLog && !log.empty() && (Contains(target, log) || Contains(game, log))) run.log.StopWritingTheFile();
