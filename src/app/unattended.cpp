@@ -50,6 +50,8 @@ class StopOnConsoleBreak {
  public:
   explicit StopOnConsoleBreak(HWND window) {
     target_ = window;
+    // A program started in a group of its own ignores Ctrl+C unless it says otherwise.
+    SetConsoleCtrlHandler(nullptr, FALSE);
     SetConsoleCtrlHandler(OnBreak, TRUE);
   }
   ~StopOnConsoleBreak() {

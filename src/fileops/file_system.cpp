@@ -189,13 +189,26 @@ bool WithPulse(const FileSystem::Pulse& pulse, Copy&& copy) {
 constexpr uint64_t kChunkedCopyFromBytes = 16u << 20;
 constexpr DWORD kChunkBytes = 4u << 20;
 
+// A new file is made as new, not truncated: a file truncated to nothing is
+// written back to the disk as a whole as soon as it is closed (ext4 does so,
+// to keep a replaced file safe), and under Wine that close holds the server
+// and with it every window for a quarter of a second per big archive.
+UniqueFile CreateCopyTarget(const std::wstring& to, bool overwrite) {
+  auto create = [&](DWORD disposition) {
+    return UniqueFile(
+        CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  UniqueFile created = create(CREATE_NEW);
+  if (created || !overwrite || GetLastError() != ERROR_FILE_EXISTS) return created;
+  return create(CREATE_ALWAYS);
+}
+
 bool CopyInChunks(const std::wstring& from, const std::wstring& to, bool overwrite, const FileSystem::Pulse& pulse) {
   UniqueFile source(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!source || !GetFileInformationByHandle(source.Get(), &info)) return false;
-  UniqueFile target(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, overwrite ? CREATE_ALWAYS : CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFile target = CreateCopyTarget(to, overwrite);
   if (!target) return false;
   struct PartLeft {
     const std::wstring& path;

@@ -78,6 +78,16 @@ void EndIfStopRequested(RunContext& run, HANDLE process, HANDLE job) {
   throw InstallationStopped{};
 }
 
+// A tool that shares the installer's console ends on the Ctrl+C meant for
+// the installer as well, and its end may be seen before the installer's own
+// stop has come: that end is the stop's, not a failure of the tool's.
+void AwaitStopAfterConsoleBreak(RunContext& run, HANDLE process) {
+  constexpr uint32_t kStopOnItsWayMs = 1000;
+  DWORD exitCode = 0;
+  if (GetExitCodeProcess(process, &exitCode) && exitCode == STATUS_CONTROL_C_EXIT)
+    PumpingPause(run, kStopOnItsWayMs);
+}
+
 bool WaitForEnd(RunContext& run, HANDLE process, HANDLE job, int32_t timeoutMs, ActivityReport& activity) {
   ULONGLONG start = GetTickCount64();  // 64 bits: no wrap after 49.7 days
   for (;;) {
@@ -86,7 +96,10 @@ bool WaitForEnd(RunContext& run, HANDLE process, HANDLE job, int32_t timeoutMs, 
     EndIfStopRequested(run, process, job);
     Sleep(kPollIntervalMs);
     activity.Update(GetTickCount64() - start);
-    if (ended) return true;
+    if (ended) {
+      AwaitStopAfterConsoleBreak(run, process);
+      return true;
+    }
     // A program that ended during the last pause has not timed out.
     if (static_cast<long long>(GetTickCount64() - start) > timeoutMs) return HasEnded(process);
   }

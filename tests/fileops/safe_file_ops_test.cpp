@@ -141,6 +141,13 @@ TEST_F(SafeFileOpsTest, BigFileIsCopiedWholeWithPulsesAndAStoppedCopyLeavesNothi
   GetFileAttributesExW(Widen(work / "copy.bfs").c_str(), GetFileExInfoStandard, &copied);
   EXPECT_EQ(CompareFileTime(&copied.ftLastWriteTime, &written), 0);
 
+  // An existing copy is replaced only when asked to.
+  WriteFile(work / "old.bfs", "old");
+  EXPECT_THROW(FileSystem::CopyOneFile(big, work / "old.bfs", false, [] {}), std::exception);
+  EXPECT_EQ(ReadFile(work / "old.bfs"), "old");
+  FileSystem::CopyOneFile(big, work / "old.bfs", true, [] {});
+  EXPECT_EQ(ReadFile(work / "old.bfs"), content);
+
   struct Stopped {};
   EXPECT_THROW(FileSystem::CopyOneFile(big, work / "stopped.bfs", false, [] { throw Stopped{}; }), Stopped);
   EXPECT_FALSE(FileExists(work / "stopped.bfs"));

@@ -87,7 +87,7 @@ TEST_F(ProcessRunnerTest, MessagesArePumpedAndAToolPastTwoSecondsIsNamedWhileItR
   EXPECT_GE(ui.pumps, 6);
 }
 
-TEST_F(ProcessRunnerTest, StopEndsTheToolWithinASecond) {
+TEST_F(ProcessRunnerTest, StopEndsTheToolWithinASecondAndAToolEndedByCtrlCAwaitsIt) {
   std::string marker = folder / "done.txt";
   ui.onPump = [&] { run->stopRequested = true; };
   bool stopped = false;
@@ -99,6 +99,17 @@ TEST_F(ProcessRunnerTest, StopEndsTheToolWithinASecond) {
   EXPECT_TRUE(stopped);
   EXPECT_LT(elapsedMs, 1000u);
   EXPECT_FALSE(WaitForFile(marker, 2500)) << "the tool went on";
+
+  // A tool sharing the installer's console ends on the same Ctrl+C, and may
+  // be seen to end before the installer's own stop arrives: it awaits the stop.
+  std::string ended = folder / "ended.txt";
+  ULONGLONG endSeen = 0;
+  ui.onPump = [&] {
+    if (!endSeen && FileExists(ended)) endSeen = GetTickCount64();
+    if (endSeen && GetTickCount64() - endSeen > 300) run->stopRequested = true;
+  };
+  run->stopRequested = false;
+  EXPECT_THROW(Run(Sleeper(0, "/exit:-1073741510 /done:" + ended), 8000), InstallationStopped);
 }
 
 // The tools die with the installer, however it ends (the job closes with the

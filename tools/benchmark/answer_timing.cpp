@@ -46,10 +46,10 @@ void AnswerMeter::Ping(HWND window) {
   } while (WaitForSingleObject(stop_.Get(), kPingIntervalMs) == WAIT_TIMEOUT);
 }
 
-AnswerTimes TimePumpingWindow(double seconds) {
+PumpingWindowMeter::PumpingWindowMeter() {
   std::promise<HWND> created;
   std::future<HWND> ready = created.get_future();
-  std::thread pump([&created] {
+  pump_ = std::thread([&created] {
     HWND window = CreateWindowExW(0, L"STATIC", L"pump", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
     created.set_value(window);
@@ -58,13 +58,20 @@ AnswerTimes TimePumpingWindow(double seconds) {
     while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
     DestroyWindow(window);
   });
-  AnswerTimes times;
-  if (HWND pumped = ready.get()) {
-    AnswerMeter meter(pumped);
-    Sleep(static_cast<DWORD>(seconds * 1000));
-    times = meter.Stop();
-    PostMessageW(pumped, WM_QUIT, 0, 0);
+  window_ = ready.get();
+  if (window_) meter_.emplace(window_);
+}
+
+PumpingWindowMeter::~PumpingWindowMeter() { Stop(); }
+
+AnswerTimes PumpingWindowMeter::Stop() {
+  if (meter_) {
+    times_ = meter_->Stop();
+    meter_.reset();
   }
-  pump.join();
-  return times;
+  if (pump_.joinable()) {
+    if (window_) PostMessageW(window_, WM_QUIT, 0, 0);
+    pump_.join();
+  }
+  return times_;
 }

@@ -3,6 +3,7 @@
 // waits for a click or a repaint while the window's thread is busy.
 #include <windows.h>
 
+#include <optional>
 #include <thread>
 
 #include "support/handles.h"
@@ -35,5 +36,21 @@ class AnswerMeter {
 };
 
 // The floor: a plain window on a thread that does nothing but pump its
-// messages, pinged the same way for `seconds`.
-AnswerTimes TimePumpingWindow(double seconds);
+// messages, pinged the same way from its start until Stop. Run beside the
+// installation it shows what the system itself holds up: under Wine a file
+// system call that stalls in the server stalls every window there is.
+class PumpingWindowMeter {
+ public:
+  PumpingWindowMeter();
+  ~PumpingWindowMeter();
+  PumpingWindowMeter(const PumpingWindowMeter&) = delete;
+  PumpingWindowMeter& operator=(const PumpingWindowMeter&) = delete;
+
+  AnswerTimes Stop();
+
+ private:
+  HWND window_ = nullptr;
+  std::thread pump_;
+  std::optional<AnswerMeter> meter_;
+  AnswerTimes times_;
+};
