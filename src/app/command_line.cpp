@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/path_helpers.h"
 #include "support/text.h"
 
 const char* const kUsageText =
@@ -96,7 +97,10 @@ std::string Apply(const Switch& given, CommandLineOptions& options) {
   const char* what = WhatTakes(name) == Takes::Folder ? "folder" : "file";
   if (!given.value || given.value->empty())
     return "The switch /" + name + " needs a " + what + ": /" + name + "=" + what;
-  if (!IsPossiblePath(*given.value))
+  // A folder in the system's own form would skip the checks' rules: the
+  // window refuses it too.
+  bool systemForm = WhatTakes(name) == Takes::Folder && HasSystemPrefix(*given.value);
+  if (!IsPossiblePath(*given.value) || systemForm)
     return "Not a possible " + std::string(what) + " for /" + name + ": " + *given.value;
   (name == "GAMEDIR" ? options.gameFolder : name == "DIR" ? options.targetFolder : options.logPath) = *given.value;
   return {};

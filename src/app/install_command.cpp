@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "fileops/file_system.h"
+#include <optional>
+
 #include "install/install_steps.h"
-#include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/text.h"
 
@@ -21,29 +21,49 @@ bool ConfirmInstallation(RunContext& run) {
   return answer == IDYES;
 }
 
-// The steps change the current folder, so a folder given relative to the
-// current one is made full before they start; a full one stays as written,
-// with repeated backslashes made one. An empty text stays empty: it names no
-// folder, and the checks say so.
-std::string PlanFolder(const std::string& text) {
+// The steps change the current folder and the tools get the path in their
+// command lines and "in.txt": every folder, typed into the window or given on
+// the command line, is made one plain full path first, with "." and ".."
+// resolved and repeated backslashes made one. An empty text stays empty: it
+// names no folder, and the checks say so. The system's own forms ("\\?\",
+// "\\.\") skip the rules of plain paths and are refused (nothing then).
+std::optional<std::string> PlanFolder(RunContext& run, const std::string& text, const char* which) {
   std::string trimmed = Trim(text, ' ');
-  if (trimmed.empty()) return {};
-  std::string folder = FormatPath(CollapseBackslashes(trimmed));
-  bool full = folder.starts_with("\\\\") || (folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\');
-  return full ? folder : FormatPath(GetAbsolutePathName(folder));
+  if (trimmed.empty()) return std::string();
+  std::string collapsed = CollapseBackslashes(trimmed);
+  // "C:" alone means the drive, not the folder last current on it.
+  if (collapsed.size() == 2 && collapsed[1] == ':') collapsed += '\\';
+  if (HasSystemPrefix(collapsed)) {
+    run.ui.ShowMessage(
+        std::string("The ") + which + " \"" + trimmed +
+            "\" is not a possible folder: a path that begins with \\\\?\\ or \\\\.\\ is the system's own "
+            "form.\r\nPlease select another location.",
+        kTitle, MB_OK | MB_ICONHAND);
+    return std::nullopt;
+  }
+  std::string full = GetAbsolutePathName(collapsed);
+  // A device's name at the end makes the system's form of it: the checks
+  // refuse that name as written.
+  if (HasSystemPrefix(full)) full = collapsed;
+  return FormatPath(full);
 }
 
 }  // namespace
 
-bool ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
+ReadyState ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
+  ReadyState state;
   Readiness readiness = CheckIfReadyToInstall(run);
-  if (readiness == Readiness::Refused) return false;
-  bool recreate = readiness == Readiness::ReadyOnceEmptied;
-  if (recreate && !CanEmptyTargetFolder(run)) return false;
-  uint64_t freed = recreate ? FileSystem::TreeSize(run.plan.zem7Folder, KeepAlive(run)) : 0;
-  if (!HasEnoughSpace(run, probe, freed)) return false;
-  run.plan.emptyTargetFirst = recreate;
-  return true;
+  if (readiness == Readiness::Refused) return state;
+  if (readiness == Readiness::ReadyOnceEmptied) {
+    state.targetToEmpty = HoldTargetForEmptying(run);
+    if (!state.targetToEmpty) return state;
+  }
+  if (!HasEnoughSpace(run, probe, state.targetToEmpty ? state.targetToEmpty->Bytes() : 0)) {
+    state.targetToEmpty.reset();
+    return state;
+  }
+  state.ready = true;
+  return state;
 }
 
 CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
@@ -59,14 +79,18 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
   InstallingScope installing(run);
   run.reporter.StartCounting();
   return TrapResult(run.reporter, kLocation, CommandOutcome::NotStarted, [&] {
-    run.plan.gameFolder = PlanFolder(gameFolderText);
-    run.plan.zem7Folder = PlanFolder(targetFolderText);
-    run.plan.emptyTargetFirst = false;
-    if (!ReadyToInstall(run, probe)) return CommandOutcome::NotStarted;
+    std::optional<std::string> game = PlanFolder(run, gameFolderText, "FlatOut Game Folder");
+    std::optional<std::string> target = game ? PlanFolder(run, targetFolderText, "ZEM7 Game Folder") : std::nullopt;
+    if (!target) return CommandOutcome::NotStarted;
+    run.plan.gameFolder = *game;
+    run.plan.zem7Folder = *target;
+    ReadyState ready = ReadyToInstall(run, probe);
+    if (!ready) return CommandOutcome::NotStarted;
     if (!ConfirmInstallation(run)) return CommandOutcome::Declined;
-    switch (InstallZEM7(run)) {
+    switch (InstallZEM7(run, ready.targetToEmpty.get())) {
       case InstallResult::Completed: return CommandOutcome::Installed;
       case InstallResult::Stopped: return CommandOutcome::Stopped;
+      case InstallResult::PartlyEmptied: return CommandOutcome::PartlyEmptied;
       case InstallResult::NotStarted: break;
     }
     return CommandOutcome::NotStarted;

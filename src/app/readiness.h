@@ -1,27 +1,31 @@
 #pragma once
 // The checks that must pass before an installation may start: the two
 // folders differ, the game is complete and patched, the target is safe to
-// fill, empty (or agreed to be emptied) and on a drive with room. They read
+// fill, empty (or an earlier installation agreed to be emptied) and on a
+// drive with room. They read
 // the run's plan and talk to the user through its interface only.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "fileops/held_tree.h"
 #include "support/run_context.h"
 
 enum class Readiness {
   Refused,           // a check failed and the user has been told why
   Ready,             // the target is missing or empty
-  ReadyOnceEmptied,  // the target holds files and the user agreed to their deletion once the run starts
+  ReadyOnceEmptied,  // the target holds an earlier installation and the user agreed to its deletion once the run starts
 };
 
 // Every check up to the question about a target that holds files.
 Readiness CheckIfReadyToInstall(RunContext& run);
 // true when the game's file (isFile) or folder exists; otherwise says which is missing.
 bool CheckGameFileItem(RunContext& run, bool isFile, const std::string& description, const std::string& path);
-// true when every file of the target folder could be deleted now; otherwise
-// says which one cannot. Nothing is deleted here.
-bool CanEmptyTargetFolder(RunContext& run);
+// Once the user agreed to recreate the target: every file and folder in it,
+// held for deletion until the installation empties it; nothing when one
+// cannot go or must not (the user has been told which). Nothing is deleted here.
+std::unique_ptr<FileSystem::HeldTree> HoldTargetForEmptying(RunContext& run);
 
 // Free bytes on the drive whose root is given ("C:\"); throws when the drive cannot be read.
 using FreeSpaceProbe = std::function<uint64_t(const std::string& driveRoot)>;

@@ -34,6 +34,12 @@ std::string ExitLine(int exitCode, int errors) {
   }
 }
 
+std::string ExitLine(CommandOutcome outcome, int exitCode, int errors) {
+  if (outcome == CommandOutcome::PartlyEmptied)
+    return "Exit code 2: the ZEM7 Game Folder could not be emptied and was partly deleted; nothing was installed.";
+  return ExitLine(exitCode, errors);
+}
+
 int ExitCodeOf(CommandOutcome outcome, int errors) {
   if (outcome == CommandOutcome::Stopped) return kExitStopped;
   if (outcome != CommandOutcome::Installed) return kExitRefused;
@@ -145,6 +151,6 @@ int RunUnattended(const CommandLineOptions& options) {
   for (const std::string& refusal : ui.TakeRefusals()) run.log.Write(refusal);
   int errors = run.reporter.Count();
   int exitCode = ExitCodeOf(outcome, errors);
-  run.log.Write(ExitLine(exitCode, errors));
+  run.log.Write(ExitLine(outcome, exitCode, errors));
   return exitCode;
 }

@@ -12,8 +12,8 @@
 // Every failure throws RuntimeError with the Windows error code and text.
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
+#include <vector>
 
 namespace FileSystem {
 
@@ -36,17 +36,10 @@ void CopyOneFile(const std::string& source, const std::string& destination, bool
 void MoveOneFile(const std::string& source, const std::string& destination, const Pulse& pulse = {});
 // A plain rename: both paths name the folder itself, whatever they end in.
 void RenameFolder(const std::string& from, const std::string& to);
-// The bytes of the files below folder, links not followed.
-uint64_t TreeSize(const std::string& folder, const Pulse& pulse = {});
-// A file below folder that cannot be deleted now, typically as a program holds
-// it open, with the Windows error code; nothing when every file could go. A
-// link that cannot be removed without going through it (a Linux symbolic
-// link, under Wine) comes with ERROR_NOT_A_REPARSE_POINT.
-struct BlockedFile {
-  std::string path;
-  uint32_t error;
-};
-std::optional<BlockedFile> FirstUndeletableFile(const std::string& folder, const Pulse& pulse = {});
+// true when a file (or a link) lies anywhere below folder; links are not entered.
+bool HoldsAnyFile(const std::string& folder, const Pulse& pulse = {});
+// The files (and links) below folder, relative to it, at most limit of them.
+std::vector<std::string> FilesBelow(const std::string& folder, size_t limit);
 // The text before the last backslash ("C:\" for "C:\Games"); empty when none.
 std::string GetParentFolderName(const std::string& path);
 

@@ -2,16 +2,40 @@
 
 #include "fileops/file_system.h"
 #include "support/keep_alive.h"
+#include "support/runtime_error.h"
 
-// A missing source of a copy or move is reported with no error pending
-// (number 0): the user sees which operation could not run, and the
-// installation goes on.
+namespace {
+
+// A missing source of a copy or move is reported with no system error
+// (number 0), saying what was missing: the user sees which operation could
+// not run, and the installation goes on.
+void ReportMissing(RunContext& run, const char* location, const std::string& what, const std::string& path) {
+  run.reporter.Report(location, RuntimeError(0, "The " + what + " \"" + path + "\" does not exist."));
+}
+
+// The system's reason alone ("There is not enough space on the disk.") does
+// not say which file failed: the operation's items go with it.
+template <typename Body>
+void NamingItems(const std::string& operation, Body&& body) {
+  try {
+    body();
+  } catch (const RuntimeError& error) {
+    throw RuntimeError(error.Number(), error.Description() + " (" + operation + ")");
+  }
+}
+
+std::string FromTo(const std::string& source, const std::string& destination) {
+  return "\"" + source + "\" to \"" + destination + "\"";
+}
+
+}  // namespace
 
 void SafeCreateFolder(RunContext& run, const std::string& path, bool withParents) {
   Trap(run.reporter, "modZEM7::SafeCreateFolder", [&] {
     if (FileSystem::FolderExists(path)) return;
     run.log.Write("Creating folder: " + path);
-    withParents ? FileSystem::CreateFolderPath(path) : FileSystem::CreateFolder(path);
+    NamingItems("creating the folder \"" + path + "\"",
+                [&] { withParents ? FileSystem::CreateFolderPath(path) : FileSystem::CreateFolder(path); });
   });
 }
 
@@ -19,7 +43,7 @@ void SafeDeleteFolder(RunContext& run, const std::string& path) {
   Trap(run.reporter, "modZEM7::SafeDeleteFolder", [&] {
     if (!FileSystem::FolderExists(path)) return;
     run.log.Write("Deleting folder: " + path);
-    FileSystem::DeleteFolder(path, true, KeepAlive(run));
+    NamingItems("deleting the folder \"" + path + "\"", [&] { FileSystem::DeleteFolder(path, true, KeepAlive(run)); });
   });
 }
 
@@ -28,18 +52,20 @@ void SafeCopyFolder(RunContext& run, const std::string& source, const std::strin
   Trap(run.reporter, kLocation, [&] {
     // The destination exists afterwards even when there is nothing to copy.
     if (!FileSystem::FolderExists(destination)) FileSystem::CreateFolder(destination);
-    if (!FileSystem::FolderExists(source)) return run.reporter.Report(kLocation);
+    if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, "folder to copy", source);
     run.log.Write("Copying Folder: " + source + " >> " + destination);
-    FileSystem::CopyFolder(source, destination, overwrite, KeepAlive(run));
+    NamingItems("copying the folder " + FromTo(source, destination),
+                [&] { FileSystem::CopyFolder(source, destination, overwrite, KeepAlive(run)); });
   });
 }
 
 void SafeMoveFolder(RunContext& run, const std::string& source, const std::string& destination) {
   constexpr const char* kLocation = "modZEM7::SafeMoveFolder";
   Trap(run.reporter, kLocation, [&] {
-    if (!FileSystem::FolderExists(source)) return run.reporter.Report(kLocation);
+    if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, "folder to move", source);
     run.log.Write("Moving Folder: " + source + " >> " + destination);
-    FileSystem::MoveFolder(source, destination);
+    NamingItems("moving the folder " + FromTo(source, destination),
+                [&] { FileSystem::MoveFolder(source, destination); });
   });
 }
 
@@ -47,7 +73,7 @@ void SafeDeleteFile(RunContext& run, const std::string& path, bool force) {
   Trap(run.reporter, "modZEM7::SafeDeleteFile", [&] {
     if (!FileSystem::FileExists(path)) return run.log.Write("Delete File missing (Not a problem): " + path);
     run.log.Write("Deleting File: " + path);
-    FileSystem::RemoveFile(path, force);
+    NamingItems("deleting the file \"" + path + "\"", [&] { FileSystem::RemoveFile(path, force); });
   });
 }
 
@@ -56,10 +82,11 @@ void SafeCopyFile(RunContext& run, const std::string& source, const std::string&
   Trap(run.reporter, kLocation, [&] {
     if (!FileSystem::FileExists(source)) {
       run.log.Write("** ERROR: Cannot copy file due to it missing: " + source);
-      return run.reporter.Report(kLocation);
+      return ReportMissing(run, kLocation, "file to copy", source);
     }
     run.log.Write("Copying File: " + source);
-    FileSystem::CopyOneFile(source, destination, overwrite, KeepAlive(run));
+    NamingItems("copying the file " + FromTo(source, destination),
+                [&] { FileSystem::CopyOneFile(source, destination, overwrite, KeepAlive(run)); });
   });
 }
 
@@ -68,9 +95,10 @@ void SafeMoveFile(RunContext& run, const std::string& source, const std::string&
   Trap(run.reporter, kLocation, [&] {
     if (!FileSystem::FileExists(source)) {
       run.log.Write("** ERROR: Cannot move file due to it missing: " + source);
-      return run.reporter.Report(kLocation);
+      return ReportMissing(run, kLocation, "file to move", source);
     }
     run.log.Write("Moving File: " + source);
-    FileSystem::MoveOneFile(source, destination, KeepAlive(run));
+    NamingItems("moving the file " + FromTo(source, destination),
+                [&] { FileSystem::MoveOneFile(source, destination, KeepAlive(run)); });
   });
 }

@@ -1,26 +1,48 @@
 #include <windows.h>
 
 #include <iterator>
+#include <vector>
 
 #include "fileops/file_system.h"
-#include "fileops/folder_delete.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
 
 namespace {
 
 constexpr const char* kLocation = "modZEM7::InstallZEM7";
 
+// What a partly emptied folder still holds, for the user to see: the first
+// few entries and how many more.
+std::string WhatIsLeft(const std::string& folder) {
+  constexpr size_t kNamed = 5;
+  if (!FileSystem::FolderExists(folder)) return "nothing";
+  std::vector<std::string> left = FileSystem::FilesBelow(folder, kNamed + 1);
+  if (left.empty()) return "empty folders only";
+  std::string text;
+  for (size_t i = 0; i < left.size() && i < kNamed; ++i) text += (i ? ", \"" : "\"") + left[i] + "\"";
+  if (left.size() > kNamed) text += " and more";
+  return text;
+}
+
 // The target is emptied only now, once the user has agreed to install, as the
-// run's first change; a folder left half deleted gets no steps.
-bool EmptyTargetFolder(RunContext& run) {
-  return TrapResult(run.reporter, kLocation, false, [&] {
-    run.log.Write("Deleting folder: " + run.plan.zem7Folder);
-    DeleteWholeFolder(GetAbsolutePathName(run.plan.zem7Folder), KeepAlive(run));
+// run's first change, through what the checks held; a folder left half
+// deleted gets no steps, and says so.
+bool EmptyTargetFolder(RunContext& run, FileSystem::HeldTree& held) {
+  run.log.Write("Deleting folder: " + run.plan.zem7Folder);
+  try {
+    held.DeleteAll(KeepAlive(run));
     return true;
-  });
+  } catch (const RuntimeError& error) {
+    std::string folder = GetAbsolutePathName(run.plan.zem7Folder);
+    run.reporter.Report(
+        kLocation, RuntimeError(error.Number(), "The ZEM7 Game Folder was only partly emptied: " + error.Description() +
+                                                    ". Left in \"" + folder + "\": " + WhatIsLeft(folder) + "."));
+    return false;
+  }
 }
 
 void CreateTargetFolder(RunContext& run) { SafeCreateFolder(run, run.plan.zem7Folder, true); }
@@ -47,9 +69,9 @@ constexpr Step kSteps[] = {
 constexpr size_t kStepCount = std::size(kSteps);
 constexpr size_t kFinalMessage = kStepCount - 1;
 
-InstallResult StopBeforeTheSteps(RunContext& run) {
+InstallResult StopBeforeTheSteps(RunContext& run, InstallResult result = InstallResult::NotStarted) {
   run.ui.SetMousePointer(MousePointer::Default);
-  return InstallResult::NotStarted;
+  return result;
 }
 
 // A stop is no error: it is not counted and brings no report, but the log and
@@ -69,9 +91,26 @@ InstallResult RecordStop(RunContext& run, size_t step) {
   return InstallResult::Stopped;
 }
 
+// A caller's folder that is gone meanwhile gives way to the fallback.
+class CurrentFolderScope {
+ public:
+  explicit CurrentFolderScope(const std::string& fallback) : saved_(MAX_PATH, L'\0'), fallback_(Widen(fallback)) {
+    saved_.resize(GetCurrentDirectoryW(static_cast<DWORD>(saved_.size()), saved_.data()));
+  }
+  ~CurrentFolderScope() {
+    if (saved_.empty() || !SetCurrentDirectoryW(saved_.c_str())) SetCurrentDirectoryW(fallback_.c_str());
+  }
+  CurrentFolderScope(const CurrentFolderScope&) = delete;
+  CurrentFolderScope& operator=(const CurrentFolderScope&) = delete;
+
+ private:
+  std::wstring saved_;
+  std::wstring fallback_;
+};
+
 }  // namespace
 
-InstallResult InstallZEM7(RunContext& run) {
+InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty) {
   size_t step = 0;
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);
@@ -80,9 +119,11 @@ InstallResult InstallZEM7(RunContext& run) {
     // From the go-ahead to the end of the clean-up, the user may stop it.
     run.stoppable = true;
     try {
-      if (run.plan.emptyTargetFirst && !EmptyTargetFolder(run)) return StopBeforeTheSteps(run);
+      if (targetToEmpty && !EmptyTargetFolder(run, *targetToEmpty))
+        return StopBeforeTheSteps(run, InstallResult::PartlyEmptied);
       for (; step < kStepCount; ++step) {
         if (step == kFinalMessage) run.stoppable = false;
+        CurrentFolderScope currentFolder(run.plan.installerFolder);
         kSteps[step].perform(run);
         // Without its folder every step would fail, and the shortcuts would point at nothing.
         if (step == 0 && !FileSystem::FolderExists(run.plan.zem7Folder)) return StopBeforeTheSteps(run);

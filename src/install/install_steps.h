@@ -5,14 +5,18 @@
 // installation from starting while one runs (InstallingScope).
 #include <string>
 
+#include "fileops/held_tree.h"
 #include "support/run_context.h"
 
 enum class InstallResult {
-  NotStarted,  // the target could not be emptied or created (reported)
-  Stopped,     // the user (or a script, politely) stopped it; the target is incomplete
-  Completed,   // every step ran, each reporting its own failures
+  NotStarted,     // the target could not be created (reported)
+  PartlyEmptied,  // emptying the target failed part-way (reported, with what is left)
+  Stopped,        // the user (or a script, politely) stopped it; the target is incomplete
+  Completed,      // every step ran, each reporting its own failures
 };
-InstallResult InstallZEM7(RunContext& run);
+// targetToEmpty: the earlier installation the user agreed to recreate, held
+// since the checks; it is deleted as the run's first change.
+InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty = nullptr);
 
 void CopyFlatOutFiles(RunContext& run);
 void CopyZEM7Files(RunContext& run);

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-void ErrorReporter::Report(std::string_view location) { Report(location, RuntimeError(0, "")); }
-
 void ErrorReporter::StartCounting() {
   reports_ = 0;
   logReportsBefore_ = log_.FailureReports();

@@ -18,8 +18,6 @@ class ErrorReporter {
   ErrorReporter(const ErrorReporter&) = delete;
   ErrorReporter& operator=(const ErrorReporter&) = delete;
 
-  // With no error pending: number 0 and an empty description.
-  void Report(std::string_view location);
   void Report(std::string_view location, const RuntimeError& error);
 
   // The reports made since the last StartCounting, the log's own included.

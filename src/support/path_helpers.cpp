@@ -60,6 +60,18 @@ std::string FormatPath(std::string path) {
   return formatted;
 }
 
+bool IsDeviceName(const std::string& name) {
+  std::string base = ToUpper(Trim(name.substr(0, name.find('.')), ' '));
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (base == device) return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
+}
+
+bool HasSystemPrefix(const std::string& path) {
+  return path.size() >= 4 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/') &&
+         (path[2] == '?' || path[2] == '.') && (path[3] == '\\' || path[3] == '/');
+}
+
 std::string CollapseBackslashes(const std::string& path) {
   size_t keep = path.starts_with("\\\\") ? 2 : 0;
   std::string collapsed = path.substr(0, keep);

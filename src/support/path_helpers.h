@@ -11,6 +11,12 @@ std::string FormatPath(std::string path);
 // Repeated backslashes made one, keeping the two that begin a network path
 // ("\\\\server\\share"): "C:\\Out Dir\\\\" names the folder "C:\\Out Dir\\".
 std::string CollapseBackslashes(const std::string& path);
+// A name the system keeps for a device ("CON", "nul.txt", "COM1", "lpt9.log"):
+// no file or folder can bear it, whatever follows its first dot.
+bool IsDeviceName(const std::string& name);
+// A path in one of the system's own forms ("\\?\...", "\\.\..."), which skip
+// the rules that plain paths follow and can name devices.
+bool HasSystemPrefix(const std::string& path);
 // The short form of an existing file or folder; "" when it does not exist,
 // and "" after a failure, which is reported.
 std::string GetShortPath(ErrorReporter& reporter, const std::string& path);

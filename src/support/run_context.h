@@ -18,7 +18,6 @@ struct InstallPlan {
   std::string zem7Folder;       // the target folder: trimmed, ends in a backslash
   std::string installerFolder;  // the installer's folder, no trailing backslash
   std::string logPath;
-  bool emptyTargetFirst = false;  // the user agreed to recreate the target: it is emptied as the run starts
 
   // A plan whose log lies beside the installer, as "ZEM7InstallLog.txt".
   static InstallPlan ForInstallerFolder(const std::string& installerFolder);

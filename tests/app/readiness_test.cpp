@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
 #include "app/install_command.h"
@@ -106,7 +108,7 @@ TEST_F(ReadinessTest, PatchIsJudgedByTheExecutablesMonthAndYear) {
   for (const Case& c : cases) {
     ui.messages.clear();
     SetLastWritten(Game() + "FlatOut.exe", c.year, c.month, c.day);
-    EXPECT_EQ(ReadyToInstall(*run, probe), c.passes) << c.year << "-" << c.month << "-" << c.day;
+    EXPECT_EQ(ReadyToInstall(*run, probe).ready, c.passes) << c.year << "-" << c.month << "-" << c.day;
     if (!c.passes) {
       ASSERT_EQ(ui.messages.size(), 1u);
       EXPECT_EQ(ui.messages[0].text,
@@ -122,18 +124,20 @@ TEST_F(ReadinessTest, NonEmptyTargetIsKeptOnNoAndOnYesUntilTheInstallationStarts
   const std::string target = run->plan.zem7Folder;
   MakeFolders(target + "empty subfolder");
   ui.Answer(IDNO);
-  EXPECT_FALSE(ReadyToInstall(*run, probe));
+  ReadyState declined = ReadyToInstall(*run, probe);
+  EXPECT_FALSE(declined);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text,
             "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
             "Do you wish to recreate this folder (all files will be deleted)?");
   EXPECT_EQ(ui.messages[0].style, 292u);
-  EXPECT_FALSE(run->plan.emptyTargetFirst);
+  EXPECT_FALSE(declined.targetToEmpty);
 
   ui.Answer(IDYES);
-  EXPECT_TRUE(ReadyToInstall(*run, probe));
+  ReadyState agreed = ReadyToInstall(*run, probe);
+  EXPECT_TRUE(agreed);
   EXPECT_TRUE(FolderExists(target + "empty subfolder"));
-  EXPECT_TRUE(run->plan.emptyTargetFirst);
+  EXPECT_TRUE(agreed.targetToEmpty);
 }
 
 TEST_F(ReadinessTest, RecreateIsRefusedForAHeldFileAndCountsTheSpaceItFrees) {
@@ -177,6 +181,88 @@ TEST_F(ReadinessTest, RecreateIsRefusedForAHeldFileAndCountsTheSpaceItFrees) {
         << ui.messages[1].text;
   }
   EXPECT_EQ(ReadFile(work / "Saves\\save1.dat"), "the player's saves");
+}
+
+// Every file below a folder with its content: a refusal must leave it as it was.
+std::vector<std::string> Contents(const std::string& folder) {
+  std::vector<std::string> contents;
+  for (const std::string& item : ListTree(folder))
+    contents.push_back(item.ends_with("\\") ? item : item + "=" + ReadFile(folder + "\\" + item));
+  return contents;
+}
+
+// A folder that holds files is emptied only when an earlier installation
+// filled it (or no file is in it at all), and only when all of it can go:
+// no folder held by a program, no drive's root or game reached through
+// another name inside.
+TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;  // "x\\" is a folder
+    bool asked;                      // the recreate question comes
+    const char* refusal;             // "" when the installation may go ahead
+    bool aliasInside = false;        // "inner" is a drive's root
+    bool gameThroughAlias = false;   // the game, inside, is named through that drive
+    const char* heldFolder = nullptr;
+  };
+  const Case cases[] = {
+      {"foreign",
+       {"notes.txt", "sub\\photo.jpg"},
+       false,
+       "The ZEM7 Game Folder holds files that are not from an earlier ZEM7 installation.\r\n"
+       "Please select a new or empty folder."},
+      {"prefix-like",
+       {"system.reg", "drive_c\\windows\\win.ini", "dosdevices\\"},
+       false,
+       "holds files that are not from an earlier ZEM7 installation"},
+      {"old installation", {"FlatOut.exe", "data\\cars\\car1.bfs"}, true, ""},
+      {"empty folders", {"a\\b\\", "c\\"}, true, ""},
+      {"held folder",
+       {"FlatOut.exe", "top.txt", "z\\4.txt"},
+       true,
+       "z\" is in use by another program.",
+       false,
+       false,
+       "z"},
+      {"game through a drive inside",
+       {"FlatOut.exe", "inner\\FlatOut\\FlatOut.exe", "inner\\FlatOut\\Common1.bfs", "inner\\FlatOut\\Common2.bfs"},
+       false,
+       "The ZEM7 Game Folder cannot contain the FlatOut Game Folder.",
+       true,
+       true},
+      {"drive inside", {"FlatOut.exe", "inner\\saves\\slot1.sav"}, true, "inner\" is the root of the drive ", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string target = work / (std::string("targets\\") + c.name);
+    for (const std::string& file : c.files)
+      file.ends_with("\\") ? MakeFolders(target + "\\" + file) : WriteFile(target + "\\" + file, file);
+    std::optional<DriveAlias> alias;
+    if (c.aliasInside) {
+      alias.emplace(target + "\\inner");
+      ASSERT_FALSE(alias->Root().empty());
+      if (c.gameThroughAlias) run->plan.gameFolder = alias->Root() + "FlatOut\\";
+    }
+    std::vector<std::string> before = Contents(target);
+    std::vector<std::string> outside = Contents(work / "Games");
+    run->plan.zem7Folder = target + "\\";
+    ui.messages.clear();
+    if (c.asked) ui.Answer(IDYES);
+    wchar_t current[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, current);
+    if (c.heldFolder) SetCurrentDirectoryW(Widen(target + "\\" + c.heldFolder).c_str());
+    ReadyState ready = ReadyToInstall(*run, probe);
+    SetCurrentDirectoryW(current);
+    EXPECT_EQ(ready.ready, *c.refusal == '\0');
+    EXPECT_EQ(ready.targetToEmpty != nullptr, ready.ready);
+    ASSERT_EQ(ui.messages.size(), (c.asked ? 1u : 0u) + (ready ? 0u : 1u));
+    if (c.asked) EXPECT_TRUE(ui.messages[0].text.starts_with("The ZEM7 Game Folder contains files"));
+    if (!ready) EXPECT_NE(ui.messages.back().text.find(c.refusal), std::string::npos) << ui.messages.back().text;
+    ready = {};
+    run->plan.gameFolder = Game();
+    EXPECT_EQ(Contents(target), before);
+    EXPECT_EQ(Contents(work / "Games"), outside);
+  }
 }
 
 TEST_F(ReadinessTest, MissingTargetPassesWithoutAQuestion) {
@@ -258,9 +344,20 @@ TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameTheInstallerOrTheUsersFilesAreR
       {work / "bad|name", "cannot be created: \"bad|name\" is not a possible folder name."},
       {work / "con", "cannot be created: \"con\" is not a possible folder name."},
       {work / std::string(3000, 'x'), "cannot be created: its path is longer than 159 characters"},
+      {work / std::string(170, 'y'), "path is longer than 159 characters, too long for the game's files"},
   };
+  MakeFolders(work / std::string(170, 'y'));  // an existing folder is held to the same limit
   WriteFile(run->plan.installerFolder + "\\ZEM7Installer.exe", "installer");
-  for (const Case& c : cases) {
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  // Under Wine every folder has a second name through the drive that maps the
+  // Linux root: the same folders, reached through it.
+  if (std::string games = LinuxRootAlias(work / "Games"); !games.empty()) {
+    all.push_back({games, "cannot contain the FlatOut Game Folder"});
+    all.push_back({LinuxRootAlias(Game()), "cannot match the FlatOut Game Folder"});
+    all.push_back({LinuxRootAlias(Game()) + "\\mods", "cannot lie inside the FlatOut Game Folder"});
+    all.push_back({LinuxRootAlias(Environment("windir")), "cannot be or contain the Windows folder"});
+  }
+  for (const Case& c : all) {
     ui.messages.clear();
     run->plan.zem7Folder = FormatPath(c.target);
     EXPECT_FALSE(ReadyToInstall(*run, probe)) << c.target;
@@ -309,6 +406,20 @@ TEST_F(ReadinessTest, FoldersTypedRelativeToTheCurrentFolderArePlannedInFull) {
   ui.Answer(IDNO);
   EXPECT_EQ(RunInstallCommand(*run, Game(), work / "Out Dir\\\\", probe), CommandOutcome::Declined);
   EXPECT_EQ(run->plan.zem7Folder, work / "Out Dir\\");
+  // ".." is resolved: the tools and "in.txt" get the plain path.
+  ui.Answer(IDNO);
+  EXPECT_EQ(RunInstallCommand(*run, Game(), work / "Games\\FlatOut\\..\\.\\FlatOut - ZEM7", probe),
+            CommandOutcome::Declined);
+  EXPECT_EQ(run->plan.zem7Folder, work / "Games\\FlatOut - ZEM7\\");
+  // The system's own forms are refused from the window as from the command line.
+  for (std::string prefix : {"\\\\?\\", "\\\\.\\"}) {
+    ui.messages.clear();
+    EXPECT_EQ(RunInstallCommand(*run, Game(), prefix + work / "T5", probe), CommandOutcome::NotStarted);
+    EXPECT_EQ(RefusalText(), "The ZEM7 Game Folder \"" + prefix + work / "T5" +
+                                 "\" is not a possible folder: a path that begins with \\\\?\\ or \\\\.\\ is the "
+                                 "system's own form.\r\nPlease select another location.");
+  }
+  EXPECT_FALSE(FolderExists(work / "T5"));
   // An empty game box names no folder, not the current one.
   ui.messages.clear();
   EXPECT_EQ(RunInstallCommand(*run, "  ", work / "Out Dir", probe), CommandOutcome::NotStarted);
@@ -320,6 +431,7 @@ TEST_F(ReadinessTest, FoldersTypedRelativeToTheCurrentFolderArePlannedInFull) {
 // confirmation leaves a target the user agreed to recreate as it was.
 TEST_F(ReadinessTest, SecondClickDuringTheChecksIsRefusedAndADeclinedRecreateDeletesNothing) {
   const std::string target = run->plan.zem7Folder;
+  WriteFile(target + "FlatOut.exe", "an earlier installation");
   WriteFile(target + "old.txt", "x");
   ui.Answer(IDYES);  // recreate
   ui.Answer(IDNO);   // the confirmation

@@ -143,6 +143,52 @@ bool MakeFolderLink(const std::string& link, const std::string& target) {
 
 namespace {
 
+bool DriveExists(char letter) {
+  return GetDriveTypeW(Widen(std::string(1, letter) + ":\\").c_str()) != DRIVE_NO_ROOT_DIR;
+}
+
+}  // namespace
+
+DriveAlias::DriveAlias(const std::string& folder) {
+  char letter = 'L';
+  while (letter < 'Y' && DriveExists(letter)) ++letter;
+  if (DriveExists(letter)) return;
+  std::string drive = std::string(1, letter) + ":";
+  letter_ = letter;
+  bool made = WineUnixFileName()
+                  ? StartLinuxProgram("Z:\\bin\\ln -s \"" + UnixName(folder) + "\" \"" + DeviceLink() + "\"",
+                                      [&] { return DriveExists(letter); })
+                  : DefineDosDeviceW(0, Widen(drive).c_str(), Widen(folder).c_str());
+  if (!made) letter_ = 0;
+}
+
+DriveAlias::~DriveAlias() {
+  if (!letter_) return;
+  char letter = letter_;
+  if (WineUnixFileName())
+    StartLinuxProgram("Z:\\bin\\rm -f \"" + DeviceLink() + "\"", [&] { return !DriveExists(letter); });
+  else
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, Widen(std::string(1, letter) + ":").c_str(), nullptr);
+}
+
+std::string LinuxRootAlias(const std::string& path) {
+  if (!WineUnixFileName()) return {};
+  std::string alias = "Z:" + UnixName(path);
+  std::replace(alias.begin(), alias.end(), '/', '\\');
+  return alias;
+}
+
+// The prefix's dosdevices folder holds one link per drive, named "l:".
+std::string DriveAlias::DeviceLink() const {
+  wchar_t prefix[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"WINECONFIGDIR", prefix, MAX_PATH);
+  std::string config = Narrow(prefix);
+  if (config.starts_with("\\??\\")) config = config.substr(4);
+  return UnixName(config + "\\dosdevices") + "/" + static_cast<char>(letter_ - 'A' + 'a') + ":";
+}
+
+namespace {
+
 // Wine cannot remove a Linux symbolic link by itself, and a link left inside
 // stops the removal of its folder: Linux's rm takes what is left, and never
 // follows a link.

@@ -29,6 +29,25 @@ void MakeFolders(const std::string& path);
 void MakeReadOnly(const std::string& path);
 // A symbolic link to a folder (under Wine, a Linux symbolic link); false when it cannot be made.
 bool MakeFolderLink(const std::string& link, const std::string& target);
+// Under Wine, the name of an existing item through the drive that maps the
+// Linux root ("Z:\\..."): a second name for the same item. "" on Windows.
+std::string LinuxRootAlias(const std::string& path);
+// A drive letter for a folder, as Wine makes one (a link in the prefix's
+// dosdevices folder) or, on Windows, as subst does; gone again when the test
+// ends. Root() is "" when no drive could be made.
+class DriveAlias {
+ public:
+  explicit DriveAlias(const std::string& folder);
+  ~DriveAlias();
+  DriveAlias(const DriveAlias&) = delete;
+  DriveAlias& operator=(const DriveAlias&) = delete;
+  // "L:\\"
+  std::string Root() const { return letter_ ? std::string(1, letter_) + ":\\" : std::string(); }
+
+ private:
+  std::string DeviceLink() const;
+  char letter_ = 0;
+};
 // Every file below the folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListTree(const std::string& folder);
 // Reads the log file written by ProgressLog and drops the time and percentage.

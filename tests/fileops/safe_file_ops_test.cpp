@@ -22,8 +22,10 @@ class SafeFileOpsTest : public ::testing::Test {
   void ExpectReport(const std::string& location, bool withNumberZero) {
     ASSERT_EQ(ui.messages.size(), 1u) << "expected one report from " << location;
     EXPECT_TRUE(ui.messages[0].text.ends_with("\r\nLocation: " + location)) << ui.messages[0].text;
+    // Every report says what failed, a missing source included.
+    EXPECT_EQ(ui.messages[0].text.find(", \r\n"), std::string::npos) << ui.messages[0].text;
     if (withNumberZero)
-      EXPECT_EQ(ui.messages[0].text.rfind("ERROR: 0, \r\n", 0), 0u);
+      EXPECT_EQ(ui.messages[0].text.rfind("ERROR: 0, ", 0), 0u);
     else
       EXPECT_NE(ui.messages[0].text.rfind("ERROR: 0,", 0), 0u);
   }
@@ -86,7 +88,8 @@ TEST_F(SafeFileOpsTest, CopyFolderWithMissingSourceLeavesEmptyDestinationAndRepo
   EXPECT_TRUE(FolderExists(work / "derived"));
   EXPECT_TRUE(ListTree(work / "derived").empty());
   ExpectReport("modZEM7::SafeCopyFolder", true);
-  EXPECT_EQ(Log(), (std::vector<std::string>{"ERROR: 0, ", "Location: modZEM7::SafeCopyFolder"}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{"ERROR: 0, The folder to copy \"" + work / "absent" + "\" does not exist.",
+                                             "Location: modZEM7::SafeCopyFolder"}));
 }
 
 TEST_F(SafeFileOpsTest, MoveFolderIntoTrailingBackslashKeepsItsName) {
@@ -178,19 +181,22 @@ TEST_F(SafeFileOpsTest, MissingSourceOfFileCopyOrMoveIsLoggedThenReportedWithZer
     std::function<void(const std::string&, const std::string&)> operation;
     const char* line;
     const char* location;
+    const char* what;
   };
   const Case cases[] = {
       {[this](const std::string& s, const std::string& d) { SafeCopyFile(*run, s, d, true); },
-       "** ERROR: Cannot copy file due to it missing: ", "modZEM7::SafeCopyFile"},
+       "** ERROR: Cannot copy file due to it missing: ", "modZEM7::SafeCopyFile", "file to copy"},
       {[this](const std::string& s, const std::string& d) { SafeMoveFile(*run, s, d); },
-       "** ERROR: Cannot move file due to it missing: ", "modZEM7::SafeMoveFile"},
+       "** ERROR: Cannot move file due to it missing: ", "modZEM7::SafeMoveFile", "file to move"},
   };
   for (const Case& c : cases) {
     ui.messages.clear();
     DeleteFileW(Widen(logFolder / "ZEM7InstallLog.txt").c_str());
     c.operation(work / "absent.rar", work.Path() + "\\");
-    EXPECT_EQ(Log(), (std::vector<std::string>{c.line + (work / "absent.rar"), "ERROR: 0, ",
-                                               std::string("Location: ") + c.location}));
+    EXPECT_EQ(Log(), (std::vector<std::string>{
+                         c.line + (work / "absent.rar"),
+                         "ERROR: 0, The " + std::string(c.what) + " \"" + work / "absent.rar" + "\" does not exist.",
+                         std::string("Location: ") + c.location}));
     EXPECT_EQ(ui.messages.size(), 1u);
   }
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "install/install_fixture.h"
+#include "fileops/held_tree.h"
 #include "install/install_steps.h"
 #include "registry/registry.h"
 #include "support/path_helpers.h"
@@ -73,18 +74,46 @@ TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
   EXPECT_TRUE(ui.unloaded);
 }
 
-TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChange) {
+std::unique_ptr<FileSystem::HeldTree> Held(const std::string& folder) {
+  auto held = FileSystem::HeldTree::Hold(folder, {});
+  auto* tree = std::get_if<std::unique_ptr<FileSystem::HeldTree>>(&held);
+  if (!tree)
+    ADD_FAILURE() << std::get<FileSystem::Obstacle>(held).path << ": " << std::get<FileSystem::Obstacle>(held).error;
+  return tree ? std::move(*tree) : nullptr;
+}
+
+TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChangeOrSaysWhatIsLeft) {
   const std::string& target = run->plan.zem7Folder;
   WriteFile(target + "old\\FlatOut.exe", "an earlier installation");
-  run->plan.emptyTargetFirst = true;
+  MakeReadOnly(target + "old\\FlatOut.exe");
+  auto held = Held(target);
+  ASSERT_TRUE(held);
 
-  EXPECT_EQ(InstallZEM7(*run), InstallResult::Completed);
+  EXPECT_EQ(InstallZEM7(*run, held.get()), InstallResult::Completed);
 
   auto log = Log();
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[1], "Deleting folder: " + target);
   EXPECT_EQ(log[2], "Creating folder: " + target);
   EXPECT_FALSE(FolderExists(target + "old"));
+
+  // A file that appeared after the checks keeps its folder from going: the
+  // run stops there and says plainly what is left.
+  WriteFile(target + "a\\1.txt", "x");
+  WriteFile(target + "b\\2.txt", "x");
+  held = Held(target);
+  ASSERT_TRUE(held);
+  WriteFile(target + "b\\late.txt", "made meanwhile");
+  ui.messages.clear();
+  EXPECT_EQ(InstallZEM7(*run, held.get()), InstallResult::PartlyEmptied);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  const std::string& report = ui.messages[0].text;
+  EXPECT_FALSE(report.starts_with("ERROR: 0,")) << report;
+  EXPECT_NE(report.find("The ZEM7 Game Folder was only partly emptied: "), std::string::npos) << report;
+  EXPECT_NE(report.find("Left in \"" + root / "Games\\FlatOut - ZEM7\": \"b\\late.txt\"."), std::string::npos)
+      << report;
+  EXPECT_EQ(ListTree(target), (std::vector<std::string>{"b\\", "b\\late.txt"}));
+  EXPECT_EQ(Log().back(), "Location: modZEM7::InstallZEM7");
 }
 
 // A stop is honoured at the next safe point: no further step, no clean-up,

@@ -192,10 +192,10 @@ TEST_F(FinalMessageTest, YesToBothRunsTheSetupToItsEndThenStartsTheGameMinimised
 // With reports since the install started, the end says so instead of "successfully installed".
 TEST_F(FinalMessageTest, NoToBothStartsNothingClosesTheWindowAndCountedReportsMakeAWarning) {
   fixture.ui.AnswerAllWithOk();
-  fixture.run->reporter.Report("modZEM7::CopyTracks");  // before the count starts: not counted
+  fixture.run->reporter.Report("modZEM7::CopyTracks", RuntimeError(3, "x"));  // before the count starts: not counted
   fixture.run->reporter.StartCounting();
-  fixture.run->reporter.Report("modZEM7::CopyTracks");
-  fixture.run->reporter.Report("modZEM7::CleanUp");
+  fixture.run->reporter.Report("modZEM7::CopyTracks", RuntimeError(3, "x"));
+  fixture.run->reporter.Report("modZEM7::CleanUp", RuntimeError(5, "y"));
   fixture.ui.messages.clear();
   fixture.ui.Answer(IDNO);
   fixture.ui.Answer(IDNO);

@@ -27,17 +27,19 @@ TEST(ErrorReportText, HasNumberDescriptionAndLocationOnTwoLines) {
   EXPECT_EQ(FormatErrorReport(53, "", "modZEM7::CopyTracks"), "ERROR: 53, \r\nLocation: modZEM7::CopyTracks");
 }
 
-TEST_F(ErrorReportTest, ReportWithoutPendingErrorShowsZeroLogsAndResetsCursor) {
-  run->reporter.Report("modZEM7::SafeCopyFile");
+TEST_F(ErrorReportTest, ReportWithoutSystemErrorShowsZeroLogsAndResetsCursor) {
+  run->reporter.Report("modZEM7::SafeCopyFile", RuntimeError(0, "The file to copy \"C:\\x\" does not exist."));
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, "ERROR: 0, \r\nLocation: modZEM7::SafeCopyFile");
+  EXPECT_EQ(ui.messages[0].text,
+            "ERROR: 0, The file to copy \"C:\\x\" does not exist.\r\nLocation: modZEM7::SafeCopyFile");
   EXPECT_EQ(ui.messages[0].title, "ZEM7Installer");
   EXPECT_EQ(ui.messages[0].style, static_cast<unsigned>(MB_OK));
   ASSERT_FALSE(ui.pointers.empty());
   EXPECT_EQ(ui.pointers.front(), MousePointer::Default);
   EXPECT_EQ(run->log.EntryCount(), 1);
   EXPECT_EQ(LogTexts(folder / "ZEM7InstallLog.txt"),
-            (std::vector<std::string>{"ERROR: 0, ", "Location: modZEM7::SafeCopyFile"}));
+            (std::vector<std::string>{"ERROR: 0, The file to copy \"C:\\x\" does not exist.",
+                                      "Location: modZEM7::SafeCopyFile"}));
 }
 
 TEST_F(ErrorReportTest, TrapReportsWin32ErrorWithSystemTextAndReturnsNeutral) {

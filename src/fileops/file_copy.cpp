@@ -1,0 +1,155 @@
+// Copies of files and folder trees, and a file's move, which onto another
+// drive is a copy: each keeps the window answering through its pulse.
+#include <windows.h>
+
+#include <exception>
+#include <vector>
+
+#include "fileops/file_system.h"
+#include "fileops/win32_file.h"
+#include "support/handles.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+using namespace Win32File;
+
+namespace {
+
+void CreateOneFolder(const std::wstring& path) {
+  if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
+}
+
+// A big file's copy calls the pulse with every chunk. What the pulse throws
+// must not cross the system's frames: it cancels the copy and is thrown again
+// once the system has returned.
+struct PulseInCopy {
+  const FileSystem::Pulse& pulse;
+  std::exception_ptr thrown;
+};
+
+DWORD CALLBACK CopyProgress(LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE,
+                            LPVOID data) {
+  auto& state = *static_cast<PulseInCopy*>(data);
+  try {
+    state.pulse();
+    return PROGRESS_CONTINUE;
+  } catch (...) {
+    state.thrown = std::current_exception();
+    return PROGRESS_CANCEL;
+  }
+}
+
+template <typename Copy>
+bool WithPulse(const FileSystem::Pulse& pulse, Copy&& copy) {
+  PulseInCopy state{pulse, nullptr};
+  bool copied = Retried([&] { return copy(pulse ? CopyProgress : nullptr, &state); });
+  if (state.thrown) std::rethrow_exception(state.thrown);
+  return copied;
+}
+
+// Wine's CopyFileEx never calls its progress routine, and a game archive of
+// several hundred megabytes takes seconds: a file this big is copied here in
+// chunks, with the pulse between them, keeping what a copy keeps (the times,
+// the attributes). A copy that does not end leaves no part of a file behind.
+constexpr uint64_t kChunkedCopyFromBytes = 16u << 20;
+constexpr DWORD kChunkBytes = 4u << 20;
+
+// A new file is made as new, not truncated: a file truncated to nothing is
+// written back to the disk as a whole as soon as it is closed (ext4 does so,
+// to keep a replaced file safe), and under Wine that close holds the server
+// and with it every window for a quarter of a second per big archive.
+UniqueFile CreateCopyTarget(const std::wstring& to, bool overwrite) {
+  auto create = [&](DWORD disposition) {
+    return UniqueFile(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  };
+  UniqueFile created = create(CREATE_NEW);
+  if (created || !overwrite || GetLastError() != ERROR_FILE_EXISTS) return created;
+  return create(CREATE_ALWAYS);
+}
+
+bool CopyInChunks(const std::wstring& from, const std::wstring& to, bool overwrite, const FileSystem::Pulse& pulse) {
+  UniqueFile source(CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!source || !GetFileInformationByHandle(source.Get(), &info)) return false;
+  UniqueFile target = CreateCopyTarget(to, overwrite);
+  if (!target) return false;
+  struct PartLeft {
+    const std::wstring& path;
+    UniqueFile& file;
+    bool done = false;
+    ~PartLeft() {
+      if (done) return;
+      DWORD error = GetLastError();
+      file.Reset();
+      DeleteFileW(path.c_str());
+      SetLastError(error);
+    }
+  } part{to, target};
+  std::vector<char> buffer(kChunkBytes);
+  for (DWORD read = 0;; pulse()) {
+    if (!ReadFile(source.Get(), buffer.data(), kChunkBytes, &read, nullptr)) return false;
+    if (read == 0) break;
+    DWORD written = 0;
+    if (!WriteFile(target.Get(), buffer.data(), read, &written, nullptr)) return false;
+  }
+  if (!SetFileTime(target.Get(), &info.ftCreationTime, &info.ftLastAccessTime, &info.ftLastWriteTime)) return false;
+  part.done = true;
+  target.Reset();
+  return SetFileAttributesW(to.c_str(), info.dwFileAttributes) != FALSE;
+}
+
+uint64_t SizeOf(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool CopyOne(const std::wstring& from, const std::wstring& to, bool overwrite, const FileSystem::Pulse& pulse) {
+  if (pulse && SizeOf(from) >= kChunkedCopyFromBytes)
+    return Retried([&] { return CopyInChunks(from, to, overwrite, pulse); });
+  return WithPulse(pulse, [&](LPPROGRESS_ROUTINE progress, PulseInCopy* state) {
+    return CopyFileExW(from.c_str(), to.c_str(), progress, state, nullptr, overwrite ? 0 : COPY_FILE_FAIL_IF_EXISTS);
+  });
+}
+
+void CopyTree(const std::wstring& source, const std::wstring& destination, bool overwrite,
+              const FileSystem::Pulse& pulse) {
+  if (!IsFolder(Attributes(destination))) CreateOneFolder(destination);
+  ForEachEntry(source, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
+    if (pulse) pulse();
+    std::wstring from = source + L"\\" + name;
+    std::wstring to = destination + L"\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      CopyTree(from, to, overwrite, pulse);
+    } else if (!CopyOne(from, to, overwrite, pulse)) {
+      ThrowLastError();
+    }
+  });
+}
+
+}  // namespace
+
+namespace FileSystem {
+
+void CopyFolder(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse) {
+  std::wstring from = Widen(source);
+  if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite, pulse);
+}
+
+void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse) {
+  std::wstring from = Widen(source);
+  if (!CopyOne(from, ResolveDestination(from, Widen(destination)), overwrite, pulse)) ThrowLastError();
+}
+
+// Onto another drive a move is a copy: the pulse comes with its chunks.
+void MoveOneFile(const std::string& source, const std::string& destination, const Pulse& pulse) {
+  std::wstring from = Widen(source), to = ResolveDestination(from, Widen(destination));
+  bool moved = WithPulse(pulse, [&](LPPROGRESS_ROUTINE progress, PulseInCopy* state) {
+    return MoveFileWithProgressW(from.c_str(), to.c_str(), progress, state, MOVEFILE_COPY_ALLOWED);
+  });
+  if (!moved) ThrowLastError();
+}
+
+}  // namespace FileSystem

@@ -1,0 +1,101 @@
+#include "fileops/held_tree.h"
+
+#include <windows.h>
+
+#include "fileops/win32_file.h"
+#include "support/handles.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+
+using namespace Win32File;
+
+namespace FileSystem {
+
+struct HeldTree::Item {
+  std::wstring path;
+  UniqueFile handle;
+  DWORD attributes;
+};
+
+namespace {
+
+// Without sharing: the open fails while any other program has the item open,
+// for whatever purpose, a folder as a current folder included.
+UniqueFile OpenForDeletion(const std::wstring& path, DWORD attributes) {
+  if (IsLinkAttributes(attributes)) return OpenLinkItself(path, DELETE | FILE_WRITE_ATTRIBUTES);
+  return UniqueFile(CreateFileW(path.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// A read-only item cannot be marked for deletion: its attribute goes first,
+// through the same handle. Times of 0 are left as they are.
+bool DeleteThroughHandle(HANDLE item, DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    FILE_BASIC_INFO basic{};
+    // 0 would mean "unchanged"; an item with no other attribute is a normal one.
+    basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (!SetFileInformationByHandle(item, FileBasicInfo, &basic, sizeof basic)) return false;
+  }
+  FILE_DISPOSITION_INFO dispose{TRUE};
+  return SetFileInformationByHandle(item, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+}
+
+}  // namespace
+
+HeldTree::HeldTree() = default;
+HeldTree::~HeldTree() = default;
+
+std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::Hold(const std::string& folder, const FolderCheck& check,
+                                                                 const Pulse& pulse) {
+  std::unique_ptr<HeldTree> tree(new HeldTree());
+  std::optional<Obstacle> obstacle;
+  // Depth first: a folder is held once everything in it is, as listing a
+  // folder held without sharing is refused.
+  auto hold = [&](const std::wstring& path, DWORD attributes) {
+    UniqueFile handle = OpenForDeletion(path, attributes);
+    if (!handle)
+      obstacle = Obstacle{Narrow(path), GetLastError(), {}};
+    else
+      tree->items_.push_back({path, std::move(handle), attributes});
+    return !obstacle;
+  };
+  std::function<bool(const std::wstring&, DWORD)> walk = [&](const std::wstring& path, DWORD attributes) {
+    if (std::string reason = check ? check(Narrow(path)) : std::string(); !reason.empty()) {
+      obstacle = Obstacle{Narrow(path), 0, reason};
+      return false;
+    }
+    ForEachEntry(path, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
+      if (obstacle) return;
+      if (pulse) pulse();
+      std::wstring item = path + L"\\" + name;
+      bool isFolder = IsFolder(found.dwFileAttributes) && !IsLinkAttributes(found.dwFileAttributes);
+      if (isFolder) return void(walk(item, found.dwFileAttributes));
+      if (hold(item, found.dwFileAttributes))
+        tree->bytes_ += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    });
+    return !obstacle && hold(path, attributes);
+  };
+  std::wstring top = WithoutTrailingBackslash(Widen(folder));
+  DWORD attributes = Attributes(top);
+  if (!IsFolder(attributes)) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  if (!walk(top, attributes)) return *obstacle;
+  return tree;
+}
+
+void HeldTree::DeleteAll(const Pulse& pulse) {
+  for (Item& item : items_) {
+    if (pulse) pulse();
+    if (!DeleteThroughHandle(item.handle.Get(), item.attributes)) {
+      DWORD error = GetLastError();
+      std::string failed = Narrow(item.path);
+      items_.clear();
+      throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (\"" + failed + "\")");
+    }
+    // The item goes as its handle closes; its folder can go only after.
+    item.handle.Reset();
+  }
+  items_.clear();
+}
+
+}  // namespace FileSystem
