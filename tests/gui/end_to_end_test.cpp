@@ -189,6 +189,7 @@ TEST_F(EndToEndTest, ChecksRefuseBeforeAnythingIsInstalled) {
                            0, nullptr);
   SetFileTime(exe, nullptr, nullptr, &written);
   CloseHandle(exe);
+  WriteFile(target + "FlatOut.exe", "an earlier installation");
   WriteFile(target + "old save\\slot1.sav", "x");
 
   Drive({"click cmdInstall", "box OK ZEM7 Installer|The FlatOut Game Folder does not exist, please check the location.",
@@ -196,12 +197,16 @@ TEST_F(EndToEndTest, ChecksRefuseBeforeAnythingIsInstalled) {
          "type txtZEM7GameFolder   " + target.substr(0, target.size() - 1) + "  ", "click cmdInstall",
          "box OK ZEM7 Installer|You have not installed the official 'FlatOut v1.1' Game Patch.\\nThis is required to "
          "enable the FlatOut ZEM7 mod to work.",
-         "type txtFlatOutGameFolder " + game, "click cmdInstall",
+         "type txtFlatOutGameFolder " + game,
+         // The system's own form of a path is refused here as on the command line, before anything is touched.
+         "type txtZEM7GameFolder \\\\?\\" + target, "click cmdInstall",
+         "box OK ZEM7 Installer|The ZEM7 Game Folder \"\\\\?\\" + target + "\" is not a possible folder*",
+         "type txtZEM7GameFolder " + target, "click cmdInstall",
          "box NO ZEM7 Installer|The ZEM7 Game Folder contains files, this folder must be empty.\\nDo you wish to "
          "recreate this folder (all files will be deleted)?",
          "click cmdInstall", "box YES ZEM7 Installer|The ZEM7 Game Folder contains files*",
          std::string("box NO ") + kConfirm, "close", "exit 30"});
-  EXPECT_EQ(boxes.size(), 5u);
+  EXPECT_EQ(boxes.size(), 6u);
   EXPECT_EQ(ReadFile(target + "old save\\slot1.sav"), "x");  // nothing deleted before the go-ahead
   EXPECT_FALSE(FileExists(LogPath()));
   ExpectGameUntouched();
@@ -209,10 +214,11 @@ TEST_F(EndToEndTest, ChecksRefuseBeforeAnythingIsInstalled) {
 
 TEST_F(EndToEndTest, MissingArchiveAndInterruptionsDoNotStopTheRun) {
   Build({kTrackFilesRar});
-  const std::string report = "box OK ZEM7Installer|ERROR: 0, \\nLocation: modZEM7::SafeMoveFolder";
+  // Each report says what was missing.
+  const std::string report = "box OK ZEM7Installer|ERROR: 0, The folder to move \"" + target + "*";
   std::vector<std::string> script = {
       "click cmdInstall", std::string("box YES ") + kConfirm,
-      "hold ZEM7Installer|ERROR: 0, \\nLocation: modZEM7::SafeCopyFile",
+      "hold ZEM7Installer|ERROR: 0, The file to copy \"" + distribution + "\\zem7trackfiles.rar\" does not exist.*",
       // During the run: the folders and buttons are disabled; Alt+M and a close are refused.
       "disabled cmdInstall", "disabled txtZEM7GameFolder", "disabled cmdFlatOutGameFolder", "accelerator cmdInstall",
       "box OK ZEM7 Installer|The installation of ZEM7 is already running.*",
@@ -342,22 +348,25 @@ TEST_F(UnattendedTest, ErrorsDuringTheRunGiveExitCodeFourWithTheReportsOnStandar
   EXPECT_EQ(outcome.exitCode, 4u);
   EXPECT_FALSE(outcome.boxSeen);
   EXPECT_NE(outcome.err.find("Location: modZEM7::SafeCopyFile"), std::string::npos) << outcome.err;
+  EXPECT_EQ(outcome.err.find(", \r\nLocation: "), std::string::npos) << "a report without its reason: " << outcome.err;
   auto log = Log();
   EXPECT_NE(std::find(log.begin(), log.end(), "12 error(s) were reported during the installation."), log.end());
   EXPECT_EQ(log.back(), "Exit code 4: the installation ran to its end with 12 error(s).");
 }
 
-TEST_F(UnattendedTest, TargetWithFilesIsRefusedWithoutRecreateAndEmptiedWithItInTheSilentWindow) {
+TEST_F(UnattendedTest, EarlierInstallationIsRefusedWithoutRecreateAndEmptiedWithItInTheSilentWindow) {
   Build();
+  WriteFile(target + "FlatOut.exe", "an earlier installation");
   WriteFile(target + "old save\\slot1.sav", "x");
   Outcome refused = RunInstaller("/SILENT");
   EXPECT_EQ(refused.exitCode, 2u);
   EXPECT_EQ(ReadFile(target + "old save\\slot1.sav"), "x");
-  EXPECT_EQ(ListTree(target), (std::vector<std::string>{"old save\\", "old save\\slot1.sav"}));
+  EXPECT_EQ(ListTree(target), (std::vector<std::string>{"FlatOut.exe", "old save\\", "old save\\slot1.sav"}));
   EXPECT_NE(refused.err.find("/RECREATE was not given"), std::string::npos) << refused.err;
   EXPECT_EQ(Log().back(), "Exit code 2: the folders were refused; nothing was installed.");
 
-  Outcome installed = RunInstaller("/SILENT /RECREATE \"/DIR=" + target + "\"");
+  // ".." is resolved before anything sees the path: the packer takes all five archives.
+  Outcome installed = RunInstaller("/SILENT /RECREATE \"/DIR=" + game + "\\..\\FlatOut - ZEM7\"");
   EXPECT_EQ(installed.exitCode, 0u) << installed.err;
   EXPECT_TRUE(installed.windowSeen);
   EXPECT_TRUE(installed.progressSeen);
@@ -416,6 +425,7 @@ TEST_F(UnattendedTest, SecondInstallerDoesNothingWhileOneRuns) {
 
 TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
   Build();
+  WriteFile(root / "Other\\notes.txt", "somebody's");
   struct Case {
     std::string arguments;
     DWORD exitCode;
@@ -427,6 +437,12 @@ TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
       {"/VERYSILENT /NOSUCH", 1, "Unknown switch: /NOSUCH"},
       {"/VERYSILENT /DIR", 1, "The switch /DIR needs a folder"},
       {"/VERYSILENT /DIR=C:\\a<b", 1, "Not a possible folder for /DIR"},
+      {"/VERYSILENT /DIR=\\\\.\\pipe\\x", 1, "Not a possible folder for /DIR: \\\\.\\pipe\\x"},
+      {"/VERYSILENT \"/DIR=\\\\?\\" + target + "\"", 1, "Not a possible folder for /DIR"},
+      // Somebody's folder is never emptied, with /RECREATE or without.
+      {"/VERYSILENT /RECREATE \"/DIR=" + root / "Other" + "\"", 2,
+       "The ZEM7 Game Folder holds files that are not from an earlier ZEM7 installation.\r\n"
+       "Please select a new or empty folder."},
       {"/VERYSILENT /LOG=\"" + root / "elsewhere.txt" + "\" stray", 1, "Not a switch: stray"},
       // A log that would replace somebody's file, or land where the run deletes or only reads.
       {"/VERYSILENT \"/LOG=" + game + "\\FlatOut.exe\"", 1, "is not a log of this installer"},
@@ -452,6 +468,7 @@ TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
   EXPECT_FALSE(FileExists(root / "elsewhere.txt"));
   EXPECT_FALSE(FileExists(game + "\\zem7.log"));
   EXPECT_TRUE(FileExists(distribution + "\\unrar.exe"));
+  EXPECT_EQ(ReadFile(root / "Other\\notes.txt"), "somebody's");
   ExpectGameUntouched();
 }
 
