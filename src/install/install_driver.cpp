@@ -72,6 +72,7 @@ InstallResult RecordStop(RunContext& run, size_t step) {
 }  // namespace
 
 InstallResult InstallZEM7(RunContext& run) {
+  InstallationScope installation(run.ui);
   size_t step = 0;
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);
