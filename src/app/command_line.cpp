@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/path_helpers.h"
 #include "support/text.h"
 
 const char* const kUsageText =
@@ -96,6 +97,10 @@ std::string Apply(const Switch& given, CommandLineOptions& options) {
   const char* what = WhatTakes(name) == Takes::Folder ? "folder" : "file";
   if (!given.value || given.value->empty())
     return "The switch /" + name + " needs a " + what + ": /" + name + "=" + what;
+  // Looking into a device to see whether it holds an earlier log could wait
+  // for ever (a serial port): a device's name is refused as it is written.
+  if (WhatTakes(name) == Takes::File && NamesADevice(*given.value))
+    return "The log file is not a file: " + *given.value;
   if (!IsPossiblePath(*given.value))
     return "Not a possible " + std::string(what) + " for /" + name + ": " + *given.value;
   (name == "GAMEDIR" ? options.gameFolder : name == "DIR" ? options.targetFolder : options.logPath) = *given.value;

@@ -18,6 +18,14 @@ std::string GetShortPath(ErrorReporter& reporter, const std::string& path);
 // folder; "" names the current folder itself. No trailing backslash except
 // for a drive's root ("C:\").
 std::string GetAbsolutePathName(const std::string& path);
+// Whether one name (no backslash) is a device's that Windows keeps in every
+// folder: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9, in any case,
+// with or without an extension, trailing dots or spaces ("nul.log", "COM1 .txt").
+bool IsDeviceName(const std::string& name);
+// Whether a path reaches a device rather than a file: it lies in a device
+// namespace ("\\.\", "\\?\", "\??\"), or one of its names is a device's. Only
+// the text is looked at, so that nothing opens the device to find out.
+bool NamesADevice(const std::string& path);
 // The running program's full path, and its folder without trailing backslash.
 std::string ExecutablePath();
 std::string ExecutableFolder();

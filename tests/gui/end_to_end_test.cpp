@@ -252,7 +252,10 @@ class UnattendedTest : public EndToEndTest {
   // its windows until it ends.
   Outcome RunInstaller(const std::string& arguments, DWORD timeoutMs = 120000) {
     Outcome outcome;
-    std::string outPath = root / "stdout.txt", errPath = root / "stderr.txt";
+    // Files of this run's own: the desktop process that Wine starts with the
+    // first window inherits the handles and may keep an earlier run's open.
+    std::string run = std::to_string(++runs_);
+    std::string outPath = root / ("stdout" + run + ".txt"), errPath = root / ("stderr" + run + ".txt");
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     auto output = [&](const std::string& path) {
       return UniqueFile(
@@ -314,6 +317,8 @@ class UnattendedTest : public EndToEndTest {
     EXPECT_TRUE(FileExists(FormatPath(ReadRegistryString(kShellFolders + "Common Desktop")) + "FlatOut.lnk"));
     ExpectGameUntouched();
   }
+
+  int runs_ = 0;  // the installer's runs so far, which name their output files
 };
 
 TEST_F(UnattendedTest, VerySilentInstallsWithoutAWindowAndAnswersTheClosingQuestionsFromSwitches) {
@@ -434,6 +439,12 @@ TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
       {"/VERYSILENT \"/LOG=" + root / "no such\\zem7.log" + "\"", 1, "The folder of the log file does not exist"},
       {"/VERYSILENT \"/LOG=" + game + "\"", 1, "The log file is a folder"},
       {"/VERYSILENT \"/LOG=" + game + "\\zem7.log\"", 2, "cannot lie inside the FlatOut Game Folder or the ZEM7"},
+      // Devices, refused by their names: a serial port would keep any look into it waiting.
+      {"/VERYSILENT /LOG=NUL", 1, "The log file is not a file: NUL"},
+      {"/VERYSILENT /LOG=\\\\?\\C:\\zem7.log", 1, "The log file is not a file: \\\\?\\C:\\zem7.log"},
+      {"/VERYSILENT /LOG=\\\\.\\pipe\\x", 1, "The log file is not a file: \\\\.\\pipe\\x"},
+      {"/VERYSILENT \"/DIR=C:\\users\\Public\\Documents\\\" /LOG=\"COM1\\\\\" \"/DIR=C:\\\"", 1,
+       "The log file is not a file: COM1\\\\"},
       // Folders of the user's, and a target that cannot be made.
       {"/VERYSILENT /RECREATE /DIR=C:\\users\\Public", 2, "cannot be or contain the Public folder"},
       {"/VERYSILENT \"/DIR=" + distribution + "\\unrar.exe\"", 2, "The ZEM7 Game Folder cannot be created: "},
