@@ -408,13 +408,29 @@ TEST_F(UnattendedTest, StoppedOrKilledRunLeavesNoToolRunning) {
   ExpectGameUntouched();
 }
 
-// A second installer would work on the same folders and log: it does nothing.
+// A second installer would work on the same folders and log: it does nothing
+// but say so, also when it finds the running one's window, which under
+// /VERYSILENT is hidden.
 TEST_F(UnattendedTest, SecondInstallerDoesNothingWhileOneRuns) {
   Build();
   UniqueHandle running(CreateMutexW(nullptr, FALSE, L"Local\\ZEM7Installer.Running"));
-  Outcome outcome = RunInstaller("/VERYSILENT", 30000);
-  EXPECT_EQ(outcome.exitCode, 1u);
-  EXPECT_EQ(outcome.err, "Another ZEM7 installation is already running.\r\n");
+  WNDCLASSEXW windowClass{sizeof(windowClass)};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"ZEM7InstallerWindow";
+  RegisterClassExW(&windowClass);
+  for (bool hiddenWindow : {false, true}) {
+    SCOPED_TRACE(hiddenWindow ? "hidden window" : "no window");
+    HWND window = hiddenWindow ? CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                                 nullptr, nullptr, windowClass.hInstance, nullptr)
+                               : nullptr;
+    Outcome outcome = RunInstaller("/VERYSILENT", 30000);
+    if (window) DestroyWindow(window);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_EQ(outcome.err, "Another ZEM7 installation is already running.\r\n");
+    EXPECT_FALSE(outcome.boxSeen);
+  }
+  UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
   EXPECT_FALSE(FileExists(LogPath()));
   EXPECT_FALSE(FolderExists(target));
 }
