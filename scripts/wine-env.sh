@@ -5,7 +5,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 export WINEPREFIX=$build/wineprefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts; and no menu builder, which would copy the
+# shortcuts the installer makes into the Linux menus and desktop, outside the
+# prefix.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 started_xvfb=""
 
 wine_env_start() {

@@ -5,5 +5,12 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX=${WINEPREFIX:-$here/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# The menu builder stays off whatever else the caller overrides: it would copy
+# the shortcuts the installer makes into the Linux menus and desktop.
+overrides=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+case $overrides in
+  *winemenubuilder*) ;;
+  *) overrides="$overrides;winemenubuilder.exe=d" ;;
+esac
+export WINEDLLOVERRIDES=$overrides
 exec wine "$@"

@@ -97,6 +97,10 @@ std::string Apply(const Switch& given, CommandLineOptions& options) {
   const char* what = WhatTakes(name) == Takes::Folder ? "folder" : "file";
   if (!given.value || given.value->empty())
     return "The switch /" + name + " needs a " + what + ": /" + name + "=" + what;
+  // Looking into a device to see whether it holds an earlier log could wait
+  // for ever (a serial port): a device's name is refused as it is written.
+  if (WhatTakes(name) == Takes::File && NamesADevice(*given.value))
+    return "The log file is not a file: " + *given.value;
   // A folder in the system's own form would skip the checks' rules: the
   // window refuses it too.
   bool systemForm = WhatTakes(name) == Takes::Folder && HasSystemPrefix(*given.value);

@@ -20,7 +20,9 @@ bool BeginsLikeALog(const std::string& path) {
                               OPEN_EXISTING, 0, nullptr));
   char buffer[512];
   DWORD read = 0;
-  if (!file || !ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
+  // Only a file on a disk is read: a pipe or a device could keep the read waiting.
+  if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
+  if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
   std::string first(buffer, read);
   first = first.substr(0, first.find("\r\n"));
   size_t percent = first.find("% : ");

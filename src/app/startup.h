@@ -19,7 +19,8 @@ constexpr int kExitStopped = 5;
 InstallPlan PlanFor(const CommandLineOptions& options);
 // Why the log file that /LOG= names may not be written, or "": its folder must
 // exist, and a file of that name must be an earlier log of this installer,
-// which the run replaces. Anything else is somebody's file.
+// which the run replaces. Anything else is somebody's file. A device's name
+// never gets here: the command line refuses it.
 std::string WhyNotALogFile(const std::string& path);
 // Creates the window, fills in the two folders (the switches' or the proposed
 // ones) and shows it.

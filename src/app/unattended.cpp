@@ -126,6 +126,14 @@ void UnattendedUserInterface::ShowToolActivity(const std::string& tool, unsigned
   WriteToConsole(Stream::Output, tool + " is still working (" + std::to_string(minutes) + " min)\r\n");
 }
 
+void UnattendedUserInterface::BeginInstallation() {
+  if (display_) display_->BeginInstallation();
+}
+
+void UnattendedUserInterface::EndInstallation() {
+  if (display_) display_->EndInstallation();
+}
+
 void UnattendedUserInterface::Unload() {
   if (display_) display_->Unload();
 }

@@ -28,6 +28,8 @@ class UnattendedUserInterface : public UserInterface {
   void PumpMessages() override;
   // A tool past a minute is named on standard output, once a minute.
   void ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) override;
+  void BeginInstallation() override;
+  void EndInstallation() override;
   void Unload() override;
 
   // The checks' refusals since the last call, for the log.

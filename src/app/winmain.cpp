@@ -36,10 +36,12 @@ int ShowUsage(const CommandLineOptions& options) {
 // process ends.
 constexpr wchar_t kInstanceMutex[] = L"Local\\ZEM7Installer.Running";
 
-// The running installer's window comes to the front; without one (an
-// unattended run) the user is told.
+// A user who starts the installer again gets the running installer's window
+// in front. A script, or a user whose running installer shows no window (an
+// unattended run), is told instead; a script only on standard error.
 int DeferToTheRunningInstaller(const CommandLineOptions& options) {
-  if (HWND running = MainWindow::FindOpen()) {
+  HWND running = MainWindow::FindOpen();
+  if (options.mode == RunMode::Window && running && IsWindowVisible(running)) {
     if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
     SetForegroundWindow(running);
     return kExitBadStart;

@@ -111,6 +111,7 @@ class CurrentFolderScope {
 }  // namespace
 
 InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty) {
+  InstallationScope installation(run.ui);
   size_t step = 0;
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);

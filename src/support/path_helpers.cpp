@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "support/error_report.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -60,13 +62,6 @@ std::string FormatPath(std::string path) {
   return formatted;
 }
 
-bool IsDeviceName(const std::string& name) {
-  std::string base = ToUpper(Trim(name.substr(0, name.find('.')), ' '));
-  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
-    if (base == device) return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' && base[3] <= '9';
-}
-
 bool HasSystemPrefix(const std::string& path) {
   return path.size() >= 4 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/') &&
          (path[2] == '?' || path[2] == '.') && (path[3] == '\\' || path[3] == '/');
@@ -94,6 +89,37 @@ std::string GetAbsolutePathName(const std::string& path) {
   if (!resolved) ThrowLastError();
   while (EndsInRemovableBackslash(full)) full.pop_back();
   return Narrow(full);
+}
+
+// The name's part before its first dot (the extension) or colon (a stream),
+// trailing spaces dropped, is what Windows compares with its devices.
+bool IsDeviceName(const std::string& name) {
+  std::string base = ToUpper(name.substr(0, name.find_first_of(".:")));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (base == device) return true;
+  if (!base.starts_with("COM") && !base.starts_with("LPT")) return false;
+  std::string number = base.substr(3);
+  // Windows also takes the superscripts 1, 2 and 3 as port numbers.
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" || number == "\xC2\xB2" ||
+         number == "\xC2\xB3";
+}
+
+bool NamesADevice(const std::string& path) {
+  std::string text = path;
+  std::replace(text.begin(), text.end(), '/', '\\');
+  bool deviceNamespace =
+      text.starts_with("\\??\\") || (text.size() >= 3 && text.starts_with("\\\\") &&
+                                     (text[2] == '.' || text[2] == '?') && (text.size() == 3 || text[3] == '\\'));
+  if (deviceNamespace) return true;
+  // A drive-relative "C:NUL" names the device too.
+  size_t at = text.size() >= 2 && text[1] == ':' ? 2 : 0;
+  while (at <= text.size()) {
+    size_t end = std::min(text.find('\\', at), text.size());
+    if (IsDeviceName(text.substr(at, end - at))) return true;
+    at = end + 1;
+  }
+  return false;
 }
 
 std::string ExecutablePath() {

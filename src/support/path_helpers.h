@@ -11,9 +11,6 @@ std::string FormatPath(std::string path);
 // Repeated backslashes made one, keeping the two that begin a network path
 // ("\\\\server\\share"): "C:\\Out Dir\\\\" names the folder "C:\\Out Dir\\".
 std::string CollapseBackslashes(const std::string& path);
-// A name the system keeps for a device ("CON", "nul.txt", "COM1", "lpt9.log"):
-// no file or folder can bear it, whatever follows its first dot.
-bool IsDeviceName(const std::string& name);
 // A path in one of the system's own forms ("\\?\...", "\\.\..."), which skip
 // the rules that plain paths follow and can name devices.
 bool HasSystemPrefix(const std::string& path);
@@ -24,6 +21,14 @@ std::string GetShortPath(ErrorReporter& reporter, const std::string& path);
 // folder; "" names the current folder itself. No trailing backslash except
 // for a drive's root ("C:\").
 std::string GetAbsolutePathName(const std::string& path);
+// Whether one name (no backslash) is a device's that Windows keeps in every
+// folder: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9, in any case,
+// with or without an extension, trailing dots or spaces ("nul.log", "COM1 .txt").
+bool IsDeviceName(const std::string& name);
+// Whether a path reaches a device rather than a file: it lies in a device
+// namespace ("\\.\", "\\?\", "\??\"), or one of its names is a device's. Only
+// the text is looked at, so that nothing opens the device to find out.
+bool NamesADevice(const std::string& path);
 // The running program's full path, and its folder without trailing backslash.
 std::string ExecutablePath();
 std::string ExecutableFolder();

@@ -36,6 +36,24 @@ class UserInterface {
     (void)tool;
     (void)elapsedSeconds;
   }
+  // The installation itself runs between these two, from the go-ahead to its
+  // end. Entries logged at start-up or by the checks move the bar but are no
+  // installation's progress: the title and the taskbar button tell only a run.
+  virtual void BeginInstallation() {}
+  virtual void EndInstallation() {}
   // Closes the window for good, which ends the program.
   virtual void Unload() = 0;
+};
+
+// Marks an installation's run on the user interface for the guard's lifetime,
+// however it ends.
+class InstallationScope {
+ public:
+  explicit InstallationScope(UserInterface& ui) : ui_(ui) { ui_.BeginInstallation(); }
+  ~InstallationScope() { ui_.EndInstallation(); }
+  InstallationScope(const InstallationScope&) = delete;
+  InstallationScope& operator=(const InstallationScope&) = delete;
+
+ private:
+  UserInterface& ui_;
 };

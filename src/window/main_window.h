@@ -43,14 +43,16 @@ class MainWindow {
   static LRESULT CALLBACK ContainerProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnContainerMessage(HWND container, UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControls();
-  void CreateToolTips();
-  void ApplyLayout(UINT dpi);
-  void SizeClientArea(int width, int height);
   void PaintContainer(HWND container);
   HBRUSH OnControlColour(HDC dc, HWND control);
   bool OnSetCursor(HWND over);
   void OnClose();
+
+  // The controls and their layout (main_window_controls.cpp).
+  void CreateControls();
+  void CreateToolTips();
+  void ApplyLayout(UINT dpi);
+  void SizeClientArea(int width, int height);
 
   // The commands (main_window_commands.cpp).
   void OnCommand(ControlId id);

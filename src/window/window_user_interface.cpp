@@ -9,7 +9,7 @@
 // taskbar button flash until the window is brought back.
 int WindowUserInterface::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
   HWND window = window_.Handle();
-  if (title == kReportTitle) {
+  if (title == kReportTitle && installing_) {
     reported_ = true;
     if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(window, TBPF_ERROR);
   }
@@ -45,6 +45,7 @@ void WindowUserInterface::SetMousePointer(MousePointer pointer) { window_.SetMou
 void WindowUserInterface::ShowProgress(int entryCount, int scale, const std::string& percentText) {
   window_.SetProgressBar(entryCount, scale);
   window_.SetText(ControlId::PercentLabel, percentText);
+  if (!installing_) return;
   percent_ = percentText;
   ShowTitle();
   ShowTaskbarProgress(entryCount, scale);
@@ -52,6 +53,7 @@ void WindowUserInterface::ShowProgress(int entryCount, int scale, const std::str
 
 // "makebfs.exe working, 1:42"
 void WindowUserInterface::ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) {
+  if (!installing_) return;
   std::string seconds = std::to_string(elapsedSeconds % 60);
   activity_ = tool.empty() ? std::string()
                            : tool + " working, " + std::to_string(elapsedSeconds / 60) + ":" +
@@ -78,15 +80,25 @@ void WindowUserInterface::PrependProgressText(const std::string& entry) {
   UpdateWindow(box);
 }
 
-// Input comes back when a run is over, and the title is the window's own again.
+// A report made before the run is no failure of the run's: the button starts
+// without one.
+void WindowUserInterface::BeginInstallation() {
+  installing_ = true;
+  reported_ = false;
+}
+
+// Once the run is over, the title is the window's own again.
+void WindowUserInterface::EndInstallation() {
+  installing_ = false;
+  reported_ = false;
+  percent_.clear();
+  activity_.clear();
+  ShowTitle();
+  if (!window_.IsOpen()) return;
+  if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(window_.Handle(), TBPF_NOPROGRESS);
+}
+
 void WindowUserInterface::EnableInput(bool enabled) {
-  if (enabled) {
-    percent_.clear();
-    activity_.clear();
-    ShowTitle();
-    reported_ = false;
-    if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(window_.Handle(), TBPF_NOPROGRESS);
-  }
   for (ControlId id : {ControlId::GameFolderBox, ControlId::GameFolderButton, ControlId::TargetFolderBox,
                        ControlId::TargetFolderButton, ControlId::InstallButton})
     if (HWND control = window_.Control(id)) EnableWindow(control, enabled);

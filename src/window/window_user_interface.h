@@ -18,6 +18,8 @@ class WindowUserInterface : public UserInterface {
   void EnableInput(bool enabled) override;
   void PumpMessages() override;
   void ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) override;
+  void BeginInstallation() override;
+  void EndInstallation() override;
   void Unload() override;
 
  private:
@@ -32,5 +34,6 @@ class WindowUserInterface : public UserInterface {
   std::string activity_;
   ComPtr<ITaskbarList3> taskbar_;
   bool taskbarTried_ = false;
+  bool installing_ = false;  // between BeginInstallation and EndInstallation
   bool reported_ = false;
 };

@@ -47,6 +47,31 @@ void CloseTopWindowsOf(const wchar_t* exeName) {
 
 std::string FromLinux(std::string path) { return path.starts_with("/") ? "Z:" + path : path; }
 
+// The Linux home as Wine reaches it: WINEHOMEDIR holds it as \??\Z:\root.
+std::string LinuxHome() {
+  wchar_t buffer[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"WINEHOMEDIR", buffer, MAX_PATH)) {
+    std::string home = Narrow(buffer);
+    return home.starts_with("\\??\\") ? home.substr(4) : home;
+  }
+  return GetEnvironmentVariableW(L"HOME", buffer, MAX_PATH) ? FromLinux(Narrow(buffer)) : std::string();
+}
+
+// What Wine's menu builder makes of shortcuts, outside the prefix: menu
+// entries with their folders and menus, and desktop files on the desktop or
+// in the home itself.
+std::vector<std::string> LinuxMenusAndDesktopFiles(const std::string& home) {
+  std::vector<std::string> found;
+  for (const char* folder :
+       {".local\\share\\applications", ".local\\share\\desktop-directories", ".config\\menus", "Desktop"})
+    for (const std::string& file : ListTree(home + "\\" + folder)) found.push_back(folder + ("\\" + file));
+  WIN32_FIND_DATAW entry;
+  UniqueFind search(FindFirstFileW(Widen(home + "\\*.desktop").c_str(), &entry));
+  for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.Get(), &entry))
+    found.push_back(Narrow(entry.cFileName));
+  return found;
+}
+
 std::string ScreenshotPath(const std::string& name) {
   const char* folder = std::getenv("ZEM7_SCREENSHOT_DIR");
   return FromLinux(folder ? folder : ".") + "/" + name;
@@ -123,6 +148,9 @@ class EndToEndTest : public ::testing::Test {
 
 TEST_F(EndToEndTest, FullInstallationBuildsTheGameCopyAndEnds) {
   Build();
+  std::string home = LinuxHome();
+  ASSERT_FALSE(home.empty());
+  std::vector<std::string> menusBefore = LinuxMenusAndDesktopFiles(home);
   Drive({"screenshot " + ScreenshotPath("before-install.png"), "click cmdInstall", std::string("box YES ") + kConfirm,
          std::string("box NO ") + kLobbyQuestion, std::string("hold ") + kPlayQuestion,
          "screenshot " + ScreenshotPath("after-install.png"), "answer NO", "exit 60"});
@@ -148,6 +176,10 @@ TEST_F(EndToEndTest, FullInstallationBuildsTheGameCopyAndEnds) {
   EXPECT_TRUE(FileExists(programs + "Torvale\\FlatOut - ZEM7\\FlatOut.lnk"));
   EXPECT_TRUE(FileExists(desktop + "FlatOut.lnk"));
   ExpectGameUntouched();
+  // The shortcuts stay in the prefix: Wine's menu builder, off in the
+  // project's scripts, would copy them into the Linux menus and desktop.
+  for (int i = 0; i < 100 && ProcessRunning(L"winemenubuilder.exe"); ++i) Sleep(100);
+  EXPECT_EQ(LinuxMenusAndDesktopFiles(home), menusBefore);
 }
 
 TEST_F(EndToEndTest, YesToTheFinalQuestionsRunsTheSetupThenTheGame) {
@@ -258,7 +290,10 @@ class UnattendedTest : public EndToEndTest {
   // its windows until it ends.
   Outcome RunInstaller(const std::string& arguments, DWORD timeoutMs = 120000) {
     Outcome outcome;
-    std::string outPath = root / "stdout.txt", errPath = root / "stderr.txt";
+    // Files of this run's own: the desktop process that Wine starts with the
+    // first window inherits the handles and may keep an earlier run's open.
+    std::string run = std::to_string(++runs_);
+    std::string outPath = root / ("stdout" + run + ".txt"), errPath = root / ("stderr" + run + ".txt");
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     auto output = [&](const std::string& path) {
       return UniqueFile(
@@ -320,6 +355,8 @@ class UnattendedTest : public EndToEndTest {
     EXPECT_TRUE(FileExists(FormatPath(ReadRegistryString(kShellFolders + "Common Desktop")) + "FlatOut.lnk"));
     ExpectGameUntouched();
   }
+
+  int runs_ = 0;  // the installer's runs so far, which name their output files
 };
 
 TEST_F(UnattendedTest, VerySilentInstallsWithoutAWindowAndAnswersTheClosingQuestionsFromSwitches) {
@@ -412,13 +449,29 @@ TEST_F(UnattendedTest, StoppedOrKilledRunLeavesNoToolRunning) {
   ExpectGameUntouched();
 }
 
-// A second installer would work on the same folders and log: it does nothing.
+// A second installer would work on the same folders and log: it does nothing
+// but say so, also when it finds the running one's window, which under
+// /VERYSILENT is hidden.
 TEST_F(UnattendedTest, SecondInstallerDoesNothingWhileOneRuns) {
   Build();
   UniqueHandle running(CreateMutexW(nullptr, FALSE, L"Local\\ZEM7Installer.Running"));
-  Outcome outcome = RunInstaller("/VERYSILENT", 30000);
-  EXPECT_EQ(outcome.exitCode, 1u);
-  EXPECT_EQ(outcome.err, "Another ZEM7 installation is already running.\r\n");
+  WNDCLASSEXW windowClass{sizeof(windowClass)};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"ZEM7InstallerWindow";
+  RegisterClassExW(&windowClass);
+  for (bool hiddenWindow : {false, true}) {
+    SCOPED_TRACE(hiddenWindow ? "hidden window" : "no window");
+    HWND window = hiddenWindow ? CreateWindowExW(0, windowClass.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
+                                                 nullptr, nullptr, windowClass.hInstance, nullptr)
+                               : nullptr;
+    Outcome outcome = RunInstaller("/VERYSILENT", 30000);
+    if (window) DestroyWindow(window);
+    EXPECT_EQ(outcome.exitCode, 1u);
+    EXPECT_EQ(outcome.err, "Another ZEM7 installation is already running.\r\n");
+    EXPECT_FALSE(outcome.boxSeen);
+  }
+  UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
   EXPECT_FALSE(FileExists(LogPath()));
   EXPECT_FALSE(FolderExists(target));
 }
@@ -450,6 +503,12 @@ TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
       {"/VERYSILENT \"/LOG=" + root / "no such\\zem7.log" + "\"", 1, "The folder of the log file does not exist"},
       {"/VERYSILENT \"/LOG=" + game + "\"", 1, "The log file is a folder"},
       {"/VERYSILENT \"/LOG=" + game + "\\zem7.log\"", 2, "cannot lie inside the FlatOut Game Folder or the ZEM7"},
+      // Devices, refused by their names: a serial port would keep any look into it waiting.
+      {"/VERYSILENT /LOG=NUL", 1, "The log file is not a file: NUL"},
+      {"/VERYSILENT /LOG=\\\\?\\C:\\zem7.log", 1, "The log file is not a file: \\\\?\\C:\\zem7.log"},
+      {"/VERYSILENT /LOG=\\\\.\\pipe\\x", 1, "The log file is not a file: \\\\.\\pipe\\x"},
+      {"/VERYSILENT \"/DIR=C:\\users\\Public\\Documents\\\" /LOG=\"COM1\\\\\" \"/DIR=C:\\\"", 1,
+       "The log file is not a file: COM1\\\\"},
       // Folders of the user's, and a target that cannot be made.
       {"/VERYSILENT /RECREATE /DIR=C:\\users\\Public", 2, "cannot be or contain the Public folder"},
       {"/VERYSILENT \"/DIR=" + distribution + "\\unrar.exe\"", 2, "The ZEM7 Game Folder cannot be created: "},

@@ -152,4 +152,39 @@ TEST(GetAbsolutePathName, ResolvesAgainstTheCurrentFolderWithoutTrailingBackslas
   for (const Case& c : cases) EXPECT_EQ(GetAbsolutePathName(c.input), c.expected) << '"' << c.input << '"';
 }
 
+// Told by the text alone: the names Windows turns into devices in any folder,
+// and the namespaces that reach devices directly.
+TEST(NamesADevice, KnowsDevicesInEveryFormAndLetsLookAlikesPass) {
+  struct Case {
+    const char* path;
+    bool device;
+  };
+  const Case cases[] = {
+      {"NUL", true},
+      {"nul.log", true},
+      {"COM1", true},
+      {"COM1\\", true},
+      {"LPT1.txt", true},
+      {"aux", true},
+      {"Con .txt", true},
+      {"NUL. . ", true},
+      {"C:\\logs\\prn\\x.log", true},
+      {"C:NUL", true},
+      {"COM\xC2\xB9", true},
+      {"conout$", true},
+      {"\\\\.\\pipe\\x", true},
+      {"\\\\?\\C:\\x.log", true},
+      {"//./COM1", true},
+      {"\\??\\C:\\x.log", true},
+      {"COM10", false},
+      {"console.log", false},
+      {"C:\\nullify\\x.log", false},
+      {"LPT", false},
+      {"C:\\logs\\zem7.log", false},
+      {"\\\\server\\share\\aux.txt", true},
+      {"\\\\server\\share\\auxiliary.txt", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NamesADevice(c.path), c.device) << '"' << c.path << '"';
+}
+
 }  // namespace

@@ -150,6 +150,8 @@ EntryTiming TimeProgressEntries(const std::string& logFolder) {
   IdleCommands commands;
   window.Create(commands, run.reporter);
   window.Show();
+  // Entries of a running installation: the title and the taskbar button follow them too.
+  InstallationScope installation(ui);
   return TimeEntries([&](const std::string& text) { run.log.Write(text); });
 }
 
