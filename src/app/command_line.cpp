@@ -12,6 +12,7 @@
 const char* const kUsageText =
     "Usage: ZEM7Installer.exe [/SILENT | /VERYSILENT] [/GAMEDIR=folder] [/DIR=folder]\r\n"
     "                         [/RECREATE] [/LOBBY] [/PLAY] [/LOG=file]\r\n"
+    "       ZEM7Uninstall.exe /UNINSTALL [/SILENT | /VERYSILENT] [/DIR=folder] [/LOG=file]\r\n"
     "\r\n"
     "  /SILENT       show the window and its progress, but ask no question\r\n"
     "  /VERYSILENT   show no window at all\r\n"
@@ -21,12 +22,24 @@ const char* const kUsageText =
     "  /LOBBY        install the Velnor v2 Multiplayer Lobby at the end\r\n"
     "  /PLAY         start the game at the end\r\n"
     "  /LOG=file     write the log there instead of beside the installer\r\n"
+    "  /UNINSTALL    remove the ZEM7 mod from its folder (the uninstaller's, or /DIR=)\r\n"
     "  /? or /HELP   show this text\r\n"
     "\r\n"
     "Without /SILENT or /VERYSILENT the other switches only fill in the window.\r\n"
     "Exit codes: 0 installed without errors; 1 bad command line or start-up failed;\r\n"
     "2 a check refused the folders, nothing was installed; 4 installed with errors;\r\n"
     "5 stopped before its end.\r\n";
+
+namespace {
+
+// The uninstaller's copy gets the id of the process it waits for.
+std::optional<unsigned long> ProcessId(const std::string& text) {
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  return std::stoul(text);
+}
+
+}  // namespace
 
 namespace {
 
@@ -79,8 +92,12 @@ Takes WhatTakes(const std::string& name) {
 
 // Applies one switch; the text of what is wrong with it, or "".
 std::string Apply(const Switch& given, CommandLineOptions& options) {
-  static const char* const kFlags[] = {"SILENT", "VERYSILENT", "RECREATE", "LOBBY", "PLAY", "?", "HELP"};
+  static const char* const kFlags[] = {"SILENT", "VERYSILENT", "RECREATE", "LOBBY", "PLAY", "?", "HELP", "UNINSTALL"};
   const std::string& name = given.name;
+  if (name == "FINISHREMOVAL") {
+    options.finishRemovalFor = ProcessId(given.value.value_or(""));
+    return options.finishRemovalFor ? "" : "The switch /FINISHREMOVAL needs a process id.";
+  }
   bool known =
       WhatTakes(name) != Takes::Nothing || std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags);
   if (!known) return "Unknown switch: /" + name;
@@ -92,6 +109,7 @@ std::string Apply(const Switch& given, CommandLineOptions& options) {
     if (name == "LOBBY") options.lobby = true;
     if (name == "PLAY") options.play = true;
     if (name == "?" || name == "HELP") options.help = true;
+    if (name == "UNINSTALL") options.uninstall = true;
     return {};
   }
   const char* what = WhatTakes(name) == Takes::Folder ? "folder" : "file";

@@ -21,6 +21,8 @@ struct CommandLineOptions {
   bool lobby = false;                       // /LOBBY: Yes to installing the lobby
   bool play = false;                        // /PLAY: Yes to starting the game
   bool help = false;                        // /? or /HELP
+  bool uninstall = false;                   // /UNINSTALL: remove the installation in /DIR= or the program's folder
+  std::optional<unsigned long> finishRemovalFor;  // /FINISHREMOVAL=<id>: the uninstaller's copy, ending its removal
 };
 
 // What is wrong with a command line, and whether it asked to run unattended

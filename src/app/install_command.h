@@ -3,9 +3,11 @@
 // run the checks, ask for the go-ahead and install; a target the user agreed
 // to recreate is emptied only then, as the installation starts.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/readiness.h"
+#include "install/installation_record.h"
 #include "support/run_context.h"
 #include "window/window_commands.h"
 
@@ -25,6 +27,7 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
 struct ReadyState {
   bool ready = false;
   std::unique_ptr<FileSystem::HeldTree> targetToEmpty;
+  std::optional<InstallationRecord> earlierRecord;  // the player's files of that installation are kept
   explicit operator bool() const { return ready; }
 };
 ReadyState ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe);

@@ -1,12 +1,14 @@
 #include "app/readiness.h"
 
 #include <cmath>
+#include <optional>
 
 #include <windows.h>
 
 #include "app/target_folder.h"
 #include "fileops/file_system.h"
 #include "fileops/folder_identity.h"
+#include "install/installation_record.h"
 #include "support/error_report.h"
 #include "support/handles.h"
 #include "support/keep_alive.h"
@@ -44,6 +46,27 @@ bool FolderHasEntries(const std::string& folder) {
     if (name != L"." && name != L"..") return true;
   } while (FindNextFileW(search.Get(), &found));
   return false;
+}
+
+// An earlier installation that left its record keeps the player's files, and
+// the question says how many; without a record all goes, as the question
+// says. A record that cannot be trusted cannot tell them apart: refused.
+std::optional<std::string> RecreateQuestion(RunContext& run, const std::string& target) {
+  if (!FileSystem::FileExists(target + kRecordName))
+    return "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
+           "Do you wish to recreate this folder (all files will be deleted)?";
+  auto record = ReadRecord(target);
+  if (auto* why = std::get_if<std::string>(&record)) {
+    Refuse(run, "The ZEM7 Game Folder holds an earlier ZEM7 installation whose record " +
+                    why->substr(why->find("\" ") + 2) + ".\r\nPlease select a new or empty folder.");
+    return std::nullopt;
+  }
+  size_t players = FilesMadeOrChangedSince(std::get<InstallationRecord>(record),
+                                           FileSystem::FilesBelow(target, SIZE_MAX, KeepAlive(run)))
+                       .size();
+  return "The ZEM7 Game Folder holds an earlier ZEM7 installation.\r\n"
+         "Do you wish to recreate this folder? Your saves and settings (" +
+         std::to_string(players) + " file(s) made or changed since) are kept.";
 }
 
 }  // namespace
@@ -97,10 +120,9 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
              "Please select a new or empty folder.");
       return Readiness::Refused;
     }
-    int answer = run.ui.Ask(Question::RecreateTarget,
-                            "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
-                            "Do you wish to recreate this folder (all files will be deleted)?",
-                            kTitle, kQuestionBox);
+    std::optional<std::string> question = RecreateQuestion(run, target);
+    if (!question) return Readiness::Refused;
+    int answer = run.ui.Ask(Question::RecreateTarget, *question, kTitle, kQuestionBox);
     return answer == IDYES ? Readiness::ReadyOnceEmptied : Readiness::Refused;
   });
 }

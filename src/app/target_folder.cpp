@@ -9,6 +9,7 @@
 
 #include "fileops/file_system.h"
 #include "fileops/folder_identity.h"
+#include "install/installation_record.h"
 #include "support/handles.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
@@ -77,7 +78,7 @@ struct Protected {
   bool runsOwn;  // the game's or the installer's folder, which the messages name as the run's own
 };
 
-std::vector<Protected> ProtectedFolders(const RunContext& run) {
+std::vector<Protected> ProtectedFolders(const RunContext& run, bool withInstaller = true) {
   std::vector<Protected> folders;
   auto add = [&](const std::string& name, const std::string& path, bool noFolderInside, bool runsOwn) {
     if (std::optional<FolderId> id = path.empty() ? std::nullopt : IdentityOf(path))
@@ -86,7 +87,7 @@ std::vector<Protected> ProtectedFolders(const RunContext& run) {
   for (const SystemFolder& system : kSystemFolders)
     add(system.name, KnownFolderPath(*system.id), system.noFolderInside, false);
   add("the FlatOut Game Folder", run.plan.gameFolder, true, true);
-  add("the folder of this installer", run.plan.installerFolder, false, true);
+  if (withInstaller) add("the folder of this installer", run.plan.installerFolder, false, true);
   return folders;
 }
 
@@ -142,11 +143,11 @@ std::string ConflictOfExisting(const FolderId& targetId, const std::vector<Prote
 }
 
 // Why the target may not be used, or "".
-std::string WhyNotATarget(const RunContext& run, const std::string& target) {
+std::string WhyNotATarget(const RunContext& run, const std::string& target, bool withInstaller = true) {
   if (target.size() <= 3 || (target.starts_with("\\\\") && std::count(target.begin(), target.end(), '\\') <= 3) ||
       IsDriveRoot(target))
     return "The ZEM7 Game Folder cannot be the root of a drive.";
-  std::vector<Protected> folders = ProtectedFolders(run);
+  std::vector<Protected> folders = ProtectedFolders(run, withInstaller);
   std::optional<FolderId> targetId = FileSystem::FolderExists(target) ? IdentityOf(target) : std::nullopt;
   if (targetId) {
     // The user's folders come before the link test, as under Wine they are
@@ -197,8 +198,13 @@ bool IsSafeTarget(RunContext& run) {
   return false;
 }
 
+std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder) {
+  return WhyNotATarget(run, GetAbsolutePathName(folder), false);
+}
+
 bool IsEarlierInstallationOrEmpty(RunContext& run, const std::string& target) {
-  return FileSystem::FileExists(target + "FlatOut.exe") || !FileSystem::HoldsAnyFile(target, KeepAlive(run));
+  return FileSystem::FileExists(target + kRecordName) || FileSystem::FileExists(target + "FlatOut.exe") ||
+         !FileSystem::HoldsAnyFile(target, KeepAlive(run));
 }
 
 FileSystem::HeldTree::FolderCheck ProtectedFolderCheck(const RunContext& run) {

@@ -11,8 +11,12 @@
 
 // true when the target may be used; otherwise the user has been told why.
 bool IsSafeTarget(RunContext& run);
+// Why a folder that holds an installation may not be removed from, or "": the
+// same rules as for a target, the uninstaller's own folder aside.
+std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder);
 // An existing target whose entries may go: an earlier ZEM7 installation
-// (the game's executable at its top), or folders with no file at any depth.
+// (its record, or the game's executable, at its top), or folders with no
+// file at any depth.
 bool IsEarlierInstallationOrEmpty(RunContext& run, const std::string& target);
 // The test the emptying's walk runs on every folder it meets in the target:
 // the game, the installer's folder, a system or user folder, or another

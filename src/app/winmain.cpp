@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/command_line.h"
+#include "app/removal_command.h"
 #include "app/startup.h"
 #include "app/unattended.h"
 #include "app/windowed_run.h"
@@ -60,12 +61,15 @@ int RunInstaller(const std::wstring& arguments) {
   if (auto* error = std::get_if<CommandLineError>(&parsed)) return RefuseCommandLine(*error);
   const CommandLineOptions& options = std::get<CommandLineOptions>(parsed);
   if (options.help) return ShowUsage(options);
+  // The uninstaller's copy waits for the uninstaller, which holds the mutex.
+  if (options.finishRemovalFor) return FinishRemovalFor(options);
   UniqueHandle instance(CreateMutexW(nullptr, FALSE, kInstanceMutex));
   if (GetLastError() == ERROR_ALREADY_EXISTS) return DeferToTheRunningInstaller(options);
   // Checked before anything is written: the run replaces the file it names.
   if (options.logPath)
     if (std::string problem = WhyNotALogFile(*options.logPath); !problem.empty())
       return RefuseCommandLine({problem, options.mode != RunMode::Window});
+  if (options.uninstall) return RunRemoval(options);
   if (options.mode != RunMode::Window) return RunUnattended(options);
   return RunWindow(options);
 }

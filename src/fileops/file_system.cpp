@@ -124,11 +124,15 @@ bool HoldsAnyFile(const std::string& folder, const Pulse& pulse) {
                       [](const std::wstring&, const WIN32_FIND_DATAW&) { return false; });
 }
 
-std::vector<std::string> FilesBelow(const std::string& folder, size_t limit) {
+std::vector<FileFacts> FilesBelow(const std::string& folder, size_t limit, const Pulse& pulse) {
   std::wstring top = WithoutTrailingBackslash(Widen(folder));
-  std::vector<std::string> files;
-  ForEachFile(top, {}, [&](const std::wstring& file, const WIN32_FIND_DATAW&) {
-    files.push_back(Narrow(file.substr(top.size() + 1)));
+  std::vector<FileFacts> files;
+  if (limit == 0) return files;
+  ForEachFile(top, pulse, [&](const std::wstring& file, const WIN32_FIND_DATAW& found) {
+    uint64_t size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+    uint64_t written =
+        (static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32) | found.ftLastWriteTime.dwLowDateTime;
+    files.push_back({Narrow(file.substr(top.size() + 1)), size, written});
     return files.size() < limit;
   });
   return files;
@@ -144,6 +148,16 @@ void DeleteFolder(const std::string& path, bool force, const Pulse& pulse) {
     return;
   }
   DeleteTree(folder, attributes, force, pulse);
+}
+
+void RemoveEmptyFolders(const std::string& folder) {
+  std::wstring top = WithoutTrailingBackslash(Widen(folder));
+  ForEachEntry(top, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
+    if (!IsFolder(found.dwFileAttributes) || IsLinkAttributes(found.dwFileAttributes)) return;
+    std::wstring path = top + L"\\" + name;
+    RemoveEmptyFolders(Narrow(path));
+    RemoveDirectoryW(path.c_str());  // fails, as it should, while anything is left in it
+  });
 }
 
 void MoveFolder(const std::string& source, const std::string& destination) {

@@ -38,8 +38,19 @@ void MoveOneFile(const std::string& source, const std::string& destination, cons
 void RenameFolder(const std::string& from, const std::string& to);
 // true when a file (or a link) lies anywhere below folder; links are not entered.
 bool HoldsAnyFile(const std::string& folder, const Pulse& pulse = {});
-// The files (and links) below folder, relative to it, at most limit of them.
-std::vector<std::string> FilesBelow(const std::string& folder, size_t limit);
+// A file below a folder as a record of an installation keeps it: its path
+// relative to the folder, its size and its last-write time (a FILETIME).
+struct FileFacts {
+  std::string path;
+  uint64_t size = 0;
+  uint64_t written = 0;
+  bool operator==(const FileFacts&) const = default;
+};
+// The files (and links) below folder, at most limit of them; links are not entered.
+std::vector<FileFacts> FilesBelow(const std::string& folder, size_t limit = SIZE_MAX, const Pulse& pulse = {});
+// Removes the folders below folder that hold nothing, the deepest first;
+// folder itself stays, and links are neither entered nor removed.
+void RemoveEmptyFolders(const std::string& folder);
 // The text before the last backslash ("C:\" for "C:\Games"); empty when none.
 std::string GetParentFolderName(const std::string& path);
 

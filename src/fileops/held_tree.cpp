@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "fileops/win32_file.h"
 #include "support/handles.h"
 #include "support/runtime_error.h"
@@ -41,6 +44,19 @@ bool DeleteThroughHandle(HANDLE item, DWORD attributes) {
   return SetFileInformationByHandle(item, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
 }
 
+// The name a rename through a handle takes is the system's own form of the
+// full path.
+bool RenameThroughHandle(HANDLE item, const std::wstring& destination) {
+  std::wstring name = L"\\??\\" + destination;
+  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = FALSE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::copy(name.begin(), name.end(), rename->FileName);
+  return SetFileInformationByHandle(item, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
 }  // namespace
 
 HeldTree::HeldTree() = default;
@@ -77,13 +93,74 @@ std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::Hold(const std::stri
     return !obstacle && hold(path, attributes);
   };
   std::wstring top = WithoutTrailingBackslash(Widen(folder));
+  tree->top_ = top;
   DWORD attributes = Attributes(top);
   if (!IsFolder(attributes)) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
   if (!walk(top, attributes)) return *obstacle;
   return tree;
 }
 
+std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::HoldFiles(const std::string& folder,
+                                                                      const std::vector<std::string>& files) {
+  std::unique_ptr<HeldTree> tree(new HeldTree());
+  tree->top_ = WithoutTrailingBackslash(Widen(folder));
+  for (const std::string& file : files) {
+    std::wstring path = tree->top_ + L"\\" + Widen(file);
+    DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) continue;
+    UniqueFile handle = OpenForDeletion(path, attributes);
+    if (!handle) return Obstacle{Narrow(path), GetLastError(), {}};
+    tree->items_.push_back({path, std::move(handle), attributes});
+  }
+  return tree;
+}
+
+FileFacts HeldTree::FactsOf(const Item& item) const {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(item.handle.Get(), &info)) ThrowLastError();
+  return {Narrow(item.path.substr(top_.size() + 1)),
+          (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+          (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime};
+}
+
+std::vector<FileFacts> HeldTree::Release(const std::function<bool(const FileFacts&)>& release) {
+  std::vector<FileFacts> released;
+  std::erase_if(items_, [&](Item& item) {
+    if (IsFolder(item.attributes) || IsLinkAttributes(item.attributes)) return false;
+    FileFacts facts = FactsOf(item);
+    if (!release(facts)) return false;
+    released.push_back(facts);
+    return true;
+  });
+  return released;
+}
+
+std::vector<std::string> HeldTree::MoveOut(const std::string& holding,
+                                           const std::function<bool(const FileFacts&)>& keep) {
+  std::vector<std::string> moved;
+  std::erase_if(items_, [&](Item& item) {
+    // Folders and links are the installation's frame; only files are anyone's.
+    if (IsFolder(item.attributes) || IsLinkAttributes(item.attributes)) return false;
+    FileFacts facts = FactsOf(item);
+    if (!keep(facts)) return false;
+    const std::string& relative = facts.path;
+    std::string destination = holding + "\\" + relative;
+    CreateFolderPath(GetParentFolderName(destination));
+    if (!RenameThroughHandle(item.handle.Get(), Widen(destination))) {
+      DWORD error = GetLastError();
+      throw RuntimeError(static_cast<int32_t>(error),
+                         SystemMessage(error) + " (moving \"" + Narrow(item.path) + "\" to \"" + destination + "\")");
+    }
+    moved.push_back(relative);
+    movedOut_ = true;
+    return true;
+  });
+  return moved;
+}
+
 void HeldTree::DeleteAll(const Pulse& pulse) {
+  // The top folder now holds the files moved out: it stays.
+  if (movedOut_ && !items_.empty()) items_.pop_back();
   for (Item& item : items_) {
     if (pulse) pulse();
     if (!DeleteThroughHandle(item.handle.Get(), item.attributes)) {

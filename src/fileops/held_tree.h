@@ -31,22 +31,39 @@ class HeldTree {
   // Holds folder and everything in it; links are held as themselves and never followed.
   static std::variant<std::unique_ptr<HeldTree>, Obstacle> Hold(const std::string& folder, const FolderCheck& check,
                                                                 const Pulse& pulse = {});
+  // Holds the listed files below folder (paths relative to it) that exist
+  // and are no folder, the same way; nothing else of the folder.
+  static std::variant<std::unique_ptr<HeldTree>, Obstacle> HoldFiles(const std::string& folder,
+                                                                     const std::vector<std::string>& files);
   ~HeldTree();
   HeldTree(const HeldTree&) = delete;
   HeldTree& operator=(const HeldTree&) = delete;
 
   // The bytes of the files held.
   uint64_t Bytes() const { return bytes_; }
+  // Moves the files that keep picks (by their facts as they are now, the
+  // paths relative to the folder) into holding, a new folder inside it, under
+  // the same relative paths: a rename through the handle held, never a copy.
+  // They are held no longer. Returns the paths moved. Throws RuntimeError,
+  // naming the file.
+  std::vector<std::string> MoveOut(const std::string& holding, const std::function<bool(const FileFacts&)>& keep);
+  // Lets go of the files that release picks (by their facts as they are
+  // now), which will not be deleted; returns their facts.
+  std::vector<FileFacts> Release(const std::function<bool(const FileFacts&)>& release);
   // Deletes everything held, each item before the folder that holds it, the
-  // folder itself last. A failure stops it there and throws a RuntimeError
-  // that names the item; what was not deleted stays, and is let go.
+  // folder itself last unless files were moved out into it. A failure stops
+  // it there and throws a RuntimeError that names the item; what was not
+  // deleted stays, and is let go.
   void DeleteAll(const Pulse& pulse = {});
 
  private:
   struct Item;
   HeldTree();
+  FileFacts FactsOf(const Item& item) const;
   std::vector<Item> items_;
+  std::wstring top_;
   uint64_t bytes_ = 0;
+  bool movedOut_ = false;
 };
 
 }  // namespace FileSystem

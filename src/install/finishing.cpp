@@ -65,8 +65,11 @@ void CreateShortcuts(RunContext& run) {
     SafeCreateFolder(run, menuFolder);
     // The game is started from its own folder, as the last step does.
     SaveShortcut(menuFolder + "FlatOut.lnk", game, run.plan.zem7Folder);
+    run.facts.shortcuts.push_back(menuFolder + "FlatOut.lnk");
     std::string desktop = FormatPath(ReadRegistryString(kCommonDesktop));
-    SaveShortcut(DesktopShortcutPath(run, desktop, game), game, run.plan.zem7Folder);
+    std::string onDesktop = DesktopShortcutPath(run, desktop, game);
+    SaveShortcut(onDesktop, game, run.plan.zem7Folder);
+    run.facts.shortcuts.push_back(onDesktop);
   });
 }
 

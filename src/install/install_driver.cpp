@@ -1,11 +1,13 @@
 #include <windows.h>
 
 #include <iterator>
+#include <optional>
 #include <vector>
 
 #include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
+#include "install/installation_end.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
@@ -20,28 +22,39 @@ constexpr const char* kLocation = "modZEM7::InstallZEM7";
 std::string WhatIsLeft(const std::string& folder) {
   constexpr size_t kNamed = 5;
   if (!FileSystem::FolderExists(folder)) return "nothing";
-  std::vector<std::string> left = FileSystem::FilesBelow(folder, kNamed + 1);
+  std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder, kNamed + 1);
   if (left.empty()) return "empty folders only";
   std::string text;
-  for (size_t i = 0; i < left.size() && i < kNamed; ++i) text += (i ? ", \"" : "\"") + left[i] + "\"";
+  for (size_t i = 0; i < left.size() && i < kNamed; ++i) text += (i ? ", \"" : "\"") + left[i].path + "\"";
   if (left.size() > kNamed) text += " and more";
   return text;
 }
 
 // The target is emptied only now, once the user has agreed to install, as the
-// run's first change, through what the checks held; a folder left half
-// deleted gets no steps, and says so.
-bool EmptyTargetFolder(RunContext& run, FileSystem::HeldTree& held) {
+// run's first change, through what the checks held. The player's files of an
+// earlier installation go aside first. A folder left half deleted gets no
+// steps, and says so; nothing is returned when it is empty.
+std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::HeldTree& held,
+                                               const InstallationRecord* earlier) {
   run.log.Write("Deleting folder: " + run.plan.zem7Folder);
   try {
+    if (earlier) SetPlayersFilesAside(run, held, *earlier);
+  } catch (const RuntimeError& error) {
+    run.reporter.Report(kLocation, RuntimeError(error.Number(),
+                                                "Your files could not be set aside, so nothing was "
+                                                "deleted: " +
+                                                    error.Description() + "."));
+    return InstallResult::NotStarted;
+  }
+  try {
     held.DeleteAll(KeepAlive(run));
-    return true;
+    return std::nullopt;
   } catch (const RuntimeError& error) {
     std::string folder = GetAbsolutePathName(run.plan.zem7Folder);
     run.reporter.Report(
         kLocation, RuntimeError(error.Number(), "The ZEM7 Game Folder was only partly emptied: " + error.Description() +
                                                     ". Left in \"" + folder + "\": " + WhatIsLeft(folder) + "."));
-    return false;
+    return InstallResult::PartlyEmptied;
   }
 }
 
@@ -78,14 +91,21 @@ InstallResult StopBeforeTheSteps(RunContext& run, InstallResult result = Install
 // the user are told where the installation ended, and the window closes.
 InstallResult RecordStop(RunContext& run, size_t step) {
   run.stoppable = false;
+  RecordInstallation(run);
   int errors = run.reporter.Count();
   if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
   run.log.Write("The installation was stopped at the user's request during step " + std::to_string(step + 1) + " of " +
                 std::to_string(kStepCount) + " (" + kSteps[step].location + "); the ZEM7 Game Folder is incomplete.");
+  std::string kept;
+  if (!run.facts.holdingFolder.empty()) {
+    kept = "\r\nYour saves and settings are kept in \"" + run.facts.holdingFolder + "\".";
+    run.log.Write("Your files are kept in: " + run.facts.holdingFolder);
+  }
   run.ui.SetMousePointer(MousePointer::Default);
   run.ui.ShowMessage(
       "The installation of the FlatOut ZEM7 Mod was stopped; the ZEM7 Game Folder is incomplete.\r\n"
-      "Run the installer again to recreate it.",
+      "Run the installer again to recreate it." +
+          kept,
       "ZEM7 Installation", MB_OK | MB_ICONWARNING);
   run.ui.Unload();
   return InstallResult::Stopped;
@@ -110,7 +130,7 @@ class CurrentFolderScope {
 
 }  // namespace
 
-InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty) {
+InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, const InstallationRecord* earlier) {
   InstallationScope installation(run.ui);
   size_t step = 0;
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
@@ -120,10 +140,15 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty) 
     // From the go-ahead to the end of the clean-up, the user may stop it.
     run.stoppable = true;
     try {
-      if (targetToEmpty && !EmptyTargetFolder(run, *targetToEmpty))
-        return StopBeforeTheSteps(run, InstallResult::PartlyEmptied);
+      if (targetToEmpty)
+        if (std::optional<InstallResult> failed = EmptyTargetFolder(run, *targetToEmpty, earlier))
+          return StopBeforeTheSteps(run, *failed);
       for (; step < kStepCount; ++step) {
-        if (step == kFinalMessage) run.stoppable = false;
+        if (step == kFinalMessage) {
+          run.stoppable = false;
+          PutBackPlayersFiles(run);
+          RecordInstallation(run);
+        }
         CurrentFolderScope currentFolder(run.plan.installerFolder);
         kSteps[step].perform(run);
         // Without its folder every step would fail, and the shortcuts would point at nothing.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fileops/held_tree.h"
+#include "install/installation_record.h"
 #include "support/run_context.h"
 
 enum class InstallResult {
@@ -15,8 +16,10 @@ enum class InstallResult {
   Completed,      // every step ran, each reporting its own failures
 };
 // targetToEmpty: the earlier installation the user agreed to recreate, held
-// since the checks; it is deleted as the run's first change.
-InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty = nullptr);
+// since the checks; it is deleted as the run's first change. earlier: its
+// record, when it left one: the player's files are then kept.
+InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty = nullptr,
+                          const InstallationRecord* earlier = nullptr);
 
 void CopyFlatOutFiles(RunContext& run);
 void CopyZEM7Files(RunContext& run);

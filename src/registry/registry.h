@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -60,3 +61,11 @@ std::string ReadRegistryString(const std::string& path);
 // from the 32-bit view first, then those only the native view has; reading a
 // value below one of them finds it by the same rule.
 std::vector<std::string> ReadRegistrySubKeyNames(const std::string& path);
+
+// Creates the key that keyPath names (with or without its last backslash)
+// in the native view, with missing parents, and sets each value: text as
+// REG_SZ, a number as REG_DWORD.
+void WriteRegistryValues(const std::string& keyPath, const std::vector<std::pair<std::string, RegistryValue>>& values);
+// Deletes the key with all its subkeys and values; a missing key is no error.
+void DeleteRegistryKey(const std::string& keyPath);
+bool RegistryKeyExists(const std::string& keyPath);

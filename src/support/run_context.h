@@ -7,6 +7,7 @@
 // install command fills in the two folders; tests build their own.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "support/error_report.h"
 #include "support/handles.h"
@@ -31,6 +32,14 @@ struct ToolSettings {
   UniqueHandle job;
 };
 
+// What a run made beyond the files in the target, and the player's files it
+// set aside, for the installation's record.
+struct InstallationFacts {
+  std::vector<std::string> shortcuts;  // full paths of the shortcuts made
+  std::string holdingFolder;           // where the player's files wait while the steps run; "" when none
+  std::vector<std::string> keptFiles;  // their paths relative to the target
+};
+
 class RunContext {
  public:
   RunContext(UserInterface& userInterface, InstallPlan installPlan)
@@ -46,6 +55,7 @@ class RunContext {
   ProgressLog log;  // writes to plan.logPath as it was when the context was made
   ErrorReporter reporter;
   ToolSettings tools;
+  InstallationFacts facts;
   bool installing = false;  // an installation is running; the window must not start or close another
   // From the go-ahead to the end of the clean-up a close asks whether to stop;
   // a Yes is honoured at the next safe point.

@@ -7,6 +7,8 @@
 #include "install/install_fixture.h"
 #include "fileops/held_tree.h"
 #include "install/install_steps.h"
+#include "install/installation_record.h"
+#include "install/uninstall_entry.h"
 #include "registry/registry.h"
 #include "support/path_helpers.h"
 
@@ -36,6 +38,7 @@ class DriverTest : public ::testing::Test {
     RemoveDirectoryW(Widen(programs + "Torvale\\FlatOut - ZEM7").c_str());
     RemoveDirectoryW(Widen(programs + "Torvale").c_str());
     DeleteFileW(Widen(desktop + "FlatOut.lnk").c_str());
+    RemoveUninstallEntry(UninstallKeyFor(run->plan.zem7Folder));
   }
   std::vector<std::string> Log() const { return LogTexts(run->plan.installerFolder + "\\ZEM7InstallLog.txt"); }
 
@@ -99,6 +102,7 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChangeOrSaysWhatIsLeft)
 
   // A file that appeared after the checks keeps its folder from going: the
   // run stops there and says plainly what is left.
+  for (const char* own : {kRecordName, kUninstallerName}) DeleteFileW(Widen(target + own).c_str());
   WriteFile(target + "a\\1.txt", "x");
   WriteFile(target + "b\\2.txt", "x");
   held = Held(target);
@@ -114,6 +118,54 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChangeOrSaysWhatIsLeft)
       << report;
   EXPECT_EQ(ListTree(target), (std::vector<std::string>{"b\\", "b\\late.txt"}));
   EXPECT_EQ(Log().back(), "Location: modZEM7::InstallZEM7");
+}
+
+// A re-run over a played installation keeps what the player made or changed
+// since, put back over what the steps made; a stopped one leaves it aside,
+// and says where.
+TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
+  const std::string& target = run->plan.zem7Folder;
+  WriteFile(target + "data\\game.dat", "the installation's");
+  WriteFile(target + "player\\settings.cfg", "as installed");
+  InstallationRecord installed;
+  installed.uninstallKey = "ZEM7Mod-test";
+  installed.files = FileSystem::FilesBelow(target);
+  WriteRecord(target, installed);
+  WriteFile(target + "player\\settings.cfg", "changed by the player");
+  WriteFile(target + "screenshots\\shot1.bmp", "new");
+  auto earlier = std::get<InstallationRecord>(ReadRecord(target));
+  auto held = Held(target);
+  ASSERT_TRUE(held);
+
+  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Completed);
+  EXPECT_EQ(ReadFile(target + "player\\settings.cfg"), "changed by the player");
+  EXPECT_EQ(ReadFile(target + "screenshots\\shot1.bmp"), "new");
+  EXPECT_FALSE(FileExists(target + "data\\game.dat"));
+  EXPECT_FALSE(FolderExists(target + "ZEM7 Kept Files"));
+  auto log = Log();
+  for (const char* kept : {"player\\settings.cfg", "screenshots\\shot1.bmp"})
+    EXPECT_NE(std::find(log.begin(), log.end(), "Keeping your file: " + target + kept), log.end()) << kept;
+  EXPECT_NE(std::find(log.begin(), log.end(), "2 file(s) of yours were kept."), log.end());
+  // The new record is the run's: the player's files are not in it, and its entry is registered.
+  auto rerun = ReadRecord(target);
+  ASSERT_TRUE(std::holds_alternative<InstallationRecord>(rerun)) << std::get<std::string>(rerun);
+  EXPECT_EQ(FilesMadeOrChangedSince(std::get<InstallationRecord>(rerun), FileSystem::FilesBelow(target)).size(), 2u);
+  EXPECT_EQ(std::get<InstallationRecord>(rerun).uninstallKey, UninstallKeyFor(target));
+  EXPECT_EQ(ReadRegistryString(kUninstallKeys + UninstallKeyFor(target) + "\\UninstallString"),
+            "\"" + target + "ZEM7Uninstall.exe\" /UNINSTALL");
+
+  earlier = std::get<InstallationRecord>(rerun);
+  held = Held(target);
+  ASSERT_TRUE(held);
+  ui.onPump = [&] {
+    if (ui.progressText.find("Copying ZEM7 Mod Files.") != std::string::npos) run->stopRequested = true;
+  };
+  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Stopped);
+  EXPECT_EQ(ReadFile(target + "ZEM7 Kept Files\\player\\settings.cfg"), "changed by the player");
+  EXPECT_EQ(ReadFile(target + "ZEM7 Kept Files\\screenshots\\shot1.bmp"), "new");
+  EXPECT_TRUE(
+      ui.messages.back().text.ends_with("Your saves and settings are kept in \"" + target + "ZEM7 Kept Files\"."))
+      << ui.messages.back().text;
 }
 
 // A stop is honoured at the next safe point: no further step, no clean-up,

@@ -1,0 +1,140 @@
+#include "app/removal_command.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "app/startup.h"
+#include "app/target_folder.h"
+#include "fileops/file_system.h"
+#include "fileops/held_tree.h"
+#include "install/removal.h"
+#include "support/console.h"
+#include "support/path_helpers.h"
+#include "support/run_context.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr const char* kTitle = "ZEM7 Uninstall";
+
+// No window: a person gets boxes, a script the console, and nobody waits.
+class RemovalUserInterface : public UserInterface {
+ public:
+  explicit RemovalUserInterface(bool withBoxes) : withBoxes_(withBoxes) {}
+  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override {
+    bool error = (style & MB_ICONMASK) == MB_ICONHAND || title == kReportTitle;
+    WriteToConsole(error ? Stream::Error : Stream::Output, text + "\r\n");
+    if (!withBoxes_) return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDYES;
+    return MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(), style);
+  }
+  void SetMousePointer(MousePointer) override {}
+  void ShowProgress(int, int, const std::string&) override {}
+  void PrependProgressText(const std::string& entry) override { WriteToConsole(Stream::Output, entry); }
+  void EnableInput(bool) override {}
+  void PumpMessages() override {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  void Unload() override {}
+
+ private:
+  bool withBoxes_;
+};
+
+InstallPlan RemovalPlan(const CommandLineOptions& options) {
+  InstallPlan plan = InstallPlan::ForInstallerFolder(ExecutableFolder());
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  plan.logPath = options.logPath ? GetAbsolutePathName(*options.logPath) : Narrow(temp) + "ZEM7UninstallLog.txt";
+  plan.zem7Folder = FormatPath(GetAbsolutePathName(options.targetFolder ? *options.targetFolder : ExecutableFolder()));
+  return plan;
+}
+
+int Finish(RunContext& run, int exitCode, const std::string& line) {
+  run.log.Write("Exit code " + std::to_string(exitCode) + ": " + line);
+  return exitCode;
+}
+
+int Refuse(RunContext& run, const std::string& why) {
+  run.ui.ShowMessage("The ZEM7 mod cannot be removed from \"" + run.plan.zem7Folder + "\": " + why + ".", kTitle,
+                     MB_OK | MB_ICONHAND);
+  return Finish(run, kExitRefused, "nothing was removed.");
+}
+
+// The record and the folder are checked before anything is touched.
+std::optional<InstallationRecord> CheckedRecord(RunContext& run) {
+  auto read = ReadRecord(run.plan.zem7Folder);
+  std::string why;
+  if (auto* problem = std::get_if<std::string>(&read)) why = *problem;
+  InstallationRecord* record = std::get_if<InstallationRecord>(&read);
+  if (record) run.plan.gameFolder = FormatPath(record->gameFolder);
+  if (why.empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder);
+  if (why.empty()) why = WhyRecordIsUnsafe(run.plan.zem7Folder, *record);
+  if (!why.empty()) {
+    Refuse(run, why);
+    return std::nullopt;
+  }
+  return std::move(*record);
+}
+
+bool Confirmed(RunContext& run) {
+  return run.ui.Ask(Question::ConfirmInstall,
+                    "Do you want to remove the FlatOut ZEM7 Mod from \"" + run.plan.zem7Folder +
+                        "\"?\r\n\r\nThe FlatOut game folder is not touched. Files that you made or changed in the "
+                        "ZEM7 folder (saves, settings, screenshots) are kept.",
+                    kTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+
+std::vector<std::string> RecordedPaths(const InstallationRecord& record) {
+  std::vector<std::string> paths;
+  for (const FileSystem::FileFacts& file : record.files) paths.push_back(file.path);
+  return paths;
+}
+
+int Remove(RunContext& run) {
+  run.log.Write("Starting to remove the ZEM7 mod from " + run.plan.zem7Folder);
+  std::optional<InstallationRecord> record = CheckedRecord(run);
+  if (!record) return kExitRefused;
+  if (!Confirmed(run)) return Finish(run, kExitRefused, "the removal was declined; nothing was removed.");
+  auto held = FileSystem::HeldTree::HoldFiles(run.plan.zem7Folder, RecordedPaths(*record));
+  if (auto* obstacle = std::get_if<FileSystem::Obstacle>(&held))
+    return Refuse(run,
+                  "\"" + obstacle->path + "\" is in use by another program (" + SystemMessage(obstacle->error) + ")");
+  auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
+  // What the player changed since stays; so does what the record does not list.
+  tree.Release([&](const FileSystem::FileFacts& now) {
+    return std::find(record->files.begin(), record->files.end(), now) == record->files.end();
+  });
+  RemoveInstallation(run, tree, *record);
+  std::vector<FileSystem::FileFacts> kept = FileSystem::FilesBelow(run.plan.zem7Folder);
+  std::erase_if(kept, [](const FileSystem::FileFacts& file) {
+    return EqualsIgnoreCase(file.path, kRecordName) || EqualsIgnoreCase(file.path, kUninstallerName);
+  });
+  RemoveRecordAndUninstaller(run);
+  std::string done = "The FlatOut ZEM7 Mod was removed from \"" + run.plan.zem7Folder + "\".";
+  if (!kept.empty())
+    done += "\r\n" + std::to_string(kept.size()) + " file(s) that you made or changed were kept there.";
+  run.log.Write(done);
+  int errors = run.reporter.Count();
+  run.ui.ShowMessage(done, kTitle, MB_OK | (errors ? MB_ICONWARNING : MB_ICONINFORMATION));
+  if (errors)
+    return Finish(run, kExitInstalledWithErrors,
+                  "the removal ran to its end with " + std::to_string(errors) + " error(s).");
+  return Finish(run, kExitInstalled, "the ZEM7 mod was removed.");
+}
+
+}  // namespace
+
+int RunRemoval(const CommandLineOptions& options) {
+  RemovalUserInterface ui(options.mode == RunMode::Window);
+  RunContext run(ui, RemovalPlan(options));
+  run.reporter.StartCounting();
+  if (FileSystem::FileExists(run.log.Path())) DeleteFileW(Widen(run.log.Path()).c_str());
+  return Remove(run);
+}
+
+int FinishRemovalFor(const CommandLineOptions& options) {
+  return FinishRemoval(*options.finishRemovalFor, FormatPath(options.targetFolder.value_or("")));
+}

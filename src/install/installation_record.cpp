@@ -1,0 +1,159 @@
+#include "install/installation_record.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <set>
+
+#include "support/handles.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+#include "support/text_file.h"
+
+namespace {
+
+constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
+constexpr const char* kFormatLine = "ZEM7 installation record, version 1";
+constexpr size_t kLargestRecord = 64u << 20;
+
+// FNV-1a: enough to tell a torn or edited record from a whole one; nobody's
+// secret depends on it.
+std::string Checksum(std::string_view text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return hex;
+}
+
+std::vector<std::string> SplitFields(const std::string& line) {
+  std::vector<std::string> fields;
+  for (size_t at = 0;;) {
+    size_t tab = line.find('\t', at);
+    fields.push_back(line.substr(at, tab == std::string::npos ? std::string::npos : tab - at));
+    if (tab == std::string::npos) return fields;
+    at = tab + 1;
+  }
+}
+
+std::optional<uint64_t> Number(const std::string& text) {
+  uint64_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Why a recorded path could lead anywhere but to a file inside the folder, or "".
+std::string WhyNotInside(const std::string& path) {
+  if (path.empty()) return "an empty path";
+  if (path.find(':') != std::string::npos) return "\"" + path + "\" names a drive or a stream";
+  if (path.front() == '\\' || path.find('/') != std::string::npos) return "\"" + path + "\" is not a path inside";
+  if (std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }))
+    return "\"" + path + "\" holds a control character";
+  for (size_t at = 0; at <= path.size();) {
+    size_t end = std::min(path.find('\\', at), path.size());
+    std::string name = path.substr(at, end - at);
+    if (name.empty() || name == "." || name == "..") return "\"" + path + "\" climbs out of the folder";
+    at = end + 1;
+  }
+  return {};
+}
+
+std::string FullLine(const std::vector<std::string>& fields) {
+  std::string line;
+  for (const std::string& field : fields) line += (line.empty() ? "" : "\t") + field;
+  return line + "\r\n";
+}
+
+// One fact line into the record; false with why when it is not one.
+bool TakeLine(const std::vector<std::string>& fields, InstallationRecord& record, std::string& why) {
+  const std::string& kind = fields[0];
+  if (kind == "game" && fields.size() == 2) return record.gameFolder = fields[1], true;
+  if (kind == "key" && fields.size() == 2 && !fields[1].empty() && fields[1].find('\\') == std::string::npos)
+    return record.uninstallKey = fields[1], true;
+  if (kind == "shortcut" && fields.size() == 2) return record.shortcuts.push_back(fields[1]), true;
+  if (kind == "file" && fields.size() == 4) {
+    std::optional<uint64_t> size = Number(fields[1]), written = Number(fields[2]);
+    why = WhyNotInside(fields[3]);
+    if (!size || !written || !why.empty()) return false;
+    record.files.push_back({fields[3], *size, *written});
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string RecordText(const InstallationRecord& record) {
+  std::string text = std::string(kFormatLine) + "\r\n";
+  text += FullLine({"game", record.gameFolder});
+  text += FullLine({"key", record.uninstallKey});
+  for (const std::string& shortcut : record.shortcuts) text += FullLine({"shortcut", shortcut});
+  for (const FileSystem::FileFacts& file : record.files)
+    text += FullLine({"file", std::to_string(file.size), std::to_string(file.written), file.path});
+  size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  return text + FullLine({"end", std::to_string(lines), Checksum(text)});
+}
+
+std::variant<InstallationRecord, std::string> ParseRecord(const std::string& text) {
+  size_t end = text.rfind("end\t", text.size() < 2 ? 0 : text.size() - 2);
+  if (!text.starts_with(std::string(kFormatLine) + "\r\n")) return std::string("it is not a record of this format");
+  if (end == std::string::npos || (end > 0 && text[end - 1] != '\n') || !text.ends_with("\r\n"))
+    return std::string("it is incomplete");
+  std::string body = text.substr(0, end);
+  std::vector<std::string> last = SplitFields(text.substr(end, text.size() - end - 2));
+  size_t lines = static_cast<size_t>(std::count(body.begin(), body.end(), '\n'));
+  if (last.size() != 3 || last[1] != std::to_string(lines) || last[2] != Checksum(body))
+    return std::string("it was changed after the installation wrote it");
+  InstallationRecord record;
+  for (size_t at = body.find("\r\n") + 2; at < body.size();) {
+    size_t lineEnd = body.find("\r\n", at);
+    std::string why;
+    std::vector<std::string> fields = SplitFields(body.substr(at, lineEnd - at));
+    if (!TakeLine(fields, record, why)) return "a line cannot be used: " + (why.empty() ? fields[0] : why);
+    at = lineEnd + 2;
+  }
+  if (record.uninstallKey.empty()) return std::string("it names no entry in Apps & features");
+  return record;
+}
+
+void WriteRecord(const std::string& folder, const InstallationRecord& record) {
+  std::string path = folder + kRecordName;
+  std::string partial = path + ".new";
+  DeleteFileW(Widen(partial).c_str());
+  if (!CreateNewFile(partial, kByteOrderMark + RecordText(record))) ThrowWin32Error(ERROR_FILE_EXISTS);
+  // Flushed before the rename: the name never stands for a record still in the cache only.
+  UniqueFile written(CreateFileW(Widen(partial).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!written || !FlushFileBuffers(written.Get())) ThrowLastError();
+  written.Reset();
+  if (!MoveFileExW(Widen(partial).c_str(), Widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    ThrowLastError();
+}
+
+std::variant<InstallationRecord, std::string> ReadRecord(const std::string& folder) {
+  std::string path = folder + kRecordName;
+  std::optional<std::string> bytes = ReadSmallFile(path, kLargestRecord);
+  if (!bytes) return "\"" + path + "\" cannot be read";
+  std::string text = bytes->starts_with(kByteOrderMark) ? bytes->substr(3) : std::string();
+  auto parsed = ParseRecord(text);
+  if (auto* why = std::get_if<std::string>(&parsed)) return "\"" + path + "\" cannot be used: " + *why;
+  return parsed;
+}
+
+std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRecord& record,
+                                                           const std::vector<FileSystem::FileFacts>& now) {
+  std::set<std::string> recorded;
+  for (const FileSystem::FileFacts& file : record.files)
+    recorded.insert(ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written));
+  std::vector<FileSystem::FileFacts> made;
+  for (const FileSystem::FileFacts& file : now) {
+    if (EqualsIgnoreCase(file.path, kRecordName) || EqualsIgnoreCase(file.path, kUninstallerName)) continue;
+    if (!recorded.contains(ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written)))
+      made.push_back(file);
+  }
+  return made;
+}

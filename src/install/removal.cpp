@@ -1,0 +1,103 @@
+#include "install/removal.h"
+
+#include <windows.h>
+
+#include "fileops/file_system.h"
+#include "install/uninstall_entry.h"
+#include "support/error_report.h"
+#include "support/handles.h"
+#include "support/keep_alive.h"
+#include "support/path_helpers.h"
+#include "support/program_start.h"
+#include "support/runtime_error.h"
+#include "support/shell_link.h"
+#include "support/text.h"
+
+namespace {
+
+constexpr const char* kLocation = "modZEM7::RemoveInstallation";
+
+bool IsInside(const std::string& path, const std::string& folder) { return ToUpper(path).starts_with(ToUpper(folder)); }
+
+// The Start menu's folders that the shortcut step makes go with it when empty;
+// the desktop, or any other folder, never.
+void RemoveShortcutFolders(const std::string& shortcut) {
+  std::string parent = FileSystem::GetParentFolderName(shortcut);
+  if (!EqualsIgnoreCase(parent.substr(parent.find_last_of('\\') + 1), "FlatOut - ZEM7")) return;
+  RemoveDirectoryW(Widen(parent).c_str());
+  std::string maker = FileSystem::GetParentFolderName(parent);
+  if (EqualsIgnoreCase(maker.substr(maker.find_last_of('\\') + 1), "Torvale")) RemoveDirectoryW(Widen(maker).c_str());
+}
+
+void RemoveShortcuts(RunContext& run, const InstallationRecord& record) {
+  for (const std::string& shortcut : record.shortcuts) {
+    // One that leads elsewhere now is somebody else's.
+    if (!FileSystem::FileExists(shortcut) || !IsInside(ReadShortcutTarget(shortcut), run.plan.zem7Folder)) continue;
+    run.log.Write("Deleting File: " + shortcut);
+    Trap(run.reporter, kLocation, [&] {
+      FileSystem::RemoveFile(shortcut, true);
+      RemoveShortcutFolders(shortcut);
+    });
+  }
+}
+
+void DeleteWithRetries(const std::wstring& path) {
+  for (int attempt = 0; attempt < 100 && !DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
+       ++attempt)
+    Sleep(100);
+}
+
+}  // namespace
+
+std::string WhyRecordIsUnsafe(const std::string& folder, const InstallationRecord& record) {
+  for (const FileSystem::FileFacts& file : record.files)
+    for (size_t at = file.path.find('\\'); at != std::string::npos; at = file.path.find('\\', at + 1))
+      if (FileSystem::IsLink(folder + file.path.substr(0, at)))
+        return "\"" + folder + file.path.substr(0, at) + "\" is a link";
+  for (const std::string& shortcut : record.shortcuts)
+    if (!EndsWith(ToLower(shortcut), ".lnk") || shortcut.find(":\\") != 1)
+      return "\"" + shortcut + "\" is not a shortcut's full path";
+  return {};
+}
+
+void RemoveInstallation(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord& record) {
+  run.log.Write("Deleting the files of the installation.");
+  Trap(run.reporter, kLocation, [&] { held.DeleteAll(KeepAlive(run)); });
+  Trap(run.reporter, kLocation, [&] { FileSystem::RemoveEmptyFolders(run.plan.zem7Folder); });
+  RemoveShortcuts(run, record);
+  run.log.Write("Removing the entry in Apps & features: " + record.uninstallKey);
+  Trap(run.reporter, kLocation, [&] { RemoveUninstallEntry(record.uninstallKey); });
+}
+
+void RemoveRecordAndUninstaller(RunContext& run) {
+  const std::string& folder = run.plan.zem7Folder;
+  std::string uninstaller = folder + kUninstallerName;
+  Trap(run.reporter, kLocation, [&] {
+    run.log.Write("Deleting File: " + folder + kRecordName);
+    FileSystem::RemoveFile(folder + kRecordName, true);
+    if (!EqualsIgnoreCase(ExecutablePath(), uninstaller)) {
+      if (FileSystem::FileExists(uninstaller)) FileSystem::RemoveFile(uninstaller, true);
+      RemoveDirectoryW(Widen(folder).c_str());
+      return;
+    }
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::string copy = Narrow(temp) + "ZEM7Uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
+    FileSystem::CopyOneFile(ExecutablePath(), copy, true);
+    // Started elsewhere, the copy holds nothing of the folder it is to remove.
+    SetCurrentDirectoryW(temp);
+    run.log.Write("Deleting File: " + uninstaller + " (once this program has ended)");
+    StartProgram(
+        Quoted(copy) + " /FINISHREMOVAL=" + std::to_string(GetCurrentProcessId()) + " " + Quoted("/DIR=" + folder),
+        SW_HIDE);
+  });
+}
+
+int FinishRemoval(unsigned long uninstallerProcess, const std::string& folder) {
+  if (UniqueHandle first{OpenProcess(SYNCHRONIZE, FALSE, uninstallerProcess)}) WaitForSingleObject(first.Get(), 60000);
+  DeleteWithRetries(Widen(folder + kUninstallerName));
+  RemoveDirectoryW(Widen(folder).c_str());
+  // A running program cannot delete itself either: Windows does it at its next start.
+  MoveFileExW(Widen(ExecutablePath()).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return 0;
+}

@@ -1,0 +1,55 @@
+#include "install/uninstall_entry.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "fileops/folder_identity.h"
+#include "install/installation_record.h"
+#include "registry/registry.h"
+#include "support/text.h"
+
+namespace {
+
+std::string Today() {
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  char date[9];
+  std::snprintf(date, sizeof date, "%04u%02u%02u", now.wYear, now.wMonth, now.wDay);
+  return date;
+}
+
+}  // namespace
+
+// Named after the folder's final path, which the folder keeps when it is
+// emptied and made again: a re-run finds its own key under any name typed.
+std::string UninstallKeyFor(const std::string& folder) {
+  std::string final = FileSystem::FinalPathOf(folder);
+  std::string name = ToUpper(final.empty() ? folder : final);
+  while (name.size() > 3 && name.back() == '\\') name.pop_back();
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+  char key[32];
+  std::snprintf(key, sizeof key, "ZEM7Mod-%016llx", static_cast<unsigned long long>(hash));
+  return key;
+}
+
+void RegisterUninstallEntry(const std::string& folder, const std::string& key, uint64_t bytes) {
+  std::string location = folder.size() > 3 && folder.back() == '\\' ? folder.substr(0, folder.size() - 1) : folder;
+  std::string uninstaller = Quoted(folder + kUninstallerName) + " /UNINSTALL";
+  WriteRegistryValues(kUninstallKeys + key, {
+                                                {"DisplayName", "FlatOut ZEM7 Mod (" + location + ")"},
+                                                {"DisplayIcon", folder + "FlatOut.exe"},
+                                                {"DisplayVersion", "7"},
+                                                {"Publisher", "Torvale"},
+                                                {"InstallLocation", location},
+                                                {"InstallDate", Today()},
+                                                {"EstimatedSize", static_cast<int32_t>((bytes + 1023) / 1024)},
+                                                {"UninstallString", uninstaller},
+                                                {"QuietUninstallString", uninstaller + " /VERYSILENT"},
+                                                {"NoModify", int32_t{1}},
+                                                {"NoRepair", int32_t{1}},
+                                            });
+}
+
+void RemoveUninstallEntry(const std::string& key) { DeleteRegistryKey(kUninstallKeys + key); }

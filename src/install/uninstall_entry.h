@@ -1,0 +1,17 @@
+#pragma once
+// The installation's entry in Apps & features (Settings, Apps): one key per
+// ZEM7 Game Folder under the system's Uninstall key, so that two
+// installations in two folders are two entries and a re-run into the same
+// folder updates its own. Its removal command is the installer's copy in the
+// folder, "ZEM7Uninstall.exe", with /UNINSTALL.
+#include <cstdint>
+#include <string>
+
+constexpr const char* kUninstallKeys = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+// The key's name for a folder (ending in a backslash): the same for every run into it.
+std::string UninstallKeyFor(const std::string& folder);
+// Writes (or updates) folder's entry; bytes is the installation's size. Throws RuntimeError.
+void RegisterUninstallEntry(const std::string& folder, const std::string& key, uint64_t bytes);
+// Removes the entry; a missing one is no error.
+void RemoveUninstallEntry(const std::string& key);
