@@ -57,9 +57,12 @@ int Finish(RunContext& run, int exitCode, const std::string& line) {
   return exitCode;
 }
 
-int Refuse(RunContext& run, const std::string& why) {
-  run.ui.ShowMessage("The ZEM7 mod cannot be removed from \"" + run.plan.zem7Folder + "\": " + why + ".", kTitle,
-                     MB_OK | MB_ICONHAND);
+// A refusal is told and logged, as the installer's are.
+int Refuse(RunContext& run, std::string why) {
+  if (why.ends_with(".")) why.pop_back();
+  std::string text = "The ZEM7 mod cannot be removed from \"" + run.plan.zem7Folder + "\": " + why + ".";
+  run.ui.ShowMessage(text, kTitle, MB_OK | MB_ICONHAND);
+  run.log.Write(text);
   return Finish(run, kExitRefused, "nothing was removed.");
 }
 

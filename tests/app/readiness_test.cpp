@@ -183,14 +183,6 @@ TEST_F(ReadinessTest, RecreateIsRefusedForAHeldFileAndCountsTheSpaceItFrees) {
   EXPECT_EQ(ReadFile(work / "Saves\\save1.dat"), "the player's saves");
 }
 
-// Every file below a folder with its content: a refusal must leave it as it was.
-std::vector<std::string> Contents(const std::string& folder) {
-  std::vector<std::string> contents;
-  for (const std::string& item : ListTree(folder))
-    contents.push_back(item.ends_with("\\") ? item : item + "=" + ReadFile(folder + "\\" + item));
-  return contents;
-}
-
 // A folder that holds files is emptied only when an earlier installation
 // filled it (or no file is in it at all), and only when all of it can go:
 // no folder held by a program, no drive's root or game reached through
@@ -243,8 +235,8 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
       ASSERT_FALSE(alias->Root().empty());
       if (c.gameThroughAlias) run->plan.gameFolder = alias->Root() + "FlatOut\\";
     }
-    std::vector<std::string> before = Contents(target);
-    std::vector<std::string> outside = Contents(work / "Games");
+    std::vector<std::string> before = TreeContents(target);
+    std::vector<std::string> outside = TreeContents(work / "Games");
     run->plan.zem7Folder = target + "\\";
     ui.messages.clear();
     if (c.asked) ui.Answer(IDYES);
@@ -260,8 +252,8 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
     if (!ready) EXPECT_NE(ui.messages.back().text.find(c.refusal), std::string::npos) << ui.messages.back().text;
     ready = {};
     run->plan.gameFolder = Game();
-    EXPECT_EQ(Contents(target), before);
-    EXPECT_EQ(Contents(work / "Games"), outside);
+    EXPECT_EQ(TreeContents(target), before);
+    EXPECT_EQ(TreeContents(work / "Games"), outside);
   }
 }
 

@@ -78,6 +78,13 @@ std::vector<std::string> ListTree(const std::string& folder) {
   return files;
 }
 
+std::vector<std::string> TreeContents(const std::string& folder) {
+  std::vector<std::string> contents;
+  for (const std::string& item : ListTree(folder))
+    contents.push_back(item.ends_with("\\") ? item : item + "=" + ReadFile(folder + "\\" + item));
+  return contents;
+}
+
 std::vector<std::string> LogTexts(const std::string& logPath) {
   std::vector<std::string> texts;
   std::istringstream lines(FromAnsi(ReadFile(logPath)));

@@ -50,5 +50,8 @@ class DriveAlias {
 };
 // Every file below the folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListTree(const std::string& folder);
+// Every item below the folder with each file's content ("a\\b.txt=text"):
+// what a refusal must leave as it was.
+std::vector<std::string> TreeContents(const std::string& folder);
 // Reads the log file written by ProgressLog and drops the time and percentage.
 std::vector<std::string> LogTexts(const std::string& logPath);

@@ -1,0 +1,142 @@
+// The removal (/UNINSTALL) in-process, unattended, on a hand-made installation.
+#include "app/removal_command.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+
+#include "common/temp_folder.h"
+#include "install/installation_record.h"
+#include "install/uninstall_entry.h"
+#include "registry/registry.h"
+#include "support/shell_link.h"
+#include "support/text.h"
+
+namespace {
+
+class RemovalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* file : {"FlatOut.exe", "Common1.bfs", "data\\cars\\car1.bfs", "savegame\\slot1.sav"})
+      WriteFile(folder + file, std::string("installed ") + file);
+    WriteFile(game + "FlatOut.exe", "the game");
+    MakeFolders(menu);
+    SaveShortcut(menu + "FlatOut.lnk", folder + "FlatOut.exe", folder);
+    SaveShortcut(work / "Elsewhere.lnk", game + "FlatOut.exe", game);  // listed, but leads elsewhere now
+    record.gameFolder = game;
+    record.uninstallKey = "ZEM7Mod-removaltest";
+    record.shortcuts = {menu + "FlatOut.lnk", work / "Elsewhere.lnk"};
+    record.files = FileSystem::FilesBelow(folder);
+    WriteFile(folder + kUninstallerName, "the uninstaller");
+    RegisterUninstallEntry(folder, record.uninstallKey, 1 << 20);
+  }
+  void TearDown() override { RemoveUninstallEntry(record.uninstallKey); }
+  int Remove() {
+    WriteRecord(folder, record);
+    CommandLineOptions options;
+    options.mode = RunMode::VerySilent;
+    options.uninstall = true;
+    options.targetFolder = folder;
+    options.logPath = work / "removal.log";
+    return RunRemoval(options);
+  }
+  bool Registered() const { return RegistryKeyExists(kUninstallKeys + record.uninstallKey); }
+
+  TempFolder work{"zem7 removal"};
+  std::string folder = work / "Games\\FlatOut - ZEM7\\";
+  std::string game = work / "Games\\FlatOut\\";
+  std::string menu = work / "Menu\\Torvale\\FlatOut - ZEM7\\";
+  InstallationRecord record;
+};
+
+TEST_F(RemovalTest, TakesOnlyTheUnchangedRecordedFilesTheirShortcutsAndTheEntry) {
+  WriteFile(folder + "savegame\\slot1.sav", "played since");
+  WriteFile(folder + "screenshots\\shot1.bmp", "taken since");
+  EXPECT_EQ(Remove(), 0);
+  EXPECT_EQ(TreeContents(folder), (std::vector<std::string>{"savegame\\", "savegame\\slot1.sav=played since",
+                                                            "screenshots\\", "screenshots\\shot1.bmp=taken since"}));
+  EXPECT_FALSE(FolderExists(work / "Menu\\Torvale"));
+  EXPECT_TRUE(FileExists(work / "Elsewhere.lnk"));
+  EXPECT_EQ(ReadFile(game + "FlatOut.exe"), "the game");
+  EXPECT_FALSE(Registered());
+  auto log = LogTexts(work / "removal.log");
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[log.size() - 2], "2 file(s) that you made or changed were kept there.");
+  EXPECT_EQ(log.back(), "Exit code 0: the ZEM7 mod was removed.");
+}
+
+// Before anything is touched: a record that cannot be trusted, a path that
+// leads out or through a link, a file in use, or a folder that must never
+// be emptied refuse the removal with exit code 2.
+TEST_F(RemovalTest, RefusesBadRecordsHeldFilesAndFoldersItMustNotEmpty) {
+  MakeFolders(work / "Saves");
+  ASSERT_TRUE(MakeFolderLink(folder + "linked", work / "Saves"));
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;  // after the record is written
+    const char* why;
+    std::function<void()> beforeRecord = nullptr;
+  };
+  std::optional<DriveAlias> alias;
+  HANDLE held = INVALID_HANDLE_VALUE;
+  const Case cases[] = {
+      {"no record", [&] { DeleteFileW(Widen(folder + kRecordName).c_str()); }, "cannot be read"},
+      {"torn record",
+       [&] {
+         std::string text = ReadFile(folder + kRecordName);
+         WriteFile(folder + kRecordName, text.substr(0, text.size() - 30));
+       },
+       "incomplete"},
+      {"climbing path", [] {}, "climbs out of the folder",
+       [&] {
+         record.files.push_back({"..\\FlatOut\\FlatOut.exe", 8, 1});
+       }},
+      {"through a link", [] {}, "linked\" is a link",
+       [&] {
+         record.files.push_back({"linked\\slot.sav", 8, 1});
+       }},
+      {"file in use",
+       [&] {
+         held = CreateFileW(Widen(folder + "Common1.bfs").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+       },
+       "Common1.bfs\" is in use by another program"},
+      {"the game's folder", [] {}, "cannot match the FlatOut Game Folder", [&] { record.gameFolder = folder; }},
+      {"a drive's root",
+       [&] {
+         alias.emplace(folder);
+         folder = alias->Root();
+       },
+       "cannot be the root of a drive"},
+  };
+  const std::string installed = folder;
+  const InstallationRecord whole = record;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    record = whole;
+    if (c.beforeRecord) c.beforeRecord();
+    WriteRecord(folder, record);
+    c.arrange();
+    std::vector<std::string> before = TreeContents(installed);
+    CommandLineOptions options;
+    options.mode = RunMode::VerySilent;
+    options.uninstall = true;
+    options.targetFolder = folder;
+    options.logPath = work / "removal.log";
+    EXPECT_EQ(RunRemoval(options), 2);
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+    auto log = LogTexts(work / "removal.log");
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_NE(log[log.size() - 2].find(c.why), std::string::npos) << log[log.size() - 2];
+    EXPECT_EQ(log.back(), "Exit code 2: nothing was removed.");
+    EXPECT_EQ(TreeContents(installed), before);
+    EXPECT_TRUE(Registered());
+    EXPECT_TRUE(FileExists(menu + "FlatOut.lnk"));
+    folder = installed;
+  }
+}
+
+}  // namespace
