@@ -11,10 +11,13 @@
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
+#include "support/text_file.h"
 
 namespace {
 
-// A log's lines begin "<time> : <percent>% : ", the first one included.
+// A log's lines begin "<time> : <percent>% : ", the first one included,
+// after the byte-order mark of a UTF-8 log; an older log, in the ANSI code
+// page, has no mark.
 bool BeginsLikeALog(const std::string& path) {
   UniqueFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr));
@@ -24,6 +27,7 @@ bool BeginsLikeALog(const std::string& path) {
   if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
   if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) return false;
   std::string first(buffer, read);
+  if (first.starts_with(kUtf8ByteOrderMark)) first.erase(0, kUtf8ByteOrderMark.size());
   first = first.substr(0, first.find("\r\n"));
   size_t percent = first.find("% : ");
   size_t before = first.rfind(" : ", percent);

@@ -1,11 +1,14 @@
 #pragma once
-// Reads single values from the local or a remote registry, named by one path:
+// Reads single values from the local or a remote registry, and writes and
+// deletes whole keys of the local one, named by one path:
 //
 //   [\\COMPUTER\]ROOT\[SUB\KEY\]VALUE NAME
 //
 // ROOT is an abbreviation (HKLM) or a full name (HKEY_LOCAL_MACHINE) in any
 // letter case; an empty VALUE NAME (path ending in "\") is the key's default
-// value. Errors are RuntimeErrors; the message always quotes the whole path.
+// value. For the functions that write, delete or look for a key, the path names
+// the key, with or without the trailing "\". Errors are RuntimeErrors; the
+// message always quotes the whole path.
 #include <windows.h>
 
 #include <cstdint>
@@ -62,10 +65,11 @@ std::string ReadRegistryString(const std::string& path);
 // value below one of them finds it by the same rule.
 std::vector<std::string> ReadRegistrySubKeyNames(const std::string& path);
 
-// Creates the key that keyPath names (with or without its last backslash)
-// in the native view, with missing parents, and sets each value: text as
-// REG_SZ, a number as REG_DWORD.
+// Creates the key (and the keys above it that are missing) in the native view
+// and sets each value: text as REG_SZ, a number as REG_DWORD. Errors carry the
+// system's error number.
 void WriteRegistryValues(const std::string& keyPath, const std::vector<std::pair<std::string, RegistryValue>>& values);
-// Deletes the key with all its subkeys and values; a missing key is no error.
+// Deletes the key with all its subkeys and values in the native view; a key
+// that is not there is no error.
 void DeleteRegistryKey(const std::string& keyPath);
 bool RegistryKeyExists(const std::string& keyPath);

@@ -29,7 +29,7 @@ void ProgressLog::Write(std::string_view text) {
   std::string entry = ShowEntry(text);
   if (fileWithheld_) return ui_.PumpMessages();
   try {
-    AppendAnsiText(path_, entry);
+    AppendLogText(path_, entry);
   } catch (const std::exception& error) {
     if (!writeFailed_) ReportWriteFailure(error);
   }

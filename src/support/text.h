@@ -6,8 +6,8 @@
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
-// Bytes in the system's ANSI code page: the log, "in.txt". A character the
-// code page lacks becomes '?', never a look-alike ("ā" is not "a").
+// Bytes in the system's ANSI code page, for a log of the older form. A
+// character the code page lacks becomes '?', never a look-alike ("ā" is not "a").
 std::string ToAnsi(std::string_view utf8);
 // The bytes of utf8 in codePage, or nothing when a character has no exact form there.
 std::optional<std::string> ToCodePageExactly(std::string_view utf8, unsigned codePage);

@@ -27,10 +27,34 @@ void WriteBytes(const std::string& path, DWORD access, DWORD disposition, std::s
   WriteAll(file.Get(), bytes);
 }
 
+// The file's first bytes, as many as it has up to count.
+std::string ReadHead(HANDLE file, DWORD count) {
+  std::string head(count, '\0');
+  DWORD read = 0;
+  if (!::ReadFile(file, head.data(), count, &read, nullptr)) ThrowLastError();
+  head.resize(read);
+  return head;
+}
+
+// The bytes to append, in the form the file already has.
+std::string LogBytes(std::string_view head, std::string_view utf8Text) {
+  if (head.empty()) return std::string(kUtf8ByteOrderMark).append(utf8Text);
+  if (head == kUtf8ByteOrderMark) return std::string(utf8Text);
+  // A log without the mark was written in the ANSI code page (by an earlier
+  // version of the installer): it stays in that form to its end, with '?' for
+  // a character the code page lacks, since a file half in one encoding and
+  // half in another reads wrong in either.
+  return ToAnsi(utf8Text);
+}
+
 }  // namespace
 
-void AppendAnsiText(const std::string& path, std::string_view utf8Text) {
-  WriteBytes(path, FILE_APPEND_DATA, OPEN_ALWAYS, ToAnsi(utf8Text));
+void AppendLogText(const std::string& path, std::string_view utf8Text) {
+  // Append-only access writes at the end whatever the reading moved.
+  UniqueFile file = OpenForWriting(path, GENERIC_READ | FILE_APPEND_DATA, OPEN_ALWAYS);
+  if (!file) ThrowLastError();
+  std::string head = ReadHead(file.Get(), static_cast<DWORD>(kUtf8ByteOrderMark.size()));
+  WriteAll(file.Get(), LogBytes(head, utf8Text));
 }
 
 void WriteAnsiText(const std::string& path, std::string_view utf8Text) {

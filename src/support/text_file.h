@@ -1,14 +1,17 @@
 #pragma once
-// Plain text files in the ANSI code page, written in one go and closed again;
-// and small files that other programs wrote, read whole.
+// Plain text files, written in one go and closed again: the log in UTF-8,
+// files that other programs read in the ANSI code page; and small files that
+// other programs wrote, read whole.
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// Appends to the file, creating it when it is absent; a character the code
-// page lacks is written as '?' (the log is read by people).
-void AppendAnsiText(const std::string& path, std::string_view utf8Text);
+// The mark at the start of a log that says its text is UTF-8.
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+// Appends to a file that people read, creating it, byte-order mark first,
+// when it is absent or empty.
+void AppendLogText(const std::string& path, std::string_view utf8Text);
 // Replaces the file's content from the start (creating it when absent). A
 // character the code page lacks is an error: a program reads the file, and
 // would take a look-alike for another name.

@@ -14,6 +14,7 @@
 #include "support/run_context.h"
 #include "support/path_helpers.h"
 #include "support/text.h"
+#include "support/text_file.h"
 
 namespace {
 
@@ -264,6 +265,29 @@ TEST_F(StartupTest, UnderWineTheLinuxClientsLibrariesAreReachedThroughTheRootDri
   Main(*run, window, commands, {});
   EXPECT_EQ(FirstBox(), steamGame);
   EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(LogFileTest, EarlierLogsAreAcceptedInEitherFormAndOtherFilesRefused) {
+  struct Case {
+    std::string content;
+    bool accepted;
+  };
+  const std::string mark(kUtf8ByteOrderMark), line = "9:05:01 : 0% : Starting to installing ZEM7 mod.\r\n";
+  const Case cases[] = {
+      {line, true},                             // the older form, in the ANSI code page
+      {mark + line, true},                      // UTF-8 after the mark
+      {mark + "[Settings]\r\n" + line, false},  // the mark alone makes no log
+  };
+  TempFolder work;
+  for (const Case& entry : cases) {
+    WriteFile(work / "zem7.log", entry.content);
+    EXPECT_EQ(WhyNotALogFile(work / "zem7.log").empty(), entry.accepted) << entry.content;
+  }
+  // And a log as the installer writes it now.
+  ScriptedUi ui;
+  std::unique_ptr<RunContext> run = NewRun(ui, work.Path());
+  run->log.Write("Starting to installing ZEM7 mod.");
+  EXPECT_EQ(WhyNotALogFile(run->log.Path()), "");
 }
 
 }  // namespace

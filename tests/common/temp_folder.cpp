@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/text.h"
+#include "support/text_file.h"
 
 namespace fs = std::filesystem;
 
@@ -85,9 +86,15 @@ std::vector<std::string> TreeContents(const std::string& folder) {
   return contents;
 }
 
+std::string ReadLogText(const std::string& logPath) {
+  std::string bytes = ReadFile(logPath);
+  if (!bytes.starts_with(kUtf8ByteOrderMark)) return FromAnsi(bytes);
+  return bytes.substr(kUtf8ByteOrderMark.size());
+}
+
 std::vector<std::string> LogTexts(const std::string& logPath) {
   std::vector<std::string> texts;
-  std::istringstream lines(FromAnsi(ReadFile(logPath)));
+  std::istringstream lines(ReadLogText(logPath));
   std::string line;
   while (std::getline(lines, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();

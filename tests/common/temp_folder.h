@@ -53,5 +53,8 @@ std::vector<std::string> ListTree(const std::string& folder);
 // Every item below the folder with each file's content ("a\\b.txt=text"):
 // what a refusal must leave as it was.
 std::vector<std::string> TreeContents(const std::string& folder);
+// The log file's text in UTF-8, from either form it may have: UTF-8 after a
+// byte-order mark, or the ANSI code page without one.
+std::string ReadLogText(const std::string& logPath);
 // Reads the log file written by ProgressLog and drops the time and percentage.
 std::vector<std::string> LogTexts(const std::string& logPath);

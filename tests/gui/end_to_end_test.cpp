@@ -129,7 +129,7 @@ class EndToEndTest : public ::testing::Test {
     if (!driver.Run(ParseScript(script)))
       ADD_FAILURE() << driver.Failure() << "\nBoxes met:\n"
                     << driver.Transcript() << "Log:\n"
-                    << FromAnsi(ReadFile(LogPath()));
+                    << ReadLogText(LogPath());
     boxes = driver.Boxes();
   }
   std::string LogPath() const { return distribution + "\\ZEM7InstallLog.txt"; }

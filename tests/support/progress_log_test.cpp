@@ -61,15 +61,29 @@ TEST_F(ProgressLogTest, BoxIsNewestFirstAndFileIsInOrderWithTwoLineEntries) {
   EXPECT_EQ(ui.progressText.find(TimeOfDayText().substr(0, 2)), 0u);
 }
 
+TEST_F(ProgressLogTest, NewLogIsUtf8AfterOneByteOrderMarkAndNamesEveryFolderAsItIs) {
+  const std::string folderName = "C:\\Users\\\u0418\u0432\u0430\u043d\\\u0418\u0433\u0440\u044b";  // Иван\Игры
+  run->log.Write("Copying folder: " + folderName);
+  run->log.Write("next");
+
+  std::string content = ReadFile(LogPath());
+  EXPECT_TRUE(content.starts_with("\xEF\xBB\xBF"));
+  EXPECT_EQ(content.find("\xEF\xBB\xBF", 1), std::string::npos);
+  EXPECT_NE(content.find(" : 0% : Copying folder: " + folderName + "\r\n"), std::string::npos);
+  EXPECT_EQ(LogTexts(LogPath()), (std::vector<std::string>{"Copying folder: " + folderName, "next"}));
+}
+
 TEST_F(ProgressLogTest, AppendsToAnExistingLogAndPumpsMessagesAroundEachEntry) {
   WriteFile(LogPath(), "earlier\r\n");
   run->log.Write("next");
   EXPECT_EQ(LogTexts(LogPath()), (std::vector<std::string>{"earlier", "next"}));
   EXPECT_EQ(ui.pumps, 2);
-  // A character the code page lacks is never written as a look-alike: "?" in
-  // the log, an error in a file a program reads ("in.txt").
+  // An older log, in the ANSI code page, stays in it: a character the code
+  // page lacks is never written as a look-alike: "?" there, an error in a file
+  // a program reads ("in.txt").
   run->log.Write("G\u0101mes");
   EXPECT_EQ(LogTexts(LogPath()).back(), "G?mes");
+  EXPECT_TRUE(ReadFile(LogPath()).starts_with("earlier\r\n"));
   EXPECT_THROW(WriteAnsiText(folder / "in.txt", "g\u0101mes"), RuntimeError);
 }
 
