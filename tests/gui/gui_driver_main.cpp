@@ -20,6 +20,7 @@ int wmain(int argc, wchar_t** argv) {
   InstallerDriver driver(Narrow(argv[1]));
   bool passed = driver.Run(ParseScript(FromAnsi(script.str())));
   std::ofstream(argv[3], std::ios::binary) << ToAnsi(driver.Transcript());
-  if (!passed) fprintf(stderr, "%s\nBoxes met:\n%s", ToAnsi(driver.Failure()).c_str(), ToAnsi(driver.Transcript()).c_str());
+  if (!passed)
+    fprintf(stderr, "%s\nBoxes met:\n%s", ToAnsi(driver.Failure()).c_str(), ToAnsi(driver.Transcript()).c_str());
   return passed ? 0 : 1;
 }
