@@ -9,7 +9,6 @@
 #include "fileops/folder_delete.h"
 #include "install/uninstall_entry.h"
 #include "support/error_report.h"
-#include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -28,7 +27,8 @@ std::vector<FileSystem::FileFacts> InstalledFiles(RunContext& run) {
   std::set<std::string> players;
   for (const std::string& kept : run.facts.keptFiles) players.insert(ToUpper(kept));
   std::string holding = ToUpper(std::string(kHoldingFolderName) + "\\");
-  std::vector<FileSystem::FileFacts> files = FileSystem::FilesBelow(run.plan.zem7Folder, SIZE_MAX, KeepAlive(run));
+  // No stop is honoured here: a stopped run is recorded too.
+  std::vector<FileSystem::FileFacts> files = FileSystem::FilesBelow(run.plan.zem7Folder);
   std::erase_if(files, [&](const FileSystem::FileFacts& file) {
     std::string name = ToUpper(file.path);
     return players.contains(name) || name.starts_with(holding) || IsInstallersOwn(file.path);
