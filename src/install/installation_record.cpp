@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstdio>
 #include <optional>
 #include <set>
 
@@ -19,15 +18,8 @@ constexpr const char* kByteOrderMark = "\xEF\xBB\xBF";
 constexpr const char* kFormatLine = "ZEM7 installation record, version 1";
 constexpr size_t kLargestRecord = 64u << 20;
 
-// FNV-1a: enough to tell a torn or edited record from a whole one; nobody's
-// secret depends on it.
-std::string Checksum(std::string_view text) {
-  uint64_t hash = 14695981039346656037ull;
-  for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-  return hex;
-}
+// Enough to tell a torn or edited record from a whole one; nobody's secret depends on it.
+std::string Checksum(std::string_view text) { return Fnv1aHex(text); }
 
 std::vector<std::string> SplitFields(const std::string& line) {
   std::vector<std::string> fields;

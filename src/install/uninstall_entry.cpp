@@ -27,11 +27,7 @@ std::string UninstallKeyFor(const std::string& folder) {
   std::string final = FileSystem::FinalPathOf(folder);
   std::string name = ToUpper(final.empty() ? folder : final);
   while (name.size() > 3 && name.back() == '\\') name.pop_back();
-  uint64_t hash = 14695981039346656037ull;
-  for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
-  char key[32];
-  std::snprintf(key, sizeof key, "ZEM7Mod-%016llx", static_cast<unsigned long long>(hash));
-  return key;
+  return "ZEM7Mod-" + Fnv1aHex(name);
 }
 
 void RegisterUninstallEntry(const std::string& folder, const std::string& key, uint64_t bytes) {

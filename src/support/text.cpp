@@ -1,5 +1,8 @@
 #include "support/text.h"
 
+#include <cstdint>
+#include <cstdio>
+
 #include <windows.h>
 
 namespace {
@@ -72,4 +75,12 @@ std::string Quoted(std::string_view text) {
   quoted.append(text);
   quoted += '"';
   return quoted;
+}
+
+std::string Fnv1aHex(std::string_view bytes) {
+  uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  return hex;
 }

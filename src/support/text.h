@@ -20,3 +20,6 @@ bool EndsWith(std::string_view text, std::string_view tail);
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 // Text in double quotes, as a command line needs a path that may hold blanks.
 std::string Quoted(std::string_view text);
+// A 64-bit FNV-1a hash of the bytes, in 16 lower-case hex digits: a name or
+// a checksum that tells texts apart, no secret.
+std::string Fnv1aHex(std::string_view bytes);
