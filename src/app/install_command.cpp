@@ -93,6 +93,7 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
     switch (InstallZEM7(run, ready.targetToEmpty.get(), ready.earlierRecord ? &*ready.earlierRecord : nullptr)) {
       case InstallResult::Completed: return CommandOutcome::Installed;
       case InstallResult::Stopped: return CommandOutcome::Stopped;
+      case InstallResult::StoppedBeforeAnyChange: return CommandOutcome::StoppedBeforeAnyChange;
       case InstallResult::PartlyEmptied: return CommandOutcome::PartlyEmptied;
       case InstallResult::NotStarted: break;
     }

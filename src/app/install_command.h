@@ -18,6 +18,7 @@ enum class CommandOutcome {
   PartlyEmptied,  // emptying the target failed part-way: some of it is gone, nothing was installed
   Installed,      // the installation ran to its end (see the reporter's count)
   Stopped,        // the installation was stopped before its end
+  StoppedBeforeAnyChange,  // stopped while the mod's files were tested
 };
 CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderText,
                                  const std::string& targetFolderText, const FreeSpaceProbe& probe = DriveFreeSpace);

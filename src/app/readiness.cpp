@@ -8,6 +8,7 @@
 #include "app/target_folder.h"
 #include "fileops/file_system.h"
 #include "fileops/folder_identity.h"
+#include "install/install_steps.h"
 #include "install/installation_record.h"
 #include "support/error_report.h"
 #include "support/handles.h"
@@ -111,6 +112,13 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
              "This is required to enable the FlatOut ZEM7 mod to work.");
       return Readiness::Refused;
     }
+    // The mod's own files: a download without one would fail half way.
+    for (const char* file : kDownloadFiles)
+      if (!FileSystem::FileExists(run.plan.installerFolder + "\\" + file)) {
+        Refuse(run, "The ZEM7 Mod file \"" + std::string(file) +
+                        "\" is missing from the installer's folder.\r\nPlease download the mod again.");
+        return Readiness::Refused;
+      }
     if (!IsSafeTarget(run)) return Readiness::Refused;
     if (!FileSystem::FolderExists(target) || !FolderHasEntries(target)) return Readiness::Ready;
     // No installer empties a folder it did not fill.

@@ -35,13 +35,15 @@ std::string ExitLine(int exitCode, int errors) {
 }
 
 std::string ExitLine(CommandOutcome outcome, int exitCode, int errors) {
+  if (outcome == CommandOutcome::StoppedBeforeAnyChange)
+    return "Exit code 5: the installation was stopped before anything was changed.";
   if (outcome == CommandOutcome::PartlyEmptied)
     return "Exit code 2: the ZEM7 Game Folder could not be emptied and was partly deleted; nothing was installed.";
   return ExitLine(exitCode, errors);
 }
 
 int ExitCodeOf(CommandOutcome outcome, int errors) {
-  if (outcome == CommandOutcome::Stopped) return kExitStopped;
+  if (outcome == CommandOutcome::Stopped || outcome == CommandOutcome::StoppedBeforeAnyChange) return kExitStopped;
   if (outcome != CommandOutcome::Installed) return kExitRefused;
   return errors == 0 ? kExitInstalled : kExitInstalledWithErrors;
 }

@@ -111,6 +111,18 @@ InstallResult RecordStop(RunContext& run, size_t step) {
   return InstallResult::Stopped;
 }
 
+// Stopped while the mod's files were tested: nothing has been changed yet.
+InstallResult StopBeforeAnyChange(RunContext& run) {
+  run.stoppable = false;
+  run.log.Write("The installation was stopped at the user's request while the ZEM7 Mod files were tested; nothing "
+                "was changed.");
+  run.ui.SetMousePointer(MousePointer::Default);
+  run.ui.ShowMessage("The installation of the FlatOut ZEM7 Mod was stopped before anything was changed.",
+                     "ZEM7 Installation", MB_OK | MB_ICONWARNING);
+  run.ui.Unload();
+  return InstallResult::StoppedBeforeAnyChange;
+}
+
 // A caller's folder that is gone meanwhile gives way to the fallback.
 class CurrentFolderScope {
  public:
@@ -139,6 +151,12 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
     run.ui.SetMousePointer(MousePointer::Hourglass);
     // From the go-ahead to the end of the clean-up, the user may stop it.
     run.stoppable = true;
+    try {
+      // A damaged download is found before anything is touched.
+      if (!TestModArchives(run)) return StopBeforeTheSteps(run);
+    } catch (const InstallationStopped&) {
+      return StopBeforeAnyChange(run);
+    }
     try {
       if (targetToEmpty)
         if (std::optional<InstallResult> failed = EmptyTargetFolder(run, *targetToEmpty, earlier))

@@ -10,9 +10,10 @@
 #include "support/run_context.h"
 
 enum class InstallResult {
-  NotStarted,     // the target could not be created (reported)
+  NotStarted,     // the download was refused, or the target could not be created (reported)
   PartlyEmptied,  // emptying the target failed part-way (reported, with what is left)
   Stopped,        // the user (or a script, politely) stopped it; the target is incomplete
+  StoppedBeforeAnyChange,  // stopped while the mod's files were tested
   Completed,      // every step ran, each reporting its own failures
 };
 // targetToEmpty: the earlier installation the user agreed to recreate, held
@@ -20,6 +21,15 @@ enum class InstallResult {
 // record, when it left one: the player's files are then kept.
 InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty = nullptr,
                           const InstallationRecord* earlier = nullptr);
+
+// The mod's own files that the installer's folder must hold: its extractor
+// and its three archives.
+constexpr const char* kDownloadFiles[] = {"unrar.exe", "zem7systemfiles.rar", "zem7trackfiles.rar", "zem7makebfs.rar"};
+constexpr const char* kDownloadArchives[] = {"zem7systemfiles.rar", "zem7trackfiles.rar", "zem7makebfs.rar"};
+// Tests each of the mod's archives with the mod's own extractor, before
+// anything is changed; false, the user told which, when one is damaged or the
+// extractor cannot be started. A stop asked for meanwhile is thrown.
+bool TestModArchives(RunContext& run);
 
 void CopyFlatOutFiles(RunContext& run);
 void CopyZEM7Files(RunContext& run);

@@ -11,9 +11,6 @@
 namespace {
 
 constexpr const char* kGameFiles[] = {"FlatOut.exe", "Common1.bfs", "Common2.bfs"};
-// Relative to the installer's folder, which has no trailing backslash.
-constexpr const char* kDistributionFiles[] = {"\\unrar.exe", "\\zem7systemfiles.rar", "\\zem7trackfiles.rar",
-                                              "\\zem7makebfs.rar"};
 
 constexpr const char* kUnpackLocation = "modZEM7::UnpackZEM7Files";
 
@@ -30,7 +27,33 @@ void Extract(RunContext& run, const std::string& archive) {
   SafeDeleteFile(run, run.plan.zem7Folder + archive, true);
 }
 
+// A download refused before anything changed: the user is told which file,
+// and that the mod must be downloaded again.
+bool RefuseDownload(RunContext& run, const std::string& what) {
+  run.ui.ShowMessage("The ZEM7 Mod file " + what + "\r\nPlease download the mod again.", "ZEM7 Installer",
+                     MB_OK | MB_ICONHAND);
+  return false;
+}
+
 }  // namespace
+
+bool TestModArchives(RunContext& run) {
+  run.log.Write("Testing the ZEM7 Mod files.");
+  const std::string& folder = run.plan.installerFolder;
+  for (const char* archive : kDownloadArchives) {
+    std::string message;
+    ProcessResult test = ShellAndWaitForTermination(
+        run, Quoted(folder + "\\unrar.exe") + " t -idq " + Quoted(folder + "\\" + archive), kWindowMinimized,
+        message, kNoTimeLimitMs);
+    if (test.end != ProcessEnd::Ended)
+      return RefuseDownload(run, "\"unrar.exe\" could not be started to test \"" + std::string(archive) + "\".");
+    if (test.exitCode != 0)
+      return RefuseDownload(run, "\"" + std::string(archive) +
+                                     "\" is damaged (the RAR extractor's test ended with exit code " +
+                                     std::to_string(test.exitCode) + ").");
+  }
+  return true;
+}
 
 void CopyFlatOutFiles(RunContext& run) {
   Trap(run.reporter, "modZEM7::CopyFlatOutFiles", [&] {
@@ -42,8 +65,8 @@ void CopyFlatOutFiles(RunContext& run) {
 void CopyZEM7Files(RunContext& run) {
   Trap(run.reporter, "modZEM7::CopyZEM7Files", [&] {
     run.log.Write("Copying ZEM7 Mod Files.");
-    for (const char* file : kDistributionFiles)
-      SafeCopyFile(run, run.plan.installerFolder + file, run.plan.zem7Folder, true);
+    for (const char* file : kDownloadFiles)
+      SafeCopyFile(run, run.plan.installerFolder + "\\" + file, run.plan.zem7Folder, true);
   });
 }
 

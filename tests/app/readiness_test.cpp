@@ -10,6 +10,7 @@
 #include "common/temp_folder.h"
 #include "app/install_command.h"
 #include "fileops/file_system.h"
+#include "install/install_steps.h"
 #include "install/installation_record.h"
 #include "support/run_context.h"
 #include "support/path_helpers.h"
@@ -42,6 +43,7 @@ class ReadinessTest : public ::testing::Test {
     run = NewRun(ui, work / "Download");
     ui.AnswerAllWithOk();
     MakeFolders(run->plan.installerFolder);
+    for (const char* name : kDownloadFiles) WriteFile(run->plan.installerFolder + "\\" + name, name);
     for (const char* name : {"FlatOut.exe", "Common1.bfs", "Common2.bfs"}) WriteFile(Game() + name, name);
     SetLastWritten(Game() + "FlatOut.exe", 2005, 3, 15);
     run->plan.gameFolder = Game();
@@ -92,6 +94,17 @@ TEST_F(ReadinessTest, EachMissingGameItemIsNamedInTurn) {
     EXPECT_FALSE(ReadyToInstall(*run, probe));
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, c.message);
+  }
+  // The mod's own files come next, each named when it is missing.
+  for (const char* name : {"FlatOut.exe", "Common1.bfs", "Common2.bfs"}) WriteFile(Game() + name, name);
+  for (const char* name : kDownloadFiles) {
+    ui.messages.clear();
+    std::string path = run->plan.installerFolder + "\\" + name;
+    DeleteFileW(Widen(path).c_str());
+    EXPECT_FALSE(ReadyToInstall(*run, probe));
+    EXPECT_EQ(RefusalText(), "The ZEM7 Mod file \"" + std::string(name) +
+                                 "\" is missing from the installer's folder.\r\nPlease download the mod again.");
+    WriteFile(path, name);
   }
   ui.messages.clear();
   run->plan.gameFolder = FormatPath("<Unable to find FlatOut Game Folder>");

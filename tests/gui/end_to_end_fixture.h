@@ -121,6 +121,7 @@ class EndToEndTest : public ::testing::Test {
     DeleteFileW(Widen(FormatPath(ReadRegistryString(kShellFolders + "Common Desktop")) + "FlatOut.lnk").c_str());
     SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", nullptr);
     SetEnvironmentVariableW(L"ZEM7_SETUP_DELAY_MS", nullptr);
+    SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", nullptr);
   }
   // Runs the script against a freshly started installer; a failure shows the boxes met and the log.
   void Drive(const std::vector<std::string>& lines) {

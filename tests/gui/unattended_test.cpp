@@ -26,15 +26,49 @@ TEST_F(UnattendedTest, VerySilentInstallsWithoutAWindowAndAnswersTheClosingQuest
 }
 
 TEST_F(UnattendedTest, ErrorsDuringTheRunGiveExitCodeFourWithTheReportsOnStandardError) {
-  Build({kTrackFilesRar});
+  Build();
+  SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"crash");
   Outcome outcome = RunInstaller("/VERYSILENT");
   EXPECT_EQ(outcome.exitCode, 4u);
   EXPECT_FALSE(outcome.boxSeen);
-  EXPECT_NE(outcome.err.find("Location: modZEM7::SafeCopyFile"), std::string::npos) << outcome.err;
+  EXPECT_NE(outcome.err.find("Location: modZEM7::PackBFSFile"), std::string::npos) << outcome.err;
   EXPECT_EQ(outcome.err.find(", \r\nLocation: "), std::string::npos) << "a report without its reason: " << outcome.err;
   auto log = Log();
-  EXPECT_NE(std::find(log.begin(), log.end(), "12 error(s) were reported during the installation."), log.end());
-  EXPECT_EQ(log.back(), "Exit code 4: the installation ran to its end with 12 error(s).");
+  EXPECT_NE(std::find(log.begin(), log.end(), "5 error(s) were reported during the installation."), log.end());
+  EXPECT_EQ(log.back(), "Exit code 4: the installation ran to its end with 5 error(s).");
+}
+
+// The download is checked before anything is touched: a file of the mod
+// missing, or an archive that fails the extractor's own test, refuses the run,
+// and an earlier installation in the target stays as it was.
+TEST_F(UnattendedTest, BrokenDownloadIsRefusedBeforeAnythingIsTouched) {
+  Build();
+  WriteFile(target + "FlatOut.exe", "an earlier installation");
+  for (const char* file : {"unrar.exe", "zem7systemfiles.rar", "zem7trackfiles.rar", "zem7makebfs.rar"}) {
+    SCOPED_TRACE(file);
+    std::string path = distribution + "\\" + file;
+    ASSERT_TRUE(MoveFileW(Widen(path).c_str(), Widen(root / "aside").c_str()));
+    Outcome outcome = RunInstaller("/VERYSILENT /RECREATE", 30000);
+    MoveFileW(Widen(root / "aside").c_str(), Widen(path).c_str());
+    EXPECT_EQ(outcome.exitCode, 2u);
+    EXPECT_EQ(outcome.err, "The ZEM7 Mod file \"" + std::string(file) +
+                               "\" is missing from the installer's folder.\r\nPlease download the mod again.\r\n");
+  }
+  std::string archive = distribution + "\\zem7makebfs.rar";
+  std::string whole = ReadFile(archive);
+  WriteFile(archive, whole.substr(0, whole.size() - 1));  // an interrupted download
+  Outcome damaged = RunInstaller("/VERYSILENT /RECREATE", 30000);
+  EXPECT_EQ(damaged.exitCode, 2u);
+  EXPECT_NE(damaged.err.find("The ZEM7 Mod file \"zem7makebfs.rar\" is damaged (the RAR extractor's test ended with "
+                             "exit code "),
+            std::string::npos)
+      << damaged.err;
+  auto log = Log();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[1], "Testing the ZEM7 Mod files.");
+  EXPECT_EQ(log.back(), "Exit code 2: the folders were refused; nothing was installed.");
+  EXPECT_EQ(TreeContents(target), std::vector<std::string>{"FlatOut.exe=an earlier installation"});
+  ExpectGameUntouched();
 }
 
 TEST_F(UnattendedTest, EarlierInstallationIsRefusedWithoutRecreateAndEmptiedWithItInTheSilentWindow) {
@@ -48,9 +82,14 @@ TEST_F(UnattendedTest, EarlierInstallationIsRefusedWithoutRecreateAndEmptiedWith
   EXPECT_NE(refused.err.find("/RECREATE was not given"), std::string::npos) << refused.err;
   EXPECT_EQ(Log().back(), "Exit code 2: the folders were refused; nothing was installed.");
 
-  // ".." is resolved before anything sees the path: the packer takes all five archives.
+  // ".." is resolved before anything sees the path: the packer takes all five
+  // archives. The download is tested before the earlier installation goes.
   Outcome installed = RunInstaller("/SILENT /RECREATE \"/DIR=" + game + "\\..\\FlatOut - ZEM7\"");
   EXPECT_EQ(installed.exitCode, 0u) << installed.err;
+  auto log = Log();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[1], "Testing the ZEM7 Mod files.");
+  EXPECT_EQ(log[2], "Deleting folder: " + target);
   EXPECT_TRUE(installed.windowSeen);
   EXPECT_TRUE(installed.progressSeen);
   EXPECT_FALSE(installed.boxSeen);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "archive.h"
 #include "install/install_fixture.h"
 #include "fileops/held_tree.h"
 #include "install/install_steps.h"
@@ -15,7 +16,9 @@
 namespace {
 
 // Runs the driver over a game folder and a distribution that are both empty:
-// every step fails, is reported, and the next one runs all the same.
+// every step fails, is reported, and the next one runs all the same. The
+// download holds the extractor and its three archives, whole but empty, so
+// that the test of the download passes.
 class DriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -24,6 +27,9 @@ class DriverTest : public ::testing::Test {
     run->plan.zem7Folder = root / "Games\\FlatOut - ZEM7\\";
     MakeFolders(root / "Games\\FlatOut");
     MakeFolders(run->plan.installerFolder);
+    CopyFileW(Widen(StandInFolder() + "\\unrar.exe").c_str(), Widen(run->plan.installerFolder + "\\unrar.exe").c_str(),
+              FALSE);
+    for (const char* archive : kDownloadArchives) ArchiveWriter(run->plan.installerFolder + "\\" + archive, ArchiveKind::Rar).Finish();
     ui.AnswerAllWithOk();
     ui.Answer(IDNO);
     ui.Answer(IDNO);
@@ -54,7 +60,8 @@ TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
   auto log = Log();
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log[0], "Starting to installing ZEM7 mod.");
-  EXPECT_EQ(log[1], "Creating folder: " + run->plan.zem7Folder);
+  EXPECT_EQ(log[1], "Testing the ZEM7 Mod files.");
+  EXPECT_EQ(log[2], "Creating folder: " + run->plan.zem7Folder);
   const char* headings[] = {
       "Copying FlatOut Game Files.",         "Copying ZEM7 Mod Files.",          "Unpacking the ZEM7 Track Files.",
       "Unpacking the 'Common2.bfs' file.",   "Creating the new tracks.",         "Unpacking the ZEM7 Track Files.",
@@ -95,9 +102,9 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChangeOrSaysWhatIsLeft)
   EXPECT_EQ(InstallZEM7(*run, held.get()), InstallResult::Completed);
 
   auto log = Log();
-  ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log[1], "Deleting folder: " + target);
-  EXPECT_EQ(log[2], "Creating folder: " + target);
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(log[2], "Deleting folder: " + target);
+  EXPECT_EQ(log[3], "Creating folder: " + target);
   EXPECT_FALSE(FolderExists(target + "old"));
 
   // A file that appeared after the checks keeps its folder from going: the
@@ -168,6 +175,39 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
       << ui.messages.back().text;
 }
 
+// The download is tested before anything changes: a damaged archive refuses
+// the run, and a stop during the test changes nothing either.
+TEST_F(DriverTest, DamagedDownloadOrAStopDuringItsTestChangesNothing) {
+  const std::string& target = run->plan.zem7Folder;
+  WriteFile(target + "FlatOut.exe", "an earlier installation");
+  std::string archive = run->plan.installerFolder + "\\zem7trackfiles.rar";
+  std::string whole = ReadFile(archive);
+  WriteFile(archive, whole.substr(0, whole.size() - 1));  // cut short, as a broken download is
+  auto held = Held(target);
+  ASSERT_TRUE(held);
+  EXPECT_EQ(InstallZEM7(*run, held.get()), InstallResult::NotStarted);
+  ASSERT_FALSE(ui.messages.empty());
+  EXPECT_TRUE(ui.messages.back().text.starts_with(
+      "The ZEM7 Mod file \"zem7trackfiles.rar\" is damaged (the RAR extractor's test ended with exit code "))
+      << ui.messages.back().text;
+  EXPECT_TRUE(ui.messages.back().text.ends_with(").\r\nPlease download the mod again."));
+  EXPECT_EQ(ui.messages.back().title, "ZEM7 Installer");
+  EXPECT_EQ(Log().back(), "Testing the ZEM7 Mod files.");
+  held.reset();
+  EXPECT_EQ(ListTree(target), std::vector<std::string>{"FlatOut.exe"});
+
+  WriteFile(archive, whole);
+  ui.onPump = [&] {
+    if (ui.progressText.find("Testing the ZEM7 Mod files.") != std::string::npos) run->stopRequested = true;
+  };
+  EXPECT_EQ(InstallZEM7(*run), InstallResult::StoppedBeforeAnyChange);
+  EXPECT_EQ(Log().back(),
+            "The installation was stopped at the user's request while the ZEM7 Mod files were tested; nothing was "
+            "changed.");
+  EXPECT_EQ(ListTree(target), std::vector<std::string>{"FlatOut.exe"});
+  EXPECT_TRUE(ui.unloaded);
+}
+
 // A stop is honoured at the next safe point: no further step, no clean-up,
 // no closing question; the log and a box say where it ended.
 TEST_F(DriverTest, StopEndsTheRunAtTheNextSafePointAndSaysWhere) {
@@ -200,9 +240,9 @@ TEST_F(DriverTest, NoStepRunsForATargetThatCouldNotBeMade) {
   EXPECT_EQ(InstallZEM7(*run), InstallResult::NotStarted);
 
   auto log = Log();
-  ASSERT_EQ(log.size(), 4u);  // the start, the folder, the report's two lines
-  EXPECT_EQ(log[1], "Creating folder: " + run->plan.zem7Folder);
-  EXPECT_EQ(log[3], "Location: modZEM7::SafeCreateFolder");
+  ASSERT_EQ(log.size(), 5u);  // the start, the test, the folder, the report's two lines
+  EXPECT_EQ(log[2], "Creating folder: " + run->plan.zem7Folder);
+  EXPECT_EQ(log[4], "Location: modZEM7::SafeCreateFolder");
   EXPECT_EQ(ui.pointers.back(), MousePointer::Default);
   EXPECT_FALSE(ui.unloaded);
 }
