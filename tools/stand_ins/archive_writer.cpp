@@ -46,7 +46,7 @@ ArchiveWriter::~ArchiveWriter() {
 }
 
 void ArchiveWriter::AddFolder(const std::string& name) {
-  CheckEntryName(name);
+  CheckEntryName(name, ArchiveFault::Failed);
   EnsureParents(name);
   if (folders_.insert(name).second) WriteEntryHeader('D', name, false);
 }
@@ -76,19 +76,23 @@ void ArchiveWriter::AddFile(const std::string& name, const std::string& sourcePa
 }
 
 void ArchiveWriter::AddGenerated(const std::string& name, uint64_t size, const Filler& fill, EntryStamp stamp) {
-  CheckEntryName(name);
+  CheckEntryName(name, ArchiveFault::Failed);
   EnsureParents(name);
   WriteEntryHeader('F', name, stamp.readOnly);
   uint64_t lastWrite = stamp.lastWrite != 0 ? stamp.lastWrite : CurrentFileTime();
   Write(&lastWrite, sizeof lastWrite);
   Write(&size, sizeof size);
+  Crc32 checksum;
   for (uint64_t offset = 0; offset < size;) {
     if (used_ == buffer_.size()) Flush();
     size_t chunk = static_cast<size_t>(std::min<uint64_t>(size - offset, buffer_.size() - used_));
     fill(offset, buffer_.data() + used_, chunk);
+    checksum.Update(buffer_.data() + used_, chunk);
     used_ += chunk;
     offset += chunk;
   }
+  uint32_t value = checksum.Value();
+  Write(&value, sizeof value);
 }
 
 void ArchiveWriter::AddText(const std::string& name, std::string_view content, EntryStamp stamp) {
