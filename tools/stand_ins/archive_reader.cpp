@@ -68,7 +68,7 @@ class ArchiveReader {
     dataPending_ = false;
     uint32_t stored = 0;
     ReadExact(&stored, sizeof stored);
-    if (stored != checksum.Value()) FailDamaged("fails its checksum at \"" + entryName_ + "\"");
+    if (stored != checksum.Value()) FailDamaged("has a checksum error in \"" + entryName_ + "\"");
   }
 
   // Where the next unread byte lies in the archive file.

@@ -1,8 +1,8 @@
 // Stand-in for "unrar.exe". It knows the command lines the installer uses:
-//   x -o+ ARCHIVE     extract ARCHIVE with its stored folders below the current
-//                     folder, replacing existing files;
-//   t [-idq] ARCHIVE  test ARCHIVE: read every file's bytes against their
-//                     checksums, as far as the end record, and write nothing.
+//   x -o+ [-idq] ARCHIVE  extract ARCHIVE with its stored folders below the current
+//                         folder, replacing existing files;
+//   t [-idq] ARCHIVE      test ARCHIVE: read every file's bytes against their
+//                         checksums, as far as the end record, and write nothing.
 // ARCHIVE is a full path or relative to the current folder; -idq leaves only
 // the error messages. Exit codes follow unrar's: 0 done (for t: the archive is
 // whole), 2 fatal error (also a command line it does not know), 3 a checksum
@@ -25,7 +25,7 @@ constexpr int kOpenError = 6;
 
 constexpr const char* kUsage =
     "\nUNRAR (test stand-in)\n\n"
-    "Usage:     unrar x -o+ <archive>\n"
+    "Usage:     unrar x -o+ [-idq] <archive>\n"
     "           unrar t [-idq] <archive>\n\n"
     "  x        Extract files with full path below the current folder\n"
     "  t        Test the archive's files against their checksums\n"
