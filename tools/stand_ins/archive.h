@@ -6,6 +6,8 @@
 // each tool refuses the other's archives as the real ones would.
 //
 // File data always streams through a fixed buffer: game archives can be 1 GB.
+// Each file's bytes carry a checksum, so that a damaged archive is found out
+// before anything is unpacked from it.
 #include <windows.h>
 
 #include <cstdint>
@@ -20,9 +22,19 @@
 
 enum class ArchiveKind { Rar, Bfs };
 
+// What a caller may act on: an extractor's exit code tells an archive that
+// cannot be opened from a damaged one (cut off, foreign, failing a checksum)
+// and from any other failure (a file it cannot write).
+enum class ArchiveFault { Failed, CannotOpen, Damaged };
+
 class ArchiveError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit ArchiveError(const std::string& what, ArchiveFault fault = ArchiveFault::Failed)
+      : std::runtime_error(what), fault_(fault) {}
+  ArchiveFault Fault() const { return fault_; }
+
+ private:
+  ArchiveFault fault_;
 };
 
 struct ArchiveEntry {
@@ -84,13 +96,23 @@ class ArchiveWriter {
 void PackFolder(const std::string& folder, const std::string& archivePath, ArchiveKind kind,
                 const std::string& prefix = "");
 // Every entry, in archive order. Throws ArchiveError when the file is not a
-// complete archive of that kind.
+// complete archive of that kind. Reads the headers only, skipping the files'
+// bytes unchecked, as "unrar l" does: a listing stays fast on a gigabyte, and
+// shows what a damaged archive holds.
 std::vector<ArchiveEntry> ListArchive(const std::string& archivePath, ArchiveKind kind);
+// Reads every file's bytes and checks them against their checksums, as far as
+// the end record. `onTested` sees each entry once it has passed.
+void TestArchive(const std::string& archivePath, ArchiveKind kind,
+                 const std::function<void(const ArchiveEntry&)>& onTested = {});
 // Recreates every entry below `destination` (created when missing), replacing
 // existing files even when they are read-only. `onEntry` sees each entry
-// before it is written.
+// before it is written. A file whose bytes fail their checksum is deleted
+// again, and the error names it; the entries before it stay unpacked.
 void UnpackArchive(const std::string& archivePath, ArchiveKind kind, const std::string& destination,
                    const std::function<void(const ArchiveEntry&)>& onEntry = {});
+// Changes a few bytes inside the first stored file's data and nothing else:
+// the archive still lists, but fails its test, like a damaged download.
+void DamageArchiveData(const std::string& archivePath, ArchiveKind kind);
 
 // Small Win32 file helpers shared by the stand-ins and the fixture.
 std::string JoinPath(const std::string& folder, const std::string& relative);
