@@ -140,7 +140,8 @@ TEST_F(UnattendedTest, StoppedOrKilledRunLeavesNoToolRunning) {
 TEST_F(UnattendedTest, SecondInstallerDoesNothingWhileOneRuns) {
   Build();
   UniqueHandle running(CreateMutexW(nullptr, FALSE, L"Local\\ZEM7Installer.Running"));
-  WNDCLASSEXW windowClass{sizeof(windowClass)};
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof(windowClass);
   windowClass.lpfnWndProc = DefWindowProcW;
   windowClass.hInstance = GetModuleHandleW(nullptr);
   windowClass.lpszClassName = L"ZEM7InstallerWindow";

@@ -164,6 +164,7 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   earlier = std::get<InstallationRecord>(rerun);
   held = Held(target);
   ASSERT_TRUE(held);
+  ui.progressText.clear();
   ui.onPump = [&] {
     if (ui.progressText.find("Copying ZEM7 Mod Files.") != std::string::npos) run->stopRequested = true;
   };
