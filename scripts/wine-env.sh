@@ -32,7 +32,8 @@ wine_env_start() {
   fi
   # A persistent server, started with its output detached: services that Wine
   # starts later inherit it, and must not hold ctest's pipe open.
-  wineserver -p </dev/null >/dev/null 2>&1
+  # One already running for the prefix (another of these scripts) serves as well.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
