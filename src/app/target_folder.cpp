@@ -69,6 +69,22 @@ std::string KnownFolderPath(const KNOWNFOLDERID& id) {
   return SUCCEEDED(result) && path ? Narrow(path) : std::string();
 }
 
+// A path as the names compare it: the part that exists as its final path,
+// the rest as written, in upper case, without a trailing backslash.
+std::string LongName(const std::string& path) {
+  std::string full = GetAbsolutePathName(path), existing = full, rest;
+  while (!existing.empty() && !FileSystem::FolderExists(existing) && !FileSystem::FileExists(existing)) {
+    size_t slash = existing.find_last_of('\\');
+    if (slash == std::string::npos) break;
+    rest = existing.substr(slash) + rest;
+    existing.resize(slash);
+  }
+  std::string final = existing.empty() ? std::string() : FileSystem::FinalPathOf(existing);
+  std::string name = ToUpper((final.empty() ? existing : final) + rest);
+  while (name.size() > 3 && name.back() == '\\') name.pop_back();
+  return name;
+}
+
 // A folder the target must keep clear of, as it exists on this system.
 struct Protected {
   std::string name;  // as a message names it
@@ -76,19 +92,29 @@ struct Protected {
   FolderId id;
   bool noFolderInside;
   bool runsOwn;  // the game's or the installer's folder, which the messages name as the run's own
+  std::string longName;
 };
 
 std::vector<Protected> ProtectedFolders(const RunContext& run, bool withInstaller = true) {
   std::vector<Protected> folders;
   auto add = [&](const std::string& name, const std::string& path, bool noFolderInside, bool runsOwn) {
     if (std::optional<FolderId> id = path.empty() ? std::nullopt : IdentityOf(path))
-      folders.push_back({name, path, *id, noFolderInside, runsOwn});
+      folders.push_back({name, path, *id, noFolderInside, runsOwn, LongName(path)});
   };
   for (const SystemFolder& system : kSystemFolders)
     add(system.name, KnownFolderPath(*system.id), system.noFolderInside, false);
   add("the FlatOut Game Folder", run.plan.gameFolder, true, true);
   if (withInstaller) add("the folder of this installer", run.plan.installerFolder, false, true);
   return folders;
+}
+
+// Whether path is outer or lies inside it: by identity, which sees through
+// every alias, and by name as well, which holds where an identity cannot be
+// read. Either one is enough to keep clear.
+bool IsWithin(const std::string& path, const std::string& outer, const FolderId& outerId) {
+  if (IsSameOrInside(path, outerId)) return true;
+  std::string inner = LongName(path), container = LongName(outer);
+  return inner == container || inner.starts_with(container.ends_with("\\") ? container : container + "\\");
 }
 
 // Why a name cannot be a folder's, or "".
@@ -132,10 +158,11 @@ bool IsDriveRoot(const std::string& path) {
 // Why an existing target conflicts with a protected folder, or "".
 // Why an existing target is, or holds, one of the folders (the system's
 // and the user's, or the run's own), or "".
-std::string ConflictOfExisting(const FolderId& targetId, const std::vector<Protected>& folders, bool runsOwn) {
+std::string ConflictOfExisting(const std::string& target, const FolderId& targetId,
+                               const std::vector<Protected>& folders, bool runsOwn) {
   for (const Protected& folder : folders) {
-    if (folder.runsOwn != runsOwn || !IsSameOrInside(folder.path, targetId)) continue;
-    if (runsOwn && folder.id == targetId && folder.noFolderInside)
+    if (folder.runsOwn != runsOwn || !IsWithin(folder.path, target, targetId)) continue;
+    if (runsOwn && folder.noFolderInside && (folder.id == targetId || LongName(folder.path) == LongName(target)))
       return "The ZEM7 Game Folder cannot match " + folder.name + ".";
     return "The ZEM7 Game Folder cannot " + std::string(runsOwn ? "" : "be or ") + "contain " + folder.name + ".";
   }
@@ -153,15 +180,16 @@ std::string WhyNotATarget(const RunContext& run, const std::string& target, bool
     // The user's folders come before the link test, as under Wine they are
     // links themselves; the run's own after it, so that a link to the game
     // is named as a link.
-    if (std::string conflict = ConflictOfExisting(*targetId, folders, false); !conflict.empty()) return conflict;
+    if (std::string conflict = ConflictOfExisting(target, *targetId, folders, false); !conflict.empty())
+      return conflict;
     if (FileSystem::IsLink(target)) return "The ZEM7 Game Folder is a link to another folder.";
-    if (std::string conflict = ConflictOfExisting(*targetId, folders, true); !conflict.empty()) return conflict;
+    if (std::string conflict = ConflictOfExisting(target, *targetId, folders, true); !conflict.empty()) return conflict;
     if (target.size() > kLongestTarget)
       return "The ZEM7 Game Folder's path is longer than " + std::to_string(kLongestTarget) +
              " characters, too long for the game's files.";
   }
   for (const Protected& folder : folders) {
-    if (!folder.noFolderInside || !IsSameOrInside(target, folder.id)) continue;
+    if (!folder.noFolderInside || !IsWithin(target, folder.path, folder.id)) continue;
     return "The ZEM7 Game Folder cannot lie inside " + folder.name + ".";
   }
   if (!targetId)
@@ -211,8 +239,10 @@ FileSystem::HeldTree::FolderCheck ProtectedFolderCheck(const RunContext& run) {
   return [folders = ProtectedFolders(run), roots = FileSystem::DriveRoots()](const std::string& path) -> std::string {
     std::optional<FolderId> id = IdentityOf(path);
     if (!id) return {};
+    std::string longName = LongName(path);
     for (const Protected& folder : folders)
-      if (folder.id == *id) return "\"" + path + "\" is " + folder.name + ", reached through another name.";
+      if (folder.id == *id || folder.longName == longName)
+        return "\"" + path + "\" is " + folder.name + ", reached through another name.";
     for (const FileSystem::DriveRoot& root : roots)
       if (root.id == *id) return "\"" + path + "\" is the root of the drive " + root.root.substr(0, 2) + ".";
     return {};

@@ -12,10 +12,16 @@
 
 namespace FileSystem {
 
+// Under Wine the volume number is the drive's, as its mount manager knows
+// it, and 0 while that does not answer (in a prefix just made, say): a 0 is
+// taken as "not known", and the file ids alone decide. Taking two folders for
+// one errs on the safe side: the target is refused.
 struct FolderId {
   uint64_t volume = 0;
   std::array<uint8_t, 16> file{};
-  bool operator==(const FolderId&) const = default;
+  bool operator==(const FolderId& other) const {
+    return file == other.file && (volume == other.volume || volume == 0 || other.volume == 0);
+  }
 };
 
 // The identity of an existing file or folder, taken through its final path

@@ -252,9 +252,16 @@ TEST_F(MainWindowTest, TitleShowsTheProgressAndAToolAtWorkOnlyWhileTheRunIsOn) {
   EXPECT_EQ(title(), "37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer");
   Ui().ShowToolActivity("", 0);
   EXPECT_EQ(title(), "37% - FlatOut - ZEM7 Mod Installer");
+  // The title is redrawn only when what it shows changes: an entry at the
+  // same percentage leaves it alone.
+  SetWindowTextW(Window().Handle(), L"left alone");
+  Ui().ShowProgress(79, 212, "37%");
+  EXPECT_EQ(title(), "left alone");
+  Ui().ShowProgress(80, 212, "38%");
+  EXPECT_EQ(title(), "38% - FlatOut - ZEM7 Mod Installer");
   Ui().EndInstallation();
   EXPECT_EQ(title(), "FlatOut - ZEM7 Mod Installer");
-  Ui().ShowProgress(80, 212, "38%");
+  Ui().ShowProgress(81, 212, "38%");
   EXPECT_EQ(title(), "FlatOut - ZEM7 Mod Installer");
 }
 
