@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <optional>
 
 #include "app/startup.h"
@@ -107,14 +106,10 @@ int Remove(RunContext& run) {
                   "\"" + obstacle->path + "\" is in use by another program (" + SystemMessage(obstacle->error) + ")");
   auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
   // What the player changed since stays; so does what the record does not list.
-  tree.Release([&](const FileSystem::FileFacts& now) {
-    return std::find(record->files.begin(), record->files.end(), now) == record->files.end();
-  });
+  tree.Release(MadeOrChangedSince(*record));
   RemoveInstallation(run, tree, *record);
   std::vector<FileSystem::FileFacts> kept = FileSystem::FilesBelow(run.plan.zem7Folder);
-  std::erase_if(kept, [](const FileSystem::FileFacts& file) {
-    return EqualsIgnoreCase(file.path, kRecordName) || EqualsIgnoreCase(file.path, kUninstallerName);
-  });
+  std::erase_if(kept, [](const FileSystem::FileFacts& file) { return IsInstallersOwnFile(file.path); });
   RemoveRecordAndUninstaller(run);
   std::string done = "The FlatOut ZEM7 Mod was removed from \"" + run.plan.zem7Folder + "\".";
   if (!kept.empty())

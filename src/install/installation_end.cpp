@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <set>
 
 #include "fileops/file_system.h"
@@ -17,10 +16,6 @@ namespace {
 
 constexpr const char* kLocation = "modZEM7::RecordInstallation";
 
-bool IsInstallersOwn(const std::string& path) {
-  return EqualsIgnoreCase(path, kRecordName) || EqualsIgnoreCase(path, kUninstallerName);
-}
-
 // The files the run put into the target: the player's files and the holding
 // folder are the player's, the record and the uninstaller are known apart.
 std::vector<FileSystem::FileFacts> InstalledFiles(RunContext& run) {
@@ -31,7 +26,7 @@ std::vector<FileSystem::FileFacts> InstalledFiles(RunContext& run) {
   std::vector<FileSystem::FileFacts> files = FileSystem::FilesBelow(run.plan.zem7Folder);
   std::erase_if(files, [&](const FileSystem::FileFacts& file) {
     std::string name = ToUpper(file.path);
-    return players.contains(name) || name.starts_with(holding) || IsInstallersOwn(file.path);
+    return players.contains(name) || name.starts_with(holding) || IsInstallersOwnFile(file.path);
   });
   return files;
 }
@@ -46,16 +41,8 @@ uint64_t TotalBytes(const std::vector<FileSystem::FileFacts>& files) {
 
 void SetPlayersFilesAside(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord& earlier) {
   std::string holding = run.plan.zem7Folder + kHoldingFolderName;
-  std::vector<FileSystem::FileFacts> asRecorded = earlier.files;
-  auto isPlayers = [&](const FileSystem::FileFacts& file) {
-    if (IsInstallersOwn(file.path)) return false;
-    return std::none_of(asRecorded.begin(), asRecorded.end(), [&](const FileSystem::FileFacts& recorded) {
-      return EqualsIgnoreCase(recorded.path, file.path) && recorded.size == file.size &&
-             recorded.written == file.written;
-    });
-  };
   run.facts.holdingFolder = holding;
-  run.facts.keptFiles = held.MoveOut(holding, isPlayers);
+  run.facts.keptFiles = held.MoveOut(holding, MadeOrChangedSince(earlier));
   if (run.facts.keptFiles.empty()) run.facts.holdingFolder.clear();
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <optional>
 #include <set>
 
@@ -136,16 +137,24 @@ std::variant<InstallationRecord, std::string> ReadRecord(const std::string& fold
   return parsed;
 }
 
+bool IsInstallersOwnFile(const std::string& path) {
+  return EqualsIgnoreCase(path, kRecordName) || EqualsIgnoreCase(path, kUninstallerName);
+}
+
+std::function<bool(const FileSystem::FileFacts&)> MadeOrChangedSince(const InstallationRecord& record) {
+  auto key = [](const FileSystem::FileFacts& file) {
+    return ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written);
+  };
+  std::set<std::string> recorded;
+  for (const FileSystem::FileFacts& file : record.files) recorded.insert(key(file));
+  return [recorded = std::move(recorded), key](const FileSystem::FileFacts& file) {
+    return !IsInstallersOwnFile(file.path) && !recorded.contains(key(file));
+  };
+}
+
 std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRecord& record,
                                                            const std::vector<FileSystem::FileFacts>& now) {
-  std::set<std::string> recorded;
-  for (const FileSystem::FileFacts& file : record.files)
-    recorded.insert(ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written));
   std::vector<FileSystem::FileFacts> made;
-  for (const FileSystem::FileFacts& file : now) {
-    if (EqualsIgnoreCase(file.path, kRecordName) || EqualsIgnoreCase(file.path, kUninstallerName)) continue;
-    if (!recorded.contains(ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written)))
-      made.push_back(file);
-  }
+  std::copy_if(now.begin(), now.end(), std::back_inserter(made), MadeOrChangedSince(record));
   return made;
 }

@@ -9,6 +9,7 @@
 // (which no file name holds); its last line counts the lines and carries a
 // checksum of everything before it, so that a torn or edited record is told
 // from a whole one.
+#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -35,6 +36,13 @@ std::variant<InstallationRecord, std::string> ReadRecord(const std::string& fold
 // The record's text and its reading, apart from any file.
 std::string RecordText(const InstallationRecord& record);
 std::variant<InstallationRecord, std::string> ParseRecord(const std::string& text);
+// The record and the uninstaller, which belong to the installation without
+// being listed in its record.
+bool IsInstallersOwnFile(const std::string& path);
+// Whether a file, as it is now, is one the player made or changed since: the
+// record does not list it with that size and last-write time. Names compare
+// in any case, as Windows does.
+std::function<bool(const FileSystem::FileFacts&)> MadeOrChangedSince(const InstallationRecord& record);
 // The files below folder that the record does not list as they are now:
 // new ones, and those whose size or last-write time changed. The record and
 // the uninstaller themselves are the installation's.

@@ -62,7 +62,8 @@ TEST(RecordTest, RoundTripsAndRefusesATornEditedOrEscapingRecord) {
 }
 
 TEST(RecordTest, MadeOrChangedSinceAreTheFilesNotListedAsTheyAre) {
-  std::vector<FileSystem::FileFacts> now = {{"FlatOut.exe", 1234, 133456789012345678ull},
+  // Windows names compare in any case: the same file in other letters is unchanged.
+  std::vector<FileSystem::FileFacts> now = {{"FLATOUT.exe", 1234, 133456789012345678ull},
                                             {"ZEM7-Patches\\zem7-tracks1.bfs", 99, 7},
                                             {"data\\Игры\\save.cfg", 0, 2},
                                             {"screenshots\\shot1.bmp", 5, 5},
