@@ -3,18 +3,13 @@
 #include <algorithm>
 #include <future>
 
+#include "figures.h"
+
 namespace {
 
 constexpr DWORD kPingIntervalMs = 50;
 constexpr UINT kAnswerLimitMs = 30000;
 constexpr double kNoticeableSeconds = 0.25;
-
-double Now() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 }  // namespace
 

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <exception>
+
+#include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "support/handles.h"
 #include "support/text.h"
@@ -26,7 +29,52 @@ bool Below(const std::string& path, const std::string& target) {
 
 bool IsDots(const wchar_t* name) { return wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0; }
 
+bool RunBare(const FileOperation& operation, const std::string& root) {
+  std::wstring from = Widen(root + operation.from);
+  std::wstring to = Widen(root + ResolvedDestination(operation));
+  switch (operation.kind) {
+    case OperationKind::CreateFolder: return CreateDirectoryW(from.c_str(), nullptr);
+    case OperationKind::CopyFolder: return BareCopyTree(from, to);
+    case OperationKind::DeleteFolder: return BareDeleteTree(from);
+    case OperationKind::MoveFolder: return MoveFileW(from.c_str(), to.c_str());
+  }
+  return false;
+}
+
+// --- The command interpreter: one "cmd /c" per operation, as a batch file would.
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string CommandFor(const FileOperation& operation, const std::string& root) {
+  std::string from = Quoted(root + operation.from);
+  std::string to = Quoted(root + ResolvedDestination(operation));
+  switch (operation.kind) {
+    case OperationKind::CreateFolder: return "md " + from;
+    case OperationKind::CopyFolder: return "xcopy /E /I /Q /Y " + from + " " + to;
+    case OperationKind::DeleteFolder: return "rd /s /q " + from;
+    case OperationKind::MoveFolder: return "move " + from + " " + to;
+  }
+  return {};
+}
+
+// --- Ours: the installer's safe operations, logging included. They report
+// their failures through the user interface rather than returning them.
+
+bool RunSafe(const FileOperation& operation, const std::string& root, RunContext& run) {
+  std::string from = root + operation.from, to = root + operation.to;
+  switch (operation.kind) {
+    case OperationKind::CreateFolder: SafeCreateFolder(run, from); break;
+    case OperationKind::CopyFolder: SafeCopyFolder(run, from, to, true); break;
+    case OperationKind::DeleteFolder: SafeDeleteFolder(run, from); break;
+    case OperationKind::MoveFolder: SafeMoveFolder(run, from, to); break;
+  }
+  return true;
+}
+
+}  // namespace
+
 // --- The bare Win32 loop: what any program would write, with no checks or logging.
+
 
 bool BareCopyTree(const std::wstring& from, const std::wstring& to) {
   CreateDirectoryW(to.c_str(), nullptr);  // copies merge into an existing folder
@@ -65,41 +113,12 @@ bool BareDeleteTree(const std::wstring& folder) {
   return RemoveDirectoryW(folder.c_str());
 }
 
-bool RunBare(const FileOperation& operation, const std::string& root) {
-  std::wstring from = Widen(root + operation.from);
-  std::wstring to = Widen(root + ResolvedDestination(operation));
-  switch (operation.kind) {
-    case OperationKind::CreateFolder: return CreateDirectoryW(from.c_str(), nullptr);
-    case OperationKind::CopyFolder: return BareCopyTree(from, to);
-    case OperationKind::DeleteFolder: return BareDeleteTree(from);
-    case OperationKind::MoveFolder: return MoveFileW(from.c_str(), to.c_str());
-  }
-  return false;
-}
-
-// --- The command interpreter: one "cmd /c" per operation, as a batch file would.
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-std::string CommandFor(const FileOperation& operation, const std::string& root) {
-  std::string from = Quoted(root + operation.from);
-  std::string to = Quoted(root + ResolvedDestination(operation));
-  switch (operation.kind) {
-    case OperationKind::CreateFolder: return "md " + from;
-    case OperationKind::CopyFolder: return "xcopy /E /I /Q /Y " + from + " " + to;
-    case OperationKind::DeleteFolder: return "rd /s /q " + from;
-    case OperationKind::MoveFolder: return "move " + from + " " + to;
-  }
-  return {};
-}
-
 // Run in this program's console, as from a batch file: a console of its own
 // would cost every command a new console host. Their chatter goes to NUL.
-bool RunCommand(const std::string& command) {
+bool RunQuietly(std::wstring commandLine, const std::string& folder) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   UniqueFile nul(
       CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr));
-  std::wstring line = L"cmd.exe /c " + Widen(command);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -107,7 +126,9 @@ bool RunCommand(const std::string& command) {
   startup.hStdOutput = nul.Get();
   startup.hStdError = nul.Get();
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+  std::wstring currentFolder = Widen(folder);
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                      folder.empty() ? nullptr : currentFolder.c_str(), &startup, &started))
     return false;
   UniqueHandle process(started.hProcess), thread(started.hThread);
   WaitForSingleObject(process.Get(), INFINITE);
@@ -115,22 +136,6 @@ bool RunCommand(const std::string& command) {
   GetExitCodeProcess(process.Get(), &exitCode);
   return exitCode == 0;
 }
-
-// --- Ours: the installer's safe operations, logging included. They report
-// their failures through the user interface rather than returning them.
-
-bool RunSafe(const FileOperation& operation, const std::string& root, RunContext& run) {
-  std::string from = root + operation.from, to = root + operation.to;
-  switch (operation.kind) {
-    case OperationKind::CreateFolder: SafeCreateFolder(run, from); break;
-    case OperationKind::CopyFolder: SafeCopyFolder(run, from, to, true); break;
-    case OperationKind::DeleteFolder: SafeDeleteFolder(run, from); break;
-    case OperationKind::MoveFolder: SafeMoveFolder(run, from, to); break;
-  }
-  return true;
-}
-
-}  // namespace
 
 std::vector<FileOperation> OperationsFromEntries(const std::vector<std::string>& entries, const std::string& target) {
   std::vector<FileOperation> operations;
@@ -174,7 +179,7 @@ int Replay(const std::vector<FileOperation>& operations, const std::string& root
   for (const FileOperation& operation : operations) {
     bool ok = way == ReplayWay::SafeOperations ? RunSafe(operation, root, run)
               : way == ReplayWay::BareWin32    ? RunBare(operation, root)
-                                               : RunCommand(CommandFor(operation, root));
+                                               : RunQuietly(L"cmd.exe /c " + Widen(CommandFor(operation, root)));
     failures += !ok;
   }
   return failures;
@@ -198,4 +203,17 @@ TreeCount CountTree(const std::string& folder) {
     }
   } while (FindNextFileW(search.Get(), &found));
   return count;
+}
+
+void DeleteQuietly(const std::string& folder) {
+  try {
+    FileSystem::DeleteFolder(folder, true);
+  } catch (const std::exception&) {
+  }
+}
+
+uint64_t FileBytes(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }

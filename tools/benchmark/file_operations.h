@@ -23,6 +23,13 @@ int Count(const std::vector<FileOperation>& operations, OperationKind kind);
 // The destination's own name, relative: "into" destinations get the source's name.
 std::string ResolvedDestination(const FileOperation& operation);
 
+// The bare Win32 loop's tree copy (merging into an existing folder) and tree
+// delete: what any program would write, with no checks or logging.
+bool BareCopyTree(const std::wstring& from, const std::wstring& to);
+bool BareDeleteTree(const std::wstring& folder);
+// Runs a program with its output to NUL, in `folder` (empty: this one's); true when it ended with 0.
+bool RunQuietly(std::wstring commandLine, const std::string& folder = "");
+
 enum class ReplayWay { SafeOperations, BareWin32, CommandInterpreter };
 const char* NameOf(ReplayWay way);
 // Runs the operations below `root` (ends in a backslash); returns how many
@@ -37,3 +44,7 @@ struct TreeCount {
 };
 // What is below `folder`; all zero when it does not exist.
 TreeCount CountTree(const std::string& folder);
+// A file's size; 0 when it cannot be read.
+uint64_t FileBytes(const std::string& path);
+// The benchmark's temporary folder goes at the end in any case; this only frees the disk sooner.
+void DeleteQuietly(const std::string& folder);

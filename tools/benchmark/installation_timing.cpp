@@ -15,11 +15,7 @@ constexpr DWORD kLookIntervalMs = 50;
 constexpr wchar_t kWindowClass[] = L"ZEM7InstallerWindow";
 constexpr char kPackerName[] = "makebfs.exe";
 constexpr double kTicksPerSecond = 1e7;  // FILETIME
-
-// A process's start and end in FILETIME ticks; the end is 0 while it runs.
-struct Life {
-  uint64_t start = 0, end = 0;
-};
+constexpr DWORD kOutputEndWaitMs = 5000;
 
 uint64_t Ticks(const FILETIME& time) { return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime; }
 
@@ -119,27 +115,83 @@ void CountTools(const std::vector<UniqueHandle>& children, const Life& installer
     std::string image = ImageOf(child.Get());
     if (!IsTool(image)) continue;
     Life life = LifeOf(child.Get());
+    // The end is 0 while it runs.
     if (life.end == 0 || life.end > installer.end) life.end = installer.end;
     lives.push_back(life);
+    timing.tools.push_back({life, IsPacker(image)});
     ++timing.toolRuns;
     if (IsPacker(image)) ++timing.packerRuns;
   }
   timing.toolSeconds = SecondsCovered(lives);
 }
 
+// Reads a pipe to its end on a thread of its own, stamping each line as it
+// arrives. The installer writes each progress line as it logs it, before the
+// operation the line names.
+class StampedReader {
+ public:
+  explicit StampedReader(UniqueHandle readEnd)
+      : readEnd_(std::move(readEnd)), thread_(CreateThread(nullptr, 0, &StampedReader::Main, this, 0, nullptr)) {}
+  StampedReader(const StampedReader&) = delete;
+  StampedReader& operator=(const StampedReader&) = delete;
+
+  // The output ends when the installer and every tool that shares it have
+  // ended; what still holds it after that is ended with the job.
+  std::vector<StampedLine> Take(HANDLE job) {
+    if (!thread_) return {};
+    if (WaitForSingleObject(thread_.Get(), kOutputEndWaitMs) == WAIT_TIMEOUT) {
+      TerminateJobObject(job, 1);
+      if (WaitForSingleObject(thread_.Get(), kOutputEndWaitMs) == WAIT_TIMEOUT) CancelSynchronousIo(thread_.Get());
+      WaitForSingleObject(thread_.Get(), INFINITE);
+    }
+    return std::move(lines_);
+  }
+
+ private:
+  static DWORD WINAPI Main(void* self) {
+    static_cast<StampedReader*>(self)->ReadAll();
+    return 0;
+  }
+
+  void ReadAll() {
+    char buffer[4096];
+    DWORD got = 0;
+    std::string partial;
+    while (ReadFile(readEnd_.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+      uint64_t now = NowTicks();
+      partial.append(buffer, got);
+      for (size_t end; (end = partial.find('\n')) != std::string::npos; partial.erase(0, end + 1))
+        lines_.push_back({now, partial.substr(0, end > 0 && partial[end - 1] == '\r' ? end - 1 : end)});
+    }
+    if (!partial.empty()) lines_.push_back({NowTicks(), partial});
+  }
+
+  static uint64_t NowTicks() {
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return Ticks(now);
+  }
+
+  UniqueHandle readEnd_;
+  std::vector<StampedLine> lines_;
+  UniqueHandle thread_;  // last: it starts once the rest is in place
+};
+
 }  // namespace
 
 std::optional<InstallationTiming> TimeWholeInstallation(const InstallationRun& run) {
   std::wstring exe = Widen(run.distributionFolder + "\\" + kInstallerExe);
   std::wstring commandLine = CommandLine(run, exe);
-  // The progress lines an unattended run prints would mix with the benchmark's own.
+  // Its output comes here rather than mixing with the benchmark's own.
   SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
-  UniqueFile nowhere(
-      CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr));
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0)) return std::nullopt;
+  UniqueHandle outputRead(readEnd), outputWrite(writeEnd);
+  SetHandleInformation(outputRead.Get(), HANDLE_FLAG_INHERIT, 0);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = startup.hStdError = nowhere.Get();
+  startup.hStdOutput = startup.hStdError = outputWrite.Get();
   WatchedJob watched = CreateWatchedJob();
   if (!watched.job || !watched.port) return std::nullopt;
   PROCESS_INFORMATION started{};
@@ -149,6 +201,8 @@ std::optional<InstallationTiming> TimeWholeInstallation(const InstallationRun& r
     return std::nullopt;
   UniqueHandle process(started.hProcess), thread(started.hThread);
   AssignProcessToJobObject(watched.job.Get(), process.Get());
+  outputWrite.Reset();  // the output ends once no process of the run holds it
+  StampedReader output(std::move(outputRead));
   ResumeThread(thread.Get());
 
   InstallationTiming timing;
@@ -176,5 +230,7 @@ std::optional<InstallationTiming> TimeWholeInstallation(const InstallationRun& r
   installer.end = std::max(installer.end, installer.start);  // still running after all: nothing to divide
   timing.seconds = static_cast<double>(installer.end - installer.start) / kTicksPerSecond;
   CountTools(children, installer, timing);
+  timing.installer = installer;
+  timing.lines = output.Take(watched.job.Get());
   return timing;
 }

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "answer_timing.h"
+#include "whole_run.h"
 
 struct InstallationRun {
   std::string distributionFolder;  // holds ZEM7Installer.exe; the installer runs from it
@@ -14,6 +16,16 @@ struct InstallationRun {
   std::string targetFolder;
   std::string logPath;
   double limitSeconds = 0;  // then the installer and its tools are ended
+};
+
+// A process's start and end in FILETIME ticks (UTC).
+struct Life {
+  uint64_t start = 0, end = 0;
+};
+
+struct ToolLife {
+  Life life;
+  bool packer = false;
 };
 
 struct InstallationTiming {
@@ -26,6 +38,11 @@ struct InstallationTiming {
   double toolSeconds = 0;
   int toolRuns = 0;
   int packerRuns = 0;
+  Life installer;
+  std::vector<ToolLife> tools;
+  // Its standard output, each line stamped as it arrived: the progress lines
+  // of an unattended run, and whatever the tools print.
+  std::vector<StampedLine> lines;
 };
 
 // Nothing when the installer could not be started, or not watched.

@@ -8,6 +8,7 @@
 #include "window/main_window.h"
 #include "window/window_user_interface.h"
 #include "window/window_layout.h"
+#include "figures.h"
 #include "support/handles.h"
 #include "common/scripted_ui.h"
 #include "support/run_context.h"
@@ -17,13 +18,6 @@
 namespace {
 
 constexpr wchar_t kGameKey[] = L"SOFTWARE\\BugBear\\FlatOut";
-
-double Now() {
-  LARGE_INTEGER frequency, counter;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Registers the game where its own installer would, for the lifetime of the
 // object, and puts back whatever was there before (the demo game, say).

@@ -1,0 +1,176 @@
+#include "whole_run_report.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "file_operations.h"
+#include "install/installation_record.h"
+#include "figures.h"
+#include "whole_replay.h"
+
+namespace {
+
+constexpr double kTicksPerSecond = 1e7;  // FILETIME
+// A segment whose own work takes longer than this against its replay is looked into.
+constexpr double kSlowSegment = 1.5;
+
+// Per archive the packer's marker is tested only after 1 s, and 1 s passes
+// before the next archive; after every tool's end the runner's last poll
+// still sleeps 100 ms.
+double DesignWaits(int toolRuns, int packerRuns) { return packerRuns * 2.0 + toolRuns * 0.1; }
+
+double Seconds(uint64_t ticks) { return static_cast<double>(ticks) / kTicksPerSecond; }
+
+// One segment of the run as it went, and its replay.
+struct SegmentFigures {
+  double seconds = 0, tools = 0, waits = 0, bare = 0;
+  double OwnWork() const { return seconds - tools - waits; }
+};
+
+// Each segment lasts from its first line to the next segment's; the last one
+// to the installer's end. The tools count where they ran, their waits where they began.
+std::vector<SegmentFigures> DivideRun(const InstallationTiming& timing, const WholeRun& run,
+                                      const WholeReplay& replay) {
+  std::vector<SegmentFigures> segments(kSegments);
+  uint64_t begin = timing.installer.start;
+  for (int segment = 0; segment < kSegments; ++segment) {
+    if (segment > 0 && run.segmentStart[segment] == 0) continue;
+    if (segment > 0) begin = run.segmentStart[segment];
+    uint64_t end = timing.installer.end;
+    for (int next = segment + 1; next < kSegments; ++next)
+      if (run.segmentStart[next]) {
+        end = run.segmentStart[next];
+        break;
+      }
+    SegmentFigures& figures = segments[segment];
+    figures.seconds = Seconds(end > begin ? end - begin : 0);
+    figures.bare = replay.seconds[segment];
+    for (const ToolLife& tool : timing.tools) {
+      uint64_t from = std::max(tool.life.start, begin), to = std::min(tool.life.end, end);
+      if (to > from) figures.tools += Seconds(to - from);
+      if (tool.life.start >= begin && tool.life.start < end) figures.waits += DesignWaits(1, tool.packer ? 1 : 0);
+    }
+  }
+  return segments;
+}
+
+int PrintAnswersAndDivision(const InstallationRun& run, const InstallationTiming& timing, const AnswerTimes& floor) {
+  const AnswerTimes& answers = timing.answers;
+  Print("  longest answer during a whole installation: " + Fixed(answers.longestSeconds) + " s (" +
+        std::to_string(answers.pings) + " pings, " + std::to_string(answers.over250Ms) + " over 250 ms)\n");
+  Print("    a window that only pumps, pinged at the same time: " + Fixed(floor.longestSeconds) + " s (" +
+        std::to_string(floor.over250Ms) + " over 250 ms): what the system itself held up\n");
+  Print("    (WM_NULL sent from another thread every 50 ms with SendMessageTimeout, each call timed)\n");
+  double waits = DesignWaits(timing.toolRuns, timing.packerRuns);
+  double rest = timing.seconds - timing.toolSeconds - waits;
+  Print("  the whole installation (/SILENT, its process from start to end): " + Fixed(timing.seconds, 1) + " s\n");
+  Print("    tools " + Padded(Fixed(timing.toolSeconds, 1) + " s", 8) + std::to_string(timing.toolRuns) + " runs, " +
+        std::to_string(timing.packerRuns) + " of the packer: while at least one child process of the installer ran\n");
+  Print("    waits " + Padded(Fixed(waits, 1) + " s", 8) + "by design: " + std::to_string(timing.packerRuns) +
+        " x (1 s before the marker test + 1 s pause), " + std::to_string(timing.toolRuns) + " x 100 ms last poll\n");
+  Print("    rest  " + Padded(Fixed(rest, 1) + " s", 8) + "the installer's own work: the whole less the two above\n");
+  if (!timing.ended) {
+    Print("PROBLEM: the whole installation did not end within " + Fixed(run.limitSeconds, 0) + " s; it was ended\n");
+    return 1;
+  }
+  if (timing.exitCode != 0) {
+    Print("PROBLEM: the whole installation ended with exit code " + std::to_string(timing.exitCode) + "\n");
+    return 1;
+  }
+  if (answers.pings == 0) {
+    Print("PROBLEM: the installer's window never answered\n");
+    return 1;
+  }
+  return 0;
+}
+
+void PrintRecorded(const WholeReplay& replay) {
+  Print("  recorded from its progress lines:");
+  const char* separator = " ";
+  for (int kind = 0; kind <= static_cast<int>(WholeOperationKind::WriteRecord); ++kind) {
+    const KindTally& tally = replay.kinds[kind];
+    if (tally.count == 0) continue;
+    Print(separator + std::to_string(tally.count) + " " + DescriptionOf(static_cast<WholeOperationKind>(kind)));
+    if (tally.moved.files) Print(" (" + std::to_string(tally.moved.files) + " files, " + Megabytes(tally.moved.bytes) + ")");
+    separator = ", ";
+  }
+  Print("\n");
+}
+
+void PrintSegments(const std::vector<SegmentFigures>& segments) {
+  Print("  " + Padded("step", 27) + Padded("in the run", 12) + Padded("tools", 9) + Padded("waits", 9) +
+        Padded("own work", 10) + Padded("bare", 9) + "own/bare\n");
+  for (int segment = 0; segment < kSegments; ++segment) {
+    const SegmentFigures& figures = segments[segment];
+    std::string ratio = figures.bare > 0.001 ? Fixed(figures.OwnWork() / figures.bare, 2) : "-";
+    if (figures.bare > 0.001 && figures.OwnWork() > kSlowSegment * figures.bare) ratio += "  over 1.5x";
+    Print("  " + Padded(kSegmentNames[segment], 27) + Padded(Fixed(figures.seconds) + " s", 12) +
+          Padded(Fixed(figures.tools, 2) + " s", 9) + Padded(Fixed(figures.waits, 1) + " s", 9) +
+          Padded(Fixed(figures.OwnWork()) + " s", 10) + Padded(Fixed(figures.bare) + " s", 9) + ratio + "\n");
+  }
+  Print("  (own work = in the run - tools - waits; bare = the same operations by the bare loop; before the steps\n"
+        "   are the process's start and the checks, after them the record, the Apps & features entry and the end)\n");
+}
+
+// The floor: the tools and the designed waits as the run had them, and its
+// file operations as fast as a bare loop does them on the same tree.
+WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming& timing,
+                            const std::string& installerExe) {
+  WholeRunVerdict verdict;
+  std::string target = run.targetFolder + "\\";
+  WholeRunFolders folders{target, installerExe, 0};
+  folders.recordBytes = FileBytes(target + kRecordName);
+  TreeCount installed = CountTree(run.targetFolder);
+  DeleteQuietly(run.targetFolder);
+  WholeRun whole = ReadWholeRun(timing.lines, folders);
+  std::string replayRoot = run.targetFolder + " floor\\";
+  WholeReplay replay = ReplayWholeRun(whole, replayRoot);
+  DeleteQuietly(replayRoot);
+
+  Print("\nThe whole installation against its floor (its file operations replayed by a bare Win32 loop on a fresh\n"
+        "target, each timed; where a tool made files, the tool ran again first, outside the timing)\n");
+  PrintRecorded(replay);
+  for (const std::string& failed : replay.failed) {
+    Print("PROBLEM: the replay's operation failed: " + failed + "\n");
+    ++verdict.problems;
+  }
+  if (!(replay.left == installed)) {
+    Print("PROBLEM: the replay left " + std::to_string(replay.left.folders) + " folders, " +
+          std::to_string(replay.left.files) + " files, " + std::to_string(replay.left.bytes) +
+          " bytes; the installation left " + std::to_string(installed.folders) + ", " +
+          std::to_string(installed.files) + ", " + std::to_string(installed.bytes) + "\n");
+    ++verdict.problems;
+  }
+  double waits = DesignWaits(timing.toolRuns, timing.packerRuns), bare = BareSeconds(replay);
+  double floor = timing.toolSeconds + waits + bare;
+  verdict.measured = floor > 0 && whole.segmentStart[kSegments - 1] != 0;
+  verdict.ratio = floor > 0 ? timing.seconds / floor : 0;
+  Print("  whole installation " + Fixed(timing.seconds, 1) + " s; floor " + Fixed(floor, 1) + " s (tools " +
+        Fixed(timing.toolSeconds, 1) + " + designed waits " + Fixed(waits, 1) + " + bare file work " +
+        Fixed(bare, 1) + "); ratio " + Fixed(verdict.ratio, 2) + "\n");
+  PrintSegments(DivideRun(timing, whole, replay));
+  if (!verdict.measured) {
+    Print("PROBLEM: the installer's progress lines did not show all of its steps\n");
+    ++verdict.problems;
+  }
+  return verdict;
+}
+
+}  // namespace
+
+WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::string& installerExe) {
+  PumpingWindowMeter floorMeter;
+  std::optional<InstallationTiming> timing = TimeWholeInstallation(run);
+  AnswerTimes floor = floorMeter.Stop();
+  if (!timing) {
+    DeleteQuietly(run.targetFolder);
+    Print("PROBLEM: the installer could not be started and watched for a whole installation\n");
+    return {1};
+  }
+  int problems = PrintAnswersAndDivision(run, *timing, floor);
+  if (problems) {
+    DeleteQuietly(run.targetFolder);
+    return {problems};
+  }
+  return ReportFloor(run, *timing, installerExe);
+}
