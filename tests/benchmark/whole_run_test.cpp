@@ -57,6 +57,9 @@ TEST(WholeRunRecorder, ReadsEveryOperationAndFillsInWhatTheLinesLeaveOut) {
   for (int segment = 1; segment < kSegments; ++segment) EXPECT_NE(run.segmentStart[segment], 0u) << segment;
   EXPECT_LT(run.segmentStart[4], run.segmentStart[7]);
   EXPECT_EQ(run.segmentStart[1], 1030u);
+  // The tools' own output is no entry of the window's.
+  EXPECT_EQ(run.entries[kBeforeTheSteps], 1);
+  EXPECT_EQ(run.entries[4], 2);
   std::vector<std::string> expected = {
       "1 folder creations ",
       "2 file copies C:\\G\\FlatOut\\Common2.bfs -> Common2.bfs",
@@ -100,8 +103,8 @@ TEST(WholeRunReplay, DoesEveryOperationInItsSegmentAndNamesTheOnesThatFail) {
       {Kind::CreateFolder, 6, "data", ""},
       {Kind::CopyFolder, 6, folder / "game", "data\\copy", false},
       {Kind::MoveFolder, 9, "data", "datafull"},
-      {Kind::DeleteFile, 11, "datafull\\copy\\FlatOut.exe"},
-      {Kind::DeleteFolder, 11, "datafull\\copy"},
+      {Kind::DeleteFile, 11, "datafull\\copy\\FlatOut.exe", ""},
+      {Kind::DeleteFolder, 11, "datafull\\copy", ""},
       {Kind::MoveFile, 11, "missing.bfs", "ZEM7-Patches\\missing.bfs"},
       {Kind::WriteRecord, 12, "", "ZEM7Install.dat", true, 300},
   };

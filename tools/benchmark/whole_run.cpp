@@ -59,6 +59,7 @@ class Reader {
       run_.segmentStart[segment_] = stamped.ticks;
       Began(*text);
     }
+    ++run_.entries[segment_];
     Operation(*text);
   }
 

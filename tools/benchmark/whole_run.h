@@ -62,6 +62,7 @@ struct WholeRunFolders {
 
 struct WholeRun {
   uint64_t segmentStart[kSegments] = {};  // ticks; 0: the segment never began
+  int entries[kSegments] = {};            // progress lines, each an entry in the window's box
   std::vector<WholeOperation> operations;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "disk_state.h"
 #include "file_operations.h"
 #include "install/installation_record.h"
 #include "figures.h"
@@ -13,6 +14,22 @@ namespace {
 constexpr double kTicksPerSecond = 1e7;  // FILETIME
 // A segment whose own work takes longer than this against its replay is looked into.
 constexpr double kSlowSegment = 1.5;
+// Below this difference a step is too short to tell anything apart.
+constexpr double kNoticeableSeconds = 0.1;
+// Long enough for the kernel to write back what a 1 GB run leaves behind.
+constexpr double kWriteBackLimitSeconds = 60;
+
+// The run and its replay start alike: the sources read once, nothing of the
+// work before waiting to be written back.
+DiskSettling StartAlike(const InstallationRun& run) {
+  ReadThrough(run.gameFolder);
+  ReadThrough(run.distributionFolder);
+  return WaitForWriteBack(kWriteBackLimitSeconds);
+}
+
+std::string Settled(const DiskSettling& settling) {
+  return Fixed(settling.pendingMegabytes, 0) + " MB to write back, waited " + Fixed(settling.waitedSeconds, 1) + " s";
+}
 
 // Per archive the packer's marker is tested only after 1 s, and 1 s passes
 // before the next archive; after every tool's end the runner's last poll
@@ -24,13 +41,16 @@ double Seconds(uint64_t ticks) { return static_cast<double>(ticks) / kTicksPerSe
 // One segment of the run as it went, and its replay.
 struct SegmentFigures {
   double seconds = 0, tools = 0, waits = 0, bare = 0;
+  // The progress entries the window took meanwhile, at what one costs on its own.
+  int entries = 0;
+  double entrySeconds = 0;
   double OwnWork() const { return seconds - tools - waits; }
 };
 
 // Each segment lasts from its first line to the next segment's; the last one
 // to the installer's end. The tools count where they ran, their waits where they began.
 std::vector<SegmentFigures> DivideRun(const InstallationTiming& timing, const WholeRun& run,
-                                      const WholeReplay& replay) {
+                                      const WholeReplay& replay, double entryMs) {
   std::vector<SegmentFigures> segments(kSegments);
   uint64_t begin = timing.installer.start;
   for (int segment = 0; segment < kSegments; ++segment) {
@@ -45,6 +65,8 @@ std::vector<SegmentFigures> DivideRun(const InstallationTiming& timing, const Wh
     SegmentFigures& figures = segments[segment];
     figures.seconds = Seconds(end > begin ? end - begin : 0);
     figures.bare = replay.seconds[segment];
+    figures.entries = run.entries[segment];
+    figures.entrySeconds = run.entries[segment] * entryMs / 1000;
     for (const ToolLife& tool : timing.tools) {
       uint64_t from = std::max(tool.life.start, begin), to = std::min(tool.life.end, end);
       if (to > from) figures.tools += Seconds(to - from);
@@ -97,25 +119,34 @@ void PrintRecorded(const WholeReplay& replay) {
   Print("\n");
 }
 
-void PrintSegments(const std::vector<SegmentFigures>& segments) {
-  Print("  " + Padded("step", 27) + Padded("in the run", 12) + Padded("tools", 9) + Padded("waits", 9) +
-        Padded("own work", 10) + Padded("bare", 9) + "own/bare\n");
+std::string Ratio(double seconds, double bare) { return bare > 0.001 ? Fixed(seconds / bare, 2) : "-"; }
+
+void PrintSegments(const std::vector<SegmentFigures>& segments, double entryMs) {
+  Print("  " + Padded("step", 25) + Padded("in the run", 11) + Padded("tools", 7) + Padded("waits", 6) +
+        Padded("own work", 9) + Padded("entries", 14) + Padded("bare", 8) + Padded("own/bare", 9) + "less entries\n");
   for (int segment = 0; segment < kSegments; ++segment) {
     const SegmentFigures& figures = segments[segment];
-    std::string ratio = figures.bare > 0.001 ? Fixed(figures.OwnWork() / figures.bare, 2) : "-";
-    if (figures.bare > 0.001 && figures.OwnWork() > kSlowSegment * figures.bare) ratio += "  over 1.5x";
-    Print("  " + Padded(kSegmentNames[segment], 27) + Padded(Fixed(figures.seconds) + " s", 12) +
-          Padded(Fixed(figures.tools, 2) + " s", 9) + Padded(Fixed(figures.waits, 1) + " s", 9) +
-          Padded(Fixed(figures.OwnWork()) + " s", 10) + Padded(Fixed(figures.bare) + " s", 9) + ratio + "\n");
+    std::string ratio = Ratio(figures.OwnWork(), figures.bare);
+    if (figures.bare > 0.001 && figures.OwnWork() > kSlowSegment * figures.bare &&
+        figures.OwnWork() - figures.bare > kNoticeableSeconds)
+      ratio += " !";
+    Print("  " + Padded(kSegmentNames[segment], 25) + Padded(Fixed(figures.seconds, 2) + " s", 11) +
+          Padded(Fixed(figures.tools, 1) + " s", 7) + Padded(Fixed(figures.waits, 1) + " s", 6) +
+          Padded(Fixed(figures.OwnWork(), 2) + " s", 9) +
+          Padded(std::to_string(figures.entries) + ": " + Fixed(figures.entrySeconds, 2) + " s", 14) +
+          Padded(Fixed(figures.bare, 2) + " s", 8) + Padded(ratio, 9) +
+          Ratio(figures.OwnWork() - figures.entrySeconds, figures.bare) + "\n");
   }
-  Print("  (own work = in the run - tools - waits; bare = the same operations by the bare loop; before the steps\n"
-        "   are the process's start and the checks, after them the record, the Apps & features entry and the end)\n");
+  Print("  own work = in the run - tools - waits; bare = the same operations by the bare loop; entries = the\n"
+        "  step's progress entries x " + Fixed(entryMs, 1) + " ms, what one cost the window above; \"less entries\" =\n"
+        "  (own work - entries) / bare; \"!\" marks own work over 1.5 times the bare time and 0.1 s longer.\n"
+        "  \"Before the steps\" is the process's start, the checks and the archives' test.\n");
 }
 
 // The floor: the tools and the designed waits as the run had them, and its
 // file operations as fast as a bare loop does them on the same tree.
 WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming& timing,
-                            const std::string& installerExe) {
+                            const std::string& installerExe, const DiskSettling& beforeRun, double entryMs) {
   WholeRunVerdict verdict;
   std::string target = run.targetFolder + "\\";
   WholeRunFolders folders{target, installerExe, 0};
@@ -124,11 +155,14 @@ WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming
   DeleteQuietly(run.targetFolder);
   WholeRun whole = ReadWholeRun(timing.lines, folders);
   std::string replayRoot = run.targetFolder + " floor\\";
+  DiskSettling beforeReplay = StartAlike(run);
   WholeReplay replay = ReplayWholeRun(whole, replayRoot);
   DeleteQuietly(replayRoot);
 
   Print("\nThe whole installation against its floor (its file operations replayed by a bare Win32 loop on a fresh\n"
         "target, each timed; where a tool made files, the tool ran again first, outside the timing)\n");
+  Print("  both started alike: the game and the download read once, then the kernel's write-back awaited (before\n"
+        "  the run " + Settled(beforeRun) + "; before the replay " + Settled(beforeReplay) + ")\n");
   PrintRecorded(replay);
   for (const std::string& failed : replay.failed) {
     Print("PROBLEM: the replay's operation failed: " + failed + "\n");
@@ -148,7 +182,7 @@ WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming
   Print("  whole installation " + Fixed(timing.seconds, 1) + " s; floor " + Fixed(floor, 1) + " s (tools " +
         Fixed(timing.toolSeconds, 1) + " + designed waits " + Fixed(waits, 1) + " + bare file work " +
         Fixed(bare, 1) + "); ratio " + Fixed(verdict.ratio, 2) + "\n");
-  PrintSegments(DivideRun(timing, whole, replay));
+  PrintSegments(DivideRun(timing, whole, replay, entryMs), entryMs);
   if (!verdict.measured) {
     Print("PROBLEM: the installer's progress lines did not show all of its steps\n");
     ++verdict.problems;
@@ -158,7 +192,8 @@ WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming
 
 }  // namespace
 
-WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::string& installerExe) {
+WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::string& installerExe, double entryMs) {
+  DiskSettling beforeRun = StartAlike(run);
   PumpingWindowMeter floorMeter;
   std::optional<InstallationTiming> timing = TimeWholeInstallation(run);
   AnswerTimes floor = floorMeter.Stop();
@@ -172,5 +207,5 @@ WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::s
     DeleteQuietly(run.targetFolder);
     return {problems};
   }
-  return ReportFloor(run, *timing, installerExe);
+  return ReportFloor(run, *timing, installerExe, beforeRun, entryMs);
 }

@@ -14,4 +14,5 @@ struct WholeRunVerdict {
 };
 
 // `run.targetFolder` must not exist; the installation and its replay beside it are deleted afterwards.
-WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::string& installerExe);
+// `entryMs`: what one progress entry costs the window, to show what the entries took of each step.
+WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::string& installerExe, double entryMs);

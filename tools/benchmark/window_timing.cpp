@@ -146,25 +146,30 @@ EntryTiming TimeProgressEntries(const std::string& logFolder) {
   window.Show();
   // Entries of a running installation: the title and the taskbar button follow them too.
   InstallationScope installation(ui);
-  return TimeEntries([&](const std::string& text) { run.log.Write(text); });
+  EntryTiming timing = TimeEntries([&](const std::string& text) { run.log.Write(text); });
+  RECT box{};
+  GetWindowRect(window.Control(ControlId::ProgressText), &box);
+  timing.box = {box.right - box.left, box.bottom - box.top};
+  return timing;
 }
 
-EntryTiming TimePlainEditEntries() {
+EntryTiming TimePlainEditEntries(SIZE box) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HWND window =
       CreateWindowExW(0, L"STATIC", L"plain", WS_OVERLAPPEDWINDOW, 0, 0, 660, 560, nullptr, nullptr, instance, nullptr);
-  // The progress box's own styles and about its size.
-  HWND box = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 10, 10,
-                             620, 200, window, nullptr, instance, nullptr);
+  // The progress box's own styles.
+  HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 10,
+                              10, box.cx, box.cy, window, nullptr, instance, nullptr);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
-  EntryTiming timing = TimeEntries([box](const std::string& text) {
+  EntryTiming timing = TimeEntries([edit](const std::string& text) {
     std::wstring entry = Widen("12:00:00 : 50% : " + text + "\r\n");
-    SendMessageW(box, EM_SETSEL, 0, 0);
-    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(entry.c_str()));
-    UpdateWindow(box);
+    SendMessageW(edit, EM_SETSEL, 0, 0);
+    SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(entry.c_str()));
+    UpdateWindow(edit);
   });
+  timing.box = box;
   DestroyWindow(window);
   return timing;
 }

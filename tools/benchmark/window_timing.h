@@ -1,6 +1,8 @@
 #pragma once
 // The installer's own window: how soon it shows, and what one progress entry
 // costs once the progress box holds a whole installation's worth of text.
+#include <windows.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,11 +20,13 @@ struct EntryTiming {
   double firstMs = 0;
   double at200Ms = 0;
   double average195To205Ms = 0;
+  SIZE box{};  // the progress box's outer size in pixels
 };
 
 // Logs 205 entries through the real window (created in this process), with
 // the log file in `logFolder`.
 EntryTiming TimeProgressEntries(const std::string& logFolder);
-// The same entries put at the top of a plain multi-line edit box with a scroll
-// bar, in a plain window, with none of our code: what the platform alone costs.
-EntryTiming TimePlainEditEntries();
+// The same entries put at the top of a plain multi-line edit box of `box`'s
+// size (the text wraps alike), with a scroll bar, in a plain window, with none
+// of our code: what the platform alone costs.
+EntryTiming TimePlainEditEntries(SIZE box);
