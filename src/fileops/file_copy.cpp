@@ -51,8 +51,11 @@ bool WithPulse(const FileSystem::Pulse& pulse, Copy&& copy) {
 // several hundred megabytes takes seconds: a file this big is copied here in
 // chunks, with the pulse between them, keeping what a copy keeps (the times,
 // the attributes). A copy that does not end leaves no part of a file behind.
+// The chunks are small: under Wine a read and a write of 64 KB each copy
+// a game archive about ten times as fast as chunks of 4 MB do, and as fast as
+// CopyFileEx itself.
 constexpr uint64_t kChunkedCopyFromBytes = 16u << 20;
-constexpr DWORD kChunkBytes = 4u << 20;
+constexpr DWORD kChunkBytes = 64u << 10;
 
 // A new file is made as new, not truncated: a file truncated to nothing is
 // written back to the disk as a whole as soon as it is closed (ext4 does so,

@@ -161,10 +161,12 @@ int Run(const Options& options) {
   Print("  ZEM7Installer.exe: " + std::to_string(exeSize) + " bytes (" + Megabytes(exeSize) + ")\n");
   // A bound that grows with the data, so that a stuck installer cannot hold up a test run for long.
   double limitSeconds = 120 + static_cast<double>(options.size >> 20);
-  WholeRunVerdict whole =
-      ReportWholeInstallation({folders.distribution, folders.game, root / "Games\\FlatOut - ZEM7 whole",
-                               root / "ZEM7InstallLog.txt", limitSeconds},
-                              folders.distribution + "\\" + kInstallerExe, entry.average195To205Ms);
+  // Long enough for the kernel to write back what a 1 GB run leaves behind; short for a small one.
+  double writeBackLimitSeconds = 10 + 50 * static_cast<double>(options.size) / (1ull << 30);
+  WholeRunVerdict whole = ReportWholeInstallation(
+      {folders.distribution, folders.game, root / "Games\\FlatOut - ZEM7 whole", root / "ZEM7InstallLog.txt",
+       limitSeconds},
+      {folders.distribution + "\\" + kInstallerExe, entry.average195To205Ms, writeBackLimitSeconds});
   problems += whole.problems;
 
   Print(

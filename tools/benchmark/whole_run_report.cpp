@@ -16,15 +16,12 @@ constexpr double kTicksPerSecond = 1e7;  // FILETIME
 constexpr double kSlowSegment = 1.5;
 // Below this difference a step is too short to tell anything apart.
 constexpr double kNoticeableSeconds = 0.1;
-// Long enough for the kernel to write back what a 1 GB run leaves behind.
-constexpr double kWriteBackLimitSeconds = 60;
-
 // The run and its replay start alike: the sources read once, nothing of the
 // work before waiting to be written back.
-DiskSettling StartAlike(const InstallationRun& run) {
+DiskSettling StartAlike(const InstallationRun& run, const FloorSettings& settings) {
   ReadThrough(run.gameFolder);
   ReadThrough(run.distributionFolder);
-  return WaitForWriteBack(kWriteBackLimitSeconds);
+  return WaitForWriteBack(settings.writeBackLimitSeconds);
 }
 
 std::string Settled(const DiskSettling& settling) {
@@ -146,16 +143,16 @@ void PrintSegments(const std::vector<SegmentFigures>& segments, double entryMs) 
 // The floor: the tools and the designed waits as the run had them, and its
 // file operations as fast as a bare loop does them on the same tree.
 WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming& timing,
-                            const std::string& installerExe, const DiskSettling& beforeRun, double entryMs) {
+                            const FloorSettings& settings, const DiskSettling& beforeRun) {
   WholeRunVerdict verdict;
   std::string target = run.targetFolder + "\\";
-  WholeRunFolders folders{target, installerExe, 0};
+  WholeRunFolders folders{target, settings.installerExe, 0};
   folders.recordBytes = FileBytes(target + kRecordName);
   TreeCount installed = CountTree(run.targetFolder);
   DeleteQuietly(run.targetFolder);
   WholeRun whole = ReadWholeRun(timing.lines, folders);
   std::string replayRoot = run.targetFolder + " floor\\";
-  DiskSettling beforeReplay = StartAlike(run);
+  DiskSettling beforeReplay = StartAlike(run, settings);
   WholeReplay replay = ReplayWholeRun(whole, replayRoot);
   DeleteQuietly(replayRoot);
 
@@ -182,7 +179,7 @@ WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming
   Print("  whole installation " + Fixed(timing.seconds, 1) + " s; floor " + Fixed(floor, 1) + " s (tools " +
         Fixed(timing.toolSeconds, 1) + " + designed waits " + Fixed(waits, 1) + " + bare file work " +
         Fixed(bare, 1) + "); ratio " + Fixed(verdict.ratio, 2) + "\n");
-  PrintSegments(DivideRun(timing, whole, replay, entryMs), entryMs);
+  PrintSegments(DivideRun(timing, whole, replay, settings.entryMs), settings.entryMs);
   if (!verdict.measured) {
     Print("PROBLEM: the installer's progress lines did not show all of its steps\n");
     ++verdict.problems;
@@ -192,8 +189,8 @@ WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming
 
 }  // namespace
 
-WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::string& installerExe, double entryMs) {
-  DiskSettling beforeRun = StartAlike(run);
+WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const FloorSettings& settings) {
+  DiskSettling beforeRun = StartAlike(run, settings);
   PumpingWindowMeter floorMeter;
   std::optional<InstallationTiming> timing = TimeWholeInstallation(run);
   AnswerTimes floor = floorMeter.Stop();
@@ -207,5 +204,5 @@ WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::s
     DeleteQuietly(run.targetFolder);
     return {problems};
   }
-  return ReportFloor(run, *timing, installerExe, beforeRun, entryMs);
+  return ReportFloor(run, *timing, settings, beforeRun);
 }

@@ -13,6 +13,11 @@ struct WholeRunVerdict {
   double ratio = 0;       // the whole installation against its floor
 };
 
+struct FloorSettings {
+  std::string installerExe;  // as the uninstaller's copy is made from it
+  double entryMs = 0;        // what one progress entry costs the window, to show what a step's entries took
+  double writeBackLimitSeconds = 0;  // the longest wait for the kernel's write-back before the run and the replay
+};
+
 // `run.targetFolder` must not exist; the installation and its replay beside it are deleted afterwards.
-// `entryMs`: what one progress entry costs the window, to show what the entries took of each step.
-WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const std::string& installerExe, double entryMs);
+WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const FloorSettings& settings);
