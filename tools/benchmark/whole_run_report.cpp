@@ -116,7 +116,10 @@ void PrintRecorded(const WholeReplay& replay) {
   Print("\n");
 }
 
-std::string Ratio(double seconds, double bare) { return bare > 0.001 ? Fixed(seconds / bare, 2) : "-"; }
+// A bare time this short says nothing about a ratio.
+constexpr double kShortestBareSeconds = 0.02;
+
+std::string Ratio(double seconds, double bare) { return bare >= kShortestBareSeconds ? Fixed(seconds / bare, 2) : "-"; }
 
 void PrintSegments(const std::vector<SegmentFigures>& segments, double entryMs) {
   Print("  " + Padded("step", 25) + Padded("in the run", 11) + Padded("tools", 7) + Padded("waits", 6) +
@@ -124,7 +127,7 @@ void PrintSegments(const std::vector<SegmentFigures>& segments, double entryMs) 
   for (int segment = 0; segment < kSegments; ++segment) {
     const SegmentFigures& figures = segments[segment];
     std::string ratio = Ratio(figures.OwnWork(), figures.bare);
-    if (figures.bare > 0.001 && figures.OwnWork() > kSlowSegment * figures.bare &&
+    if (figures.bare >= kShortestBareSeconds && figures.OwnWork() > kSlowSegment * figures.bare &&
         figures.OwnWork() - figures.bare > kNoticeableSeconds)
       ratio += " !";
     Print("  " + Padded(kSegmentNames[segment], 25) + Padded(Fixed(figures.seconds, 2) + " s", 11) +
