@@ -22,8 +22,8 @@ std::string Entry(const std::string& text) { return "1:24:08 PM : 9% : " + text;
 std::vector<std::string> Kinds(const WholeRun& run) {
   std::vector<std::string> described;
   for (const WholeOperation& operation : run.operations)
-    described.push_back(std::to_string(operation.segment) + " " + DescriptionOf(operation.kind) + " " +
-                        operation.from + (operation.to.empty() ? "" : " -> " + operation.to));
+    described.push_back(std::to_string(operation.segment) + " " + DescriptionOf(operation.kind) + " " + operation.from +
+                        (operation.to.empty() ? "" : " -> " + operation.to));
   return described;
 }
 
@@ -33,25 +33,36 @@ std::vector<std::string> Kinds(const WholeRun& run) {
 // segments and operations, with what the lines leave out filled in.
 TEST(WholeRunRecorder, ReadsEveryOperationAndFillsInWhatTheLinesLeaveOut) {
   std::string t = kTarget;
-  WholeRun run = ReadWholeRun(
-      Lines({"Are you sure you want to install ZEM7?", Entry("Testing the ZEM7 Mod files."),
-             Entry("Creating folder: " + t), Entry("Copying FlatOut Game Files."),
-             Entry("Copying File: C:\\G\\FlatOut\\Common2.bfs"), Entry("Copying ZEM7 Mod Files."),
-             Entry("Unpacking the ZEM7 Track Files."), "UNRAR stand-in: extracting 12 files",
-             Entry("Deleting File: " + t + "zem7systemfiles.rar"), Entry("Unpacking the 'Common2.bfs' file."),
-             Entry("Creating the new tracks."),
-             Entry("Copying Folder: " + t + "data\\tracks\\arena >> " + t + "data\\tracks\\arenaderby"),
-             Entry("Unpacking the ZEM7 Track Files."), Entry("Deleting unnecessary track folders."),
-             Entry("Deleting folder: " + t + "data\\tracks\\arenaderby\\arena1"), Entry("Creating new BFS files."),
-             Entry("Moving Folder: " + t + "datafull\\tracks\\arenaderby >> " + t + "data\\tracks\\"),
-             Entry("Copying File: " + t + "filler76k"), Entry("Creating the new 'zem7-tracks1.bfs' file."),
-             Entry("Deleting File: " + t + "finished.txt"), Entry("Moving File: " + t + "br549temp.bfs"),
-             Entry("Moving File: " + t + "zem7-tracks1.bfs"), Entry("Creating shortcuts."),
-             Entry("Creating folder: C:\\ProgramData\\Start Menu\\Programs\\Torvale"),
-             Entry("Cleaning up installation files."), Entry("Deleting File: C:\\G\\FlatOut - ZEM7 old\\x.txt"),
-             Entry("Recording the installation: " + t + "ZEM7Install.dat"),
-             Entry("Finished installing the ZEM7 mod.")}),
-      {kTarget, "D:\\Mod\\ZEM7Installer.exe", 77});
+  WholeRun run =
+      ReadWholeRun(Lines({"Are you sure you want to install ZEM7?",
+                          Entry("Testing the ZEM7 Mod files."),
+                          Entry("Creating folder: " + t),
+                          Entry("Copying FlatOut Game Files."),
+                          Entry("Copying File: C:\\G\\FlatOut\\Common2.bfs"),
+                          Entry("Copying ZEM7 Mod Files."),
+                          Entry("Unpacking the ZEM7 Track Files."),
+                          "UNRAR stand-in: extracting 12 files",
+                          Entry("Deleting File: " + t + "zem7systemfiles.rar"),
+                          Entry("Unpacking the 'Common2.bfs' file."),
+                          Entry("Creating the new tracks."),
+                          Entry("Copying Folder: " + t + "data\\tracks\\arena >> " + t + "data\\tracks\\arenaderby"),
+                          Entry("Unpacking the ZEM7 Track Files."),
+                          Entry("Deleting unnecessary track folders."),
+                          Entry("Deleting folder: " + t + "data\\tracks\\arenaderby\\arena1"),
+                          Entry("Creating new BFS files."),
+                          Entry("Moving Folder: " + t + "datafull\\tracks\\arenaderby >> " + t + "data\\tracks\\"),
+                          Entry("Copying File: " + t + "filler76k"),
+                          Entry("Creating the new 'zem7-tracks1.bfs' file."),
+                          Entry("Deleting File: " + t + "finished.txt"),
+                          Entry("Moving File: " + t + "br549temp.bfs"),
+                          Entry("Moving File: " + t + "zem7-tracks1.bfs"),
+                          Entry("Creating shortcuts."),
+                          Entry("Creating folder: C:\\ProgramData\\Start Menu\\Programs\\Torvale"),
+                          Entry("Cleaning up installation files."),
+                          Entry("Deleting File: C:\\G\\FlatOut - ZEM7 old\\x.txt"),
+                          Entry("Recording the installation: " + t + "ZEM7Install.dat"),
+                          Entry("Finished installing the ZEM7 mod.")}),
+                   {kTarget, "D:\\Mod\\ZEM7Installer.exe", 77});
 
   // Each segment starts with its own line; the shared unpacking line is matched in order.
   for (int segment = 1; segment < kSegments; ++segment) EXPECT_NE(run.segmentStart[segment], 0u) << segment;
@@ -120,6 +131,6 @@ TEST(WholeRunReplay, DoesEveryOperationInItsSegmentAndNamesTheOnesThatFail) {
   EXPECT_EQ(replay.kinds[static_cast<int>(Kind::CreateFolder)].count, 2);
   for (int segment : {1, 2, 6, 9, 11, 12}) EXPECT_GT(replay.seconds[segment], 0) << segment;
   EXPECT_EQ(replay.seconds[kBeforeTheSteps], 0);
-  EXPECT_DOUBLE_EQ(BareSeconds(replay), replay.seconds[1] + replay.seconds[2] + replay.seconds[6] +
-                                            replay.seconds[9] + replay.seconds[11] + replay.seconds[12]);
+  EXPECT_DOUBLE_EQ(BareSeconds(replay), replay.seconds[1] + replay.seconds[2] + replay.seconds[6] + replay.seconds[9] +
+                                            replay.seconds[11] + replay.seconds[12]);
 }

@@ -89,7 +89,6 @@ MemoryReading Memory() {
   return {counters.WorkingSetSize, counters.PeakWorkingSetSize, counters.PeakPagefileUsage};
 }
 
-
 constexpr int kEntryRounds = 3;
 
 void KeepFaster(EntryTiming& kept, const EntryTiming& round, int roundNumber) {
@@ -129,8 +128,8 @@ int Run(const Options& options) {
   Print("  at start (Wine and the runtime alone): working set " + Megabytes(atStart.workingSet) +
         "; before the steps: peak working set " + Megabytes(beforeSteps.peakWorkingSet) + ", peak private " +
         Megabytes(beforeSteps.peakPagefile) + "\n");
-  Print("  after the steps and their replays: peak working set " + Megabytes(afterSteps.peakWorkingSet) + ", peak private " +
-        Megabytes(afterSteps.peakPagefile) + "\n");
+  Print("  after the steps and their replays: peak working set " + Megabytes(afterSteps.peakWorkingSet) +
+        ", peak private " + Megabytes(afterSteps.peakPagefile) + "\n");
 
   Print("\nThe window\n");
   std::optional<WindowStart> start = TimeWindowStart(options.installerExe, folders.game);
@@ -153,8 +152,11 @@ int Run(const Options& options) {
     Print("  " + what + ": first " + Fixed(timing.firstMs) + " ms, 200th " + Fixed(timing.at200Ms) +
           " ms, average of 195th-205th " + Fixed(timing.average195To205Ms) + " ms\n");
   };
-  Print("  (" + std::to_string(kEntryRounds) + " alternating rounds of 205 entries each, the lowest average counts; both\n"
-        "   boxes " + std::to_string(entry.box.cx) + " x " + std::to_string(entry.box.cy) + " pixels, so that the text wraps alike)\n");
+  Print("  (" + std::to_string(kEntryRounds) +
+        " alternating rounds of 205 entries each, the lowest average counts; both\n"
+        "   boxes " +
+        std::to_string(entry.box.cx) + " x " + std::to_string(entry.box.cy) +
+        " pixels, so that the text wraps alike)\n");
   entryLine("progress entry (ProgressLog, real window)", entry);
   entryLine("same text into a plain edit box, none of our code", plain);
   uint64_t exeSize = FileBytes(options.installerExe);

@@ -39,8 +39,8 @@ std::optional<double> PendingMegabytes() {
 void ReadFileThrough(const std::wstring& path, std::vector<char>& buffer) {
   UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  for (DWORD read = 0; file && ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) &&
-                       read > 0;) {
+  for (DWORD read = 0;
+       file && ReadFile(file.Get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read > 0;) {
   }
 }
 

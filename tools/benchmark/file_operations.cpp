@@ -75,7 +75,6 @@ bool RunSafe(const FileOperation& operation, const std::string& root, RunContext
 
 // --- The bare Win32 loop: what any program would write, with no checks or logging.
 
-
 bool BareCopyTree(const std::wstring& from, const std::wstring& to) {
   CreateDirectoryW(to.c_str(), nullptr);  // copies merge into an existing folder
   WIN32_FIND_DATAW found;

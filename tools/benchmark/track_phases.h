@@ -15,8 +15,8 @@ struct Folders {
 void PrepareTarget(const Folders& folders, const std::string& target);
 
 struct TrackPhaseOptions {
-  int rounds = 2;    // of ours and the bare loop; each keeps its fastest time per phase
-  bool quick = false;  // leaves out the command interpreter
+  int rounds = 2;            // of ours and the bare loop; each keeps its fastest time per phase
+  bool quick = false;        // leaves out the command interpreter
   std::string nativeFolder;  // where to leave the tree and the operations for a native baseline; empty: nowhere
 };
 

@@ -130,8 +130,8 @@ WholeReplay ReplayWholeRun(const WholeRun& run, const std::string& root) {
       replay.toolSeconds += Now() - start;
     } else {
       std::string subject = operation.kind == WholeOperationKind::WriteRecord ? root
-                            : operation.fromTarget                             ? root + operation.from
-                                                                               : operation.from;
+                            : operation.fromTarget                            ? root + operation.from
+                                                                              : operation.from;
       TreeCount touched = operation.kind == WholeOperationKind::CreateFolder ? TreeCount{} : Measure(subject);
       tally.moved.folders += touched.folders;
       tally.moved.files += touched.files;

@@ -19,7 +19,7 @@ struct WholeReplay {
   double seconds[kSegments] = {};  // the bare file work of each segment
   double toolSeconds = 0;          // the tools run again, not part of the above
   KindTally kinds[static_cast<int>(WholeOperationKind::WriteRecord) + 1];
-  TreeCount left;                  // the tree at the end, to hold against the run's
+  TreeCount left;                   // the tree at the end, to hold against the run's
   std::vector<std::string> failed;  // the operations that failed, described
 };
 

@@ -4,10 +4,9 @@
 #include "support/text.h"
 
 const char* const kSegmentNames[kSegments] = {
-    "(before the steps)",     "SafeCreateFolder", "CopyFlatOutFiles", "CopyZEM7Files",
-    "UnpackZEM7SystemFiles",  "UnpackBFSFile",    "CopyTracks",       "UnpackZEM7TrackFiles",
-    "DeleteTrackFolders",     "SplitAndPackTrackFolders", "CreateShortcuts", "CleanUp",
-    "(record and entry)",     "FinalMessage"};
+    "(before the steps)", "SafeCreateFolder", "CopyFlatOutFiles",     "CopyZEM7Files",      "UnpackZEM7SystemFiles",
+    "UnpackBFSFile",      "CopyTracks",       "UnpackZEM7TrackFiles", "DeleteTrackFolders", "SplitAndPackTrackFolders",
+    "CreateShortcuts",    "CleanUp",          "(record and entry)",   "FinalMessage"};
 
 namespace {
 

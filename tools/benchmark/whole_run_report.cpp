@@ -46,8 +46,8 @@ struct SegmentFigures {
 
 // Each segment lasts from its first line to the next segment's; the last one
 // to the installer's end. The tools count where they ran, their waits where they began.
-std::vector<SegmentFigures> DivideRun(const InstallationTiming& timing, const WholeRun& run,
-                                      const WholeReplay& replay, double entryMs) {
+std::vector<SegmentFigures> DivideRun(const InstallationTiming& timing, const WholeRun& run, const WholeReplay& replay,
+                                      double entryMs) {
   std::vector<SegmentFigures> segments(kSegments);
   uint64_t begin = timing.installer.start;
   for (int segment = 0; segment < kSegments; ++segment) {
@@ -110,7 +110,8 @@ void PrintRecorded(const WholeReplay& replay) {
     const KindTally& tally = replay.kinds[kind];
     if (tally.count == 0) continue;
     Print(separator + std::to_string(tally.count) + " " + DescriptionOf(static_cast<WholeOperationKind>(kind)));
-    if (tally.moved.files) Print(" (" + std::to_string(tally.moved.files) + " files, " + Megabytes(tally.moved.bytes) + ")");
+    if (tally.moved.files)
+      Print(" (" + std::to_string(tally.moved.files) + " files, " + Megabytes(tally.moved.bytes) + ")");
     separator = ", ";
   }
   Print("\n");
@@ -137,16 +138,19 @@ void PrintSegments(const std::vector<SegmentFigures>& segments, double entryMs) 
           Padded(Fixed(figures.bare, 2) + " s", 8) + Padded(ratio, 9) +
           Ratio(figures.OwnWork() - figures.entrySeconds, figures.bare) + "\n");
   }
-  Print("  own work = in the run - tools - waits; bare = the same operations by the bare loop; entries = the\n"
-        "  step's progress entries x " + Fixed(entryMs, 1) + " ms, what one cost the window above; \"less entries\" =\n"
-        "  (own work - entries) / bare; \"!\" marks own work over 1.5 times the bare time and 0.1 s longer.\n"
-        "  \"Before the steps\" is the process's start, the checks and the archives' test.\n");
+  Print(
+      "  own work = in the run - tools - waits; bare = the same operations by the bare loop; entries = the\n"
+      "  step's progress entries x " +
+      Fixed(entryMs, 1) +
+      " ms, what one cost the window above; \"less entries\" =\n"
+      "  (own work - entries) / bare; \"!\" marks own work over 1.5 times the bare time and 0.1 s longer.\n"
+      "  \"Before the steps\" is the process's start, the checks and the archives' test.\n");
 }
 
 // The floor: the tools and the designed waits as the run had them, and its
 // file operations as fast as a bare loop does them on the same tree.
-WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming& timing,
-                            const FloorSettings& settings, const DiskSettling& beforeRun) {
+WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming& timing, const FloorSettings& settings,
+                            const DiskSettling& beforeRun) {
   WholeRunVerdict verdict;
   std::string target = run.targetFolder + "\\";
   WholeRunFolders folders{target, settings.installerExe, 0};
@@ -159,10 +163,13 @@ WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming
   WholeReplay replay = ReplayWholeRun(whole, replayRoot);
   DeleteQuietly(replayRoot);
 
-  Print("\nThe whole installation against its floor (its file operations replayed by a bare Win32 loop on a fresh\n"
-        "target, each timed; where a tool made files, the tool ran again first, outside the timing)\n");
-  Print("  both started alike: the game and the download read once, then the kernel's write-back awaited (before\n"
-        "  the run " + Settled(beforeRun) + "; before the replay " + Settled(beforeReplay) + ")\n");
+  Print(
+      "\nThe whole installation against its floor (its file operations replayed by a bare Win32 loop on a fresh\n"
+      "target, each timed; where a tool made files, the tool ran again first, outside the timing)\n");
+  Print(
+      "  both started alike: the game and the download read once, then the kernel's write-back awaited (before\n"
+      "  the run " +
+      Settled(beforeRun) + "; before the replay " + Settled(beforeReplay) + ")\n");
   PrintRecorded(replay);
   for (const std::string& failed : replay.failed) {
     Print("PROBLEM: the replay's operation failed: " + failed + "\n");
@@ -180,8 +187,8 @@ WholeRunVerdict ReportFloor(const InstallationRun& run, const InstallationTiming
   verdict.measured = floor > 0 && whole.segmentStart[kSegments - 1] != 0;
   verdict.ratio = floor > 0 ? timing.seconds / floor : 0;
   Print("  whole installation " + Fixed(timing.seconds, 1) + " s; floor " + Fixed(floor, 1) + " s (tools " +
-        Fixed(timing.toolSeconds, 1) + " + designed waits " + Fixed(waits, 1) + " + bare file work " +
-        Fixed(bare, 1) + "); ratio " + Fixed(verdict.ratio, 2) + "\n");
+        Fixed(timing.toolSeconds, 1) + " + designed waits " + Fixed(waits, 1) + " + bare file work " + Fixed(bare, 1) +
+        "); ratio " + Fixed(verdict.ratio, 2) + "\n");
   PrintSegments(DivideRun(timing, whole, replay, settings.entryMs), settings.entryMs);
   if (!verdict.measured) {
     Print("PROBLEM: the installer's progress lines did not show all of its steps\n");

@@ -14,8 +14,8 @@ struct WholeRunVerdict {
 };
 
 struct FloorSettings {
-  std::string installerExe;  // as the uninstaller's copy is made from it
-  double entryMs = 0;        // what one progress entry costs the window, to show what a step's entries took
+  std::string installerExe;          // as the uninstaller's copy is made from it
+  double entryMs = 0;                // what one progress entry costs the window, to show what a step's entries took
   double writeBackLimitSeconds = 0;  // the longest wait for the kernel's write-back before the run and the replay
 };
 

@@ -159,8 +159,8 @@ EntryTiming TimePlainEditEntries(SIZE box) {
       CreateWindowExW(0, L"STATIC", L"plain", WS_OVERLAPPEDWINDOW, 0, 0, 660, 560, nullptr, nullptr, instance, nullptr);
   // The progress box's own styles.
   HWND edit = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 10,
-                              10, box.cx, box.cy, window, nullptr, instance, nullptr);
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY, 10, 10,
+                              box.cx, box.cy, window, nullptr, instance, nullptr);
   ShowWindow(window, SW_SHOW);
   UpdateWindow(window);
   EntryTiming timing = TimeEntries([edit](const std::string& text) {
