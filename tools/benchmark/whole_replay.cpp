@@ -10,11 +10,6 @@ namespace {
 
 constexpr DWORD kMarkerWaitMs = 30000;
 
-std::string WithoutTrailingBackslash(std::string path) {
-  if (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
-
 bool IsFolder(const std::string& path) {
   DWORD attributes = GetFileAttributesW(Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);

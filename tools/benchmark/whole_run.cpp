@@ -8,6 +8,11 @@ const char* const kSegmentNames[kSegments] = {
     "UnpackBFSFile",      "CopyTracks",       "UnpackZEM7TrackFiles", "DeleteTrackFolders", "SplitAndPackTrackFolders",
     "CreateShortcuts",    "CleanUp",          "(record and entry)",   "FinalMessage"};
 
+std::string WithoutTrailingBackslash(std::string path) {
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
 namespace {
 
 // The line each segment begins with; the first step's is its folder's creation.
@@ -33,11 +38,6 @@ constexpr const char* kPackerMarker = "finished.txt";
 constexpr const char* kPatchFolder = "ZEM7-Patches\\";
 
 std::string NameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
-
-std::string WithoutTrailingBackslash(std::string path) {
-  if (!path.empty() && path.back() == '\\') path.pop_back();
-  return path;
-}
 
 bool IsHeading(int segment, const std::string& text, const std::string& target) {
   const std::string heading = kSegmentHeadings[segment];

@@ -66,6 +66,8 @@ struct WholeRun {
   std::vector<WholeOperation> operations;
 };
 
+std::string WithoutTrailingBackslash(std::string path);
+
 // Operations on paths outside the target (the Start menu's folders) are left
 // out: the replay makes a fresh target, nothing else.
 WholeRun ReadWholeRun(const std::vector<StampedLine>& lines, const WholeRunFolders& folders);
