@@ -77,12 +77,12 @@ void WindowUserInterface::ShowTitle() {
 void WindowUserInterface::PrependProgressText(const std::string& entry) {
   HWND box = window_.Control(ControlId::ProgressText);
   if (!box) return;
-  // Inserting at the start keeps each entry's cost independent of the text already shown.
+  // Inserting at the start keeps each entry's cost independent of the text
+  // already shown. The box is painted with the bar when the entry pumps.
   SendMessageW(box, EM_SETSEL, 0, 0);
   SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Widen(entry).c_str()));
   SendMessageW(box, EM_SETSEL, 0, 0);
   SendMessageW(box, EM_SCROLLCARET, 0, 0);
-  UpdateWindow(box);
 }
 
 // A report made before the run is no failure of the run's: the button starts
