@@ -17,6 +17,7 @@ struct FloorSettings {
   std::string installerExe;          // as the uninstaller's copy is made from it
   double entryMs = 0;                // what one progress entry costs the window, to show what a step's entries took
   double writeBackLimitSeconds = 0;  // the longest wait for the kernel's write-back before the run and the replay
+  int rounds = 1;                    // of the run and its replay, taking turns
 };
 
 // `run.targetFolder` must not exist; the installation and its replay beside it are deleted afterwards.
