@@ -16,6 +16,7 @@ constexpr double kTicksPerSecond = 1e7;  // FILETIME
 constexpr double kSlowSegment = 1.5;
 // Below this difference a step is too short to tell anything apart.
 constexpr double kNoticeableSeconds = 0.1;
+
 // The run and its replay start alike: the sources read once, nothing of the
 // work before waiting to be written back.
 DiskSettling StartAlike(const InstallationRun& run, const FloorSettings& settings) {
