@@ -9,6 +9,8 @@
 // taskbar button flash until the window is brought back.
 int WindowUserInterface::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
   HWND window = window_.Handle();
+  // A box may wait for minutes, and its own loop does not show a title held back.
+  ShowPendingTitle();
   if (title == kReportTitle && installing_) {
     reported_ = true;
     if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(window, TBPF_ERROR);
@@ -44,7 +46,8 @@ void WindowUserInterface::SetMousePointer(MousePointer pointer) { window_.SetMou
 
 // The title and the taskbar button are the shell's to redraw, which costs
 // more than the entry itself: they change only when the percentage shown does,
-// about 100 times in a run of 212 entries.
+// about 100 times in a run of 212 entries (the title more rarely still, see
+// ShowTitle).
 void WindowUserInterface::ShowProgress(int entryCount, int scale, const std::string& percentText) {
   window_.SetProgressBar(entryCount, scale);
   window_.SetText(ControlId::PercentLabel, percentText);
@@ -66,12 +69,31 @@ void WindowUserInterface::ShowToolActivity(const std::string& tool, unsigned ela
   ShowTitle();
 }
 
-// "37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer"
+// A title redrawn with every entry of a quick burst (deletes come one every
+// few milliseconds) would cost more than the entries themselves, and nobody
+// reads a title that changes more often than this.
+constexpr ULONGLONG kTitleIntervalMs = 200;
+
+// A change within the interval after the last one is held back; the pump
+// shows it once the interval is over.
 void WindowUserInterface::ShowTitle() {
+  titlePending_ = true;
+  if (TitleDue()) ShowPendingTitle();
+}
+
+bool WindowUserInterface::TitleDue() const {
+  return titlePending_ && GetTickCount64() - titleShownAt_ >= kTitleIntervalMs;
+}
+
+// "37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer"
+void WindowUserInterface::ShowPendingTitle() {
+  if (!titlePending_ || !window_.IsOpen()) return;
   std::string title = kWindowTitle;
   if (!activity_.empty()) title = activity_ + " - " + title;
   if (!percent_.empty()) title = percent_ + " - " + title;
-  if (window_.IsOpen()) SetWindowTextW(window_.Handle(), Widen(title).c_str());
+  SetWindowTextW(window_.Handle(), Widen(title).c_str());
+  titlePending_ = false;
+  titleShownAt_ = GetTickCount64();
 }
 
 void WindowUserInterface::PrependProgressText(const std::string& entry) {
@@ -98,7 +120,8 @@ void WindowUserInterface::EndInstallation() {
   reported_ = false;
   percent_.clear();
   activity_.clear();
-  ShowTitle();
+  titlePending_ = true;
+  ShowPendingTitle();
   if (!window_.IsOpen()) return;
   if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(window_.Handle(), TBPF_NOPROGRESS);
 }
@@ -110,6 +133,7 @@ void WindowUserInterface::EnableInput(bool enabled) {
 }
 
 void WindowUserInterface::PumpMessages() {
+  if (TitleDue()) ShowPendingTitle();
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {

@@ -25,6 +25,8 @@ class WindowUserInterface : public UserInterface {
  private:
   // The title tells the progress even when the window is minimised.
   void ShowTitle();
+  bool TitleDue() const;
+  void ShowPendingTitle();
   // The taskbar button shows the same progress, red once a report was made.
   void ShowTaskbarProgress(int entryCount, int scale);
   ITaskbarList3* Taskbar();
@@ -34,6 +36,8 @@ class WindowUserInterface : public UserInterface {
   std::string activity_;
   ComPtr<ITaskbarList3> taskbar_;
   bool taskbarTried_ = false;
+  bool titlePending_ = false;  // what the title shows has changed since it was last drawn
+  ULONGLONG titleShownAt_ = 0;
   bool installing_ = false;  // between BeginInstallation and EndInstallation
   bool reported_ = false;
 };

@@ -20,13 +20,17 @@ struct EntryTiming {
   double firstMs = 0;
   double at200Ms = 0;
   double average195To205Ms = 0;
-  SIZE box{};  // the progress box's outer size in pixels
+};
+
+struct EntryComparison {
+  EntryTiming ours;
+  EntryTiming plain;
+  SIZE box{};  // the progress box's outer size in pixels, the plain box's too
 };
 
 // Logs 205 entries through the real window (created in this process), with
-// the log file in `logFolder`.
-EntryTiming TimeProgressEntries(const std::string& logFolder);
-// The same entries put at the top of a plain multi-line edit box of `box`'s
-// size (the text wraps alike), with a scroll bar, in a plain window, with none
-// of our code: what the platform alone costs.
-EntryTiming TimePlainEditEntries(SIZE box);
+// the log file in `logFolder`, and after each puts the same text at the top
+// of a plain multi-line edit box of the same size, in a plain window, with
+// none of our code: what the platform alone costs. The two take turns entry
+// by entry, so that the machine's load falls alike on both.
+EntryComparison TimeProgressEntries(const std::string& logFolder);
