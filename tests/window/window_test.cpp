@@ -7,12 +7,10 @@
 #include <map>
 
 #include "common/screenshot.h"
-#include "common/scripted_ui.h"
 #include "common/temp_folder.h"
-#include "window/main_window.h"
-#include "window/window_user_interface.h"
 #include "support/progress_log.h"
 #include "support/text.h"
+#include "window/window_under_test.h"
 
 namespace {
 
@@ -30,33 +28,11 @@ RECT RectInParent(HWND control) {
   return rect;
 }
 
-// One window for the whole suite, as the program has it: the window, its
-// user interface, and the run they serve.
-struct WindowUnderTest {
-  WindowUnderTest() : ui(window), run(ui, InstallPlan::ForInstallerFolder(".")) {
-    window.Create(commands, run.reporter);
-    window.Show();
-    SetWindowPos(window.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
-    ui.PumpMessages();
-  }
-  MainWindow window;
-  WindowUserInterface ui;
-  RunContext run;
-  IdleCommands commands;
-};
-
 // The window must show what it is built from, laid out at the monitor's DPI.
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowSuite {
  protected:
-  static void SetUpTestSuite() { shown = new WindowUnderTest; }
-  static void TearDownTestSuite() { delete std::exchange(shown, nullptr); }
-  static MainWindow& Window() { return shown->window; }
-  static WindowUserInterface& Ui() { return shown->ui; }
   UINT Dpi() const { return GetDpiForWindow(Window().Handle()); }
-
-  static WindowUnderTest* shown;
 };
-WindowUnderTest* MainWindowTest::shown = nullptr;
 
 TEST_F(MainWindowTest, TitleAndClientSizeMatchTheLayoutAtThisDpi) {
   wchar_t title[128] = {};
@@ -231,87 +207,6 @@ TEST_F(MainWindowTest, ButtonsDisabledDuringARunLookDisabled) {
   Ui().EnableInput(true);
   Ui().PumpMessages();
   EXPECT_EQ(looks(), std::pair(captionEnabled, folderEnabled));
-}
-
-TEST_F(MainWindowTest, NewestProgressEntryStandsFirst) {
-  SetWindowTextW(Window().Control(ControlId::ProgressText), L"");
-  Ui().PrependProgressText("one\r\n");
-  Ui().PrependProgressText("two\r\n");
-  EXPECT_EQ(Window().Text(ControlId::ProgressText), "two\r\none\r\n");
-}
-
-std::string TitleOf(HWND window) {
-  wchar_t text[256] = {};
-  GetWindowTextW(window, text, 256);
-  return Narrow(text);
-}
-
-// A title change may be held back for a moment: waits, pumping, as a person
-// would, until the title reads `expected` (or gives up after five seconds).
-std::string SettledTitle(WindowUserInterface& ui, HWND window, const std::string& expected) {
-  for (ULONGLONG start = GetTickCount64(); TitleOf(window) != expected && GetTickCount64() - start < 5000; Sleep(10))
-    ui.PumpMessages();
-  return TitleOf(window);
-}
-
-TEST_F(MainWindowTest, TitleShowsTheProgressAndAToolAtWorkOnlyWhileTheRunIsOn) {
-  HWND window = Window().Handle();
-  auto settles = [window](const std::string& expected) { EXPECT_EQ(SettledTitle(Ui(), window, expected), expected); };
-  // A report logged at start-up moves the bar, but the title stays the one tools look for.
-  Ui().ShowProgress(1, 212, "0%");
-  Ui().PumpMessages();
-  EXPECT_EQ(TitleOf(window), "FlatOut - ZEM7 Mod Installer");
-  Ui().BeginInstallation();
-  Ui().ShowProgress(78, 212, "37%");
-  settles("37% - FlatOut - ZEM7 Mod Installer");
-  Ui().ShowToolActivity("makebfs.exe", 102);
-  settles("37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer");
-  Ui().ShowToolActivity("", 0);
-  settles("37% - FlatOut - ZEM7 Mod Installer");
-  // The title is redrawn only when what it shows changes: an entry at the
-  // same percentage leaves it alone.
-  SetWindowTextW(Window().Handle(), L"left alone");
-  Ui().ShowProgress(79, 212, "37%");
-  Ui().PumpMessages();
-  EXPECT_EQ(TitleOf(window), "left alone");
-  Ui().ShowProgress(80, 212, "38%");
-  settles("38% - FlatOut - ZEM7 Mod Installer");
-  // A change still held back when the run ends is dropped with it.
-  Ui().ShowProgress(81, 212, "39%");
-  Ui().EndInstallation();
-  EXPECT_EQ(TitleOf(window), "FlatOut - ZEM7 Mod Installer");
-  Ui().ShowProgress(82, 212, "39%");
-  Ui().PumpMessages();
-  EXPECT_EQ(TitleOf(window), "FlatOut - ZEM7 Mod Installer");
-}
-
-WNDPROC titleCountedProc = nullptr;
-int titlesSet = 0;
-
-LRESULT CALLBACK CountTitles(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_SETTEXT) ++titlesSet;
-  return CallWindowProcW(titleCountedProc, window, message, wParam, lParam);
-}
-
-// Entries a few milliseconds apart (a run's deletes) would redraw the title
-// with each new percentage, at more than the entry's own cost under Wine.
-TEST_F(MainWindowTest, TitleFollowsABurstOfEntriesAtMostFiveTimesASecondAndEndsOnTheLast) {
-  HWND window = Window().Handle();
-  titleCountedProc =
-      reinterpret_cast<WNDPROC>(SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountTitles)));
-  titlesSet = 0;
-  Ui().BeginInstallation();
-  ULONGLONG start = GetTickCount64();
-  for (int entry = 1; entry <= 100; ++entry) {
-    Ui().ShowProgress(entry, 100, std::to_string(entry) + "%");
-    Ui().PumpMessages();
-  }
-  ULONGLONG elapsed = GetTickCount64() - start;
-  EXPECT_LE(titlesSet, static_cast<int>(2 + elapsed / 200)) << "in " << elapsed << " ms";
-  // The last one is shown even though no further entry comes.
-  EXPECT_EQ(SettledTitle(Ui(), window, "100% - FlatOut - ZEM7 Mod Installer"), "100% - FlatOut - ZEM7 Mod Installer");
-  Ui().EndInstallation();
-  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(titleCountedProc));
 }
 
 }  // namespace
