@@ -78,11 +78,11 @@ constexpr ULONGLONG kTitleIntervalMs = 200;
 // shows it once the interval is over.
 void WindowUserInterface::ShowTitle() {
   titlePending_ = true;
-  if (TitleDue()) ShowPendingTitle();
+  ShowTitleIfDue();
 }
 
-bool WindowUserInterface::TitleDue() const {
-  return titlePending_ && GetTickCount64() - titleShownAt_ >= kTitleIntervalMs;
+void WindowUserInterface::ShowTitleIfDue() {
+  if (GetTickCount64() - titleShownAt_ >= kTitleIntervalMs) ShowPendingTitle();
 }
 
 // "37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer"
@@ -133,7 +133,7 @@ void WindowUserInterface::EnableInput(bool enabled) {
 }
 
 void WindowUserInterface::PumpMessages() {
-  if (TitleDue()) ShowPendingTitle();
+  ShowTitleIfDue();
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {

@@ -25,7 +25,7 @@ class WindowUserInterface : public UserInterface {
  private:
   // The title tells the progress even when the window is minimised.
   void ShowTitle();
-  bool TitleDue() const;
+  void ShowTitleIfDue();
   void ShowPendingTitle();
   // The taskbar button shows the same progress, red once a report was made.
   void ShowTaskbarProgress(int entryCount, int scale);
