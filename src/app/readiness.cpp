@@ -1,5 +1,6 @@
 #include "app/readiness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -38,36 +39,71 @@ bool IsPatched(const std::string& executable) {
   return !(date.wMonth < 12 && date.wYear <= 2004);
 }
 
+// A record half written when its run was cut off, alone, is no file of anyone's.
 bool FolderHasEntries(const std::string& folder) {
   WIN32_FIND_DATAW found;
   UniqueFind search(FindFirstFileW(Widen(folder + "*").c_str(), &found));
   if (!search) return false;
   do {
     std::wstring name = found.cFileName;
-    if (name != L"." && name != L"..") return true;
+    if (name != L"." && name != L".." && !EqualsIgnoreCase(Narrow(name), kPartialRecordName)) return true;
   } while (FindNextFileW(search.Get(), &found));
   return false;
 }
 
+struct RecreateQuestion {
+  Question question;
+  std::string text;
+};
+
+// Without a record all goes, as the question says, but for what waits in the
+// holding folder, which is the player's.
+RecreateQuestion RecordlessQuestion(const std::vector<FileSystem::FileFacts>& now) {
+  size_t waiting = static_cast<size_t>(std::count_if(
+      now.begin(), now.end(), [](const FileSystem::FileFacts& file) { return IsInHoldingFolder(file.path); }));
+  std::string text = "The ZEM7 Game Folder contains files, this folder must be empty.\r\n";
+  if (waiting == 0)
+    return {Question::RecreateTarget, text + "Do you wish to recreate this folder (all files will be deleted)?"};
+  return {Question::RecreateTarget, text +
+                                        "Do you wish to recreate this folder? All its files will be deleted but your "
+                                        "saves and settings in \"" +
+                                        std::string(kHoldingFolderName) + "\" (" + std::to_string(waiting) +
+                                        " file(s)), which are kept."};
+}
+
 // An earlier installation that left its record keeps the player's files, and
-// the question says how many; without a record all goes, as the question
-// says. A record that cannot be trusted cannot tell them apart: refused.
-std::optional<std::string> RecreateQuestion(RunContext& run, const std::string& target) {
-  if (!FileSystem::FileExists(target + kRecordName))
-    return "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
-           "Do you wish to recreate this folder (all files will be deleted)?";
-  auto record = ReadRecord(target);
-  if (auto* why = std::get_if<std::string>(&record)) {
+// the question says how many. One that did not finish, or whose mod was
+// removed, has nothing that a run could lose: a script need not ask for its
+// recreation. A record that cannot be trusted cannot tell the player's files
+// apart: refused.
+std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const std::string& target) {
+  std::vector<FileSystem::FileFacts> now = FileSystem::FilesBelow(target, SIZE_MAX, KeepAlive(run));
+  if (!FileSystem::FileExists(target + kRecordName)) return RecordlessQuestion(now);
+  auto read = ReadRecord(target);
+  if (auto* why = std::get_if<std::string>(&read)) {
     Refuse(run, "The ZEM7 Game Folder holds an earlier ZEM7 installation whose record " +
                     why->substr(why->find("\" ") + 2) + ".\r\nPlease select a new or empty folder.");
     return std::nullopt;
   }
-  size_t players = FilesMadeOrChangedSince(std::get<InstallationRecord>(record),
-                                           FileSystem::FilesBelow(target, SIZE_MAX, KeepAlive(run)))
-                       .size();
-  return "The ZEM7 Game Folder holds an earlier ZEM7 installation.\r\n"
-         "Do you wish to recreate this folder? Your saves and settings (" +
-         std::to_string(players) + " file(s) made or changed since) are kept.";
+  const InstallationRecord& record = std::get<InstallationRecord>(read);
+  std::string players = std::to_string(FilesMadeOrChangedSince(record, now).size());
+  switch (record.stage) {
+    case RecordStage::Complete:
+      return RecreateQuestion{Question::RecreateTarget,
+                              "The ZEM7 Game Folder holds an earlier ZEM7 installation.\r\n"
+                              "Do you wish to recreate this folder? Your saves and settings (" +
+                                  players + " file(s) made or changed since) are kept."};
+    case RecordStage::Removed:
+      return RecreateQuestion{Question::RecreateUnfinished,
+                              "The ZEM7 Game Folder holds your files from a ZEM7 installation that was removed.\r\n"
+                              "Do you wish to install the mod there again? Your saves and settings (" +
+                                  players + " file(s)) are kept."};
+    default:
+      return RecreateQuestion{Question::RecreateUnfinished,
+                              "The ZEM7 Game Folder holds a ZEM7 installation that did not finish.\r\n"
+                              "Do you wish to recreate this folder? Your saves and settings (" +
+                                  players + " file(s)) are kept."};
+  }
 }
 
 }  // namespace
@@ -128,9 +164,9 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
              "Please select a new or empty folder.");
       return Readiness::Refused;
     }
-    std::optional<std::string> question = RecreateQuestion(run, target);
+    std::optional<RecreateQuestion> question = AskToRecreate(run, target);
     if (!question) return Readiness::Refused;
-    int answer = run.ui.Ask(Question::RecreateTarget, *question, kTitle, kQuestionBox);
+    int answer = run.ui.Ask(question->question, question->text, kTitle, kQuestionBox);
     return answer == IDYES ? Readiness::ReadyOnceEmptied : Readiness::Refused;
   });
 }
@@ -167,7 +203,8 @@ std::string SpaceRootOf(const std::string& target) {
 
 std::unique_ptr<FileSystem::HeldTree> HoldTargetForEmptying(RunContext& run) {
   return TrapResult(run.reporter, kLocation, std::unique_ptr<FileSystem::HeldTree>(), [&] {
-    auto held = FileSystem::HeldTree::Hold(run.plan.zem7Folder, ProtectedFolderCheck(run), KeepAlive(run));
+    auto held = FileSystem::HeldTree::Hold(run.plan.zem7Folder, ProtectedFolderCheck(run), KeepAlive(run),
+                                           EntriesNeverEmptied());
     if (auto* tree = std::get_if<std::unique_ptr<FileSystem::HeldTree>>(&held)) return std::move(*tree);
     Refuse(run, "The ZEM7 Game Folder cannot be emptied: " + WhyNotDeletable(std::get<FileSystem::Obstacle>(held)));
     return std::unique_ptr<FileSystem::HeldTree>();

@@ -65,14 +65,18 @@ int Refuse(RunContext& run, std::string why) {
   return Finish(run, kExitRefused, "nothing was removed.");
 }
 
-// The record and the folder are checked before anything is touched.
-std::optional<InstallationRecord> CheckedRecord(RunContext& run) {
+// The record and the folder are checked before anything is touched. The
+// record names the game it was made from, but the game is looked for as an
+// installation finds it too: no record can lead the removal into it.
+std::optional<InstallationRecord> CheckedRecord(RunContext& run, const CommandLineOptions& options) {
   auto read = ReadRecord(run.plan.zem7Folder);
   std::string why;
   if (auto* problem = std::get_if<std::string>(&read)) why = *problem;
   InstallationRecord* record = std::get_if<InstallationRecord>(&read);
   if (record) run.plan.gameFolder = FormatPath(record->gameFolder);
-  if (why.empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder);
+  if (why.empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder, KnownGameFolders(options));
+  if (why.empty() && record->stage == RecordStage::UnderWay)
+    why = "an installation into it was cut off before its end; please run the installer again to finish it first";
   if (why.empty()) why = WhyRecordIsUnsafe(run.plan.zem7Folder, *record);
   if (!why.empty()) {
     Refuse(run, why);
@@ -95,27 +99,37 @@ std::vector<std::string> RecordedPaths(const InstallationRecord& record) {
   return paths;
 }
 
-int Remove(RunContext& run) {
+std::string WhyHeld(const FileSystem::Obstacle& obstacle) {
+  return "\"" + obstacle.path + "\" is in use by another program (" + SystemMessage(obstacle.error) + ")";
+}
+
+// All or nothing, and the record last: every recorded file and every folder
+// is held before the first goes, and a removal cut off anywhere finds its
+// record to finish by.
+int Remove(RunContext& run, const CommandLineOptions& options) {
   run.log.Write("Starting to remove the ZEM7 mod from " + run.plan.zem7Folder);
-  std::optional<InstallationRecord> record = CheckedRecord(run);
+  std::optional<InstallationRecord> record = CheckedRecord(run, options);
   if (!record) return kExitRefused;
   if (!Confirmed(run)) return Finish(run, kExitRefused, "the removal was declined; nothing was removed.");
   auto held = FileSystem::HeldTree::HoldFiles(run.plan.zem7Folder, RecordedPaths(*record));
-  if (auto* obstacle = std::get_if<FileSystem::Obstacle>(&held))
-    return Refuse(run,
-                  "\"" + obstacle->path + "\" is in use by another program (" + SystemMessage(obstacle->error) + ")");
+  if (auto* obstacle = std::get_if<FileSystem::Obstacle>(&held)) return Refuse(run, WhyHeld(*obstacle));
   auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
   // What the player changed since stays; so does what the record does not list.
   tree.Release(MadeOrChangedSince(*record));
   RemoveInstallation(run, tree, *record);
   std::vector<FileSystem::FileFacts> kept = FileSystem::FilesBelow(run.plan.zem7Folder);
   std::erase_if(kept, [](const FileSystem::FileFacts& file) { return IsInstallersOwnFile(file.path); });
-  RemoveRecordAndUninstaller(run);
+  int errors = run.reporter.Count();
   std::string done = "The FlatOut ZEM7 Mod was removed from \"" + run.plan.zem7Folder + "\".";
+  if (errors)
+    done = "The FlatOut ZEM7 Mod could not be removed completely from \"" + run.plan.zem7Folder +
+           "\".\r\nIts record stays there: run the removal again to finish it.";
+  else
+    RemoveEntryRecordAndUninstaller(run, *record);
   if (!kept.empty())
     done += "\r\n" + std::to_string(kept.size()) + " file(s) that you made or changed were kept there.";
   run.log.Write(done);
-  int errors = run.reporter.Count();
+  errors = run.reporter.Count();
   run.ui.ShowMessage(done, kTitle, MB_OK | (errors ? MB_ICONWARNING : MB_ICONINFORMATION));
   if (errors)
     return Finish(run, kExitInstalledWithErrors,
@@ -130,7 +144,7 @@ int RunRemoval(const CommandLineOptions& options) {
   RunContext run(ui, RemovalPlan(options));
   run.reporter.StartCounting();
   if (FileSystem::FileExists(run.log.Path())) DeleteFileW(Widen(run.log.Path()).c_str());
-  return Remove(run);
+  return Remove(run, options);
 }
 
 int FinishRemovalFor(const CommandLineOptions& options) {

@@ -89,6 +89,17 @@ std::string GetFlatOutGameFolder(RunContext& run) {
   });
 }
 
+std::vector<std::string> KnownGameFolders(const CommandLineOptions& options) {
+  std::vector<std::string> folders = {kFallbackGameFolder};
+  if (options.gameFolder) folders.push_back(GetAbsolutePathName(*options.gameFolder));
+  try {
+    folders.push_back(ReadRegistryString(kFlatOutPathValue));
+  } catch (const RuntimeError&) {
+  }
+  if (std::optional<std::string> found = FindGameInLibraries()) folders.push_back(*found);
+  return folders;
+}
+
 std::string GetZEM7GameFolderPath(RunContext& run, const std::string& gameFolderText) {
   return TrapResult<std::string>(run.reporter, "modMain::GetZEM7GameFolderPath", "",
                                  [&] { return GetAbsolutePathName(gameFolderText) + " - ZEM7"; });

@@ -3,6 +3,7 @@
 // run's folders, the proposal of the two folders, and the window filled in
 // with them.
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "support/run_context.h"
@@ -31,6 +32,10 @@ struct RunFolders {
 };
 RunFolders ProposeFolders(RunContext& run, const CommandLineOptions& options);
 std::string GetFlatOutGameFolder(RunContext& run);
+// Every FlatOut game folder this system names, where the installation looks
+// for one (the switch, the game's registry value and its fallback, the
+// stores), whether it exists or not; nothing is reported.
+std::vector<std::string> KnownGameFolders(const CommandLineOptions& options);
 // The proposed target: the game folder's full path with " - ZEM7" added.
 std::string GetZEM7GameFolderPath(RunContext& run, const std::string& gameFolderText);
 

@@ -95,7 +95,8 @@ struct Protected {
   std::string longName;
 };
 
-std::vector<Protected> ProtectedFolders(const RunContext& run, bool withInstaller = true) {
+std::vector<Protected> ProtectedFolders(const RunContext& run, bool withInstaller = true,
+                                        const std::vector<std::string>& otherGames = {}) {
   std::vector<Protected> folders;
   auto add = [&](const std::string& name, const std::string& path, bool noFolderInside, bool runsOwn) {
     if (std::optional<FolderId> id = path.empty() ? std::nullopt : IdentityOf(path))
@@ -104,6 +105,7 @@ std::vector<Protected> ProtectedFolders(const RunContext& run, bool withInstalle
   for (const SystemFolder& system : kSystemFolders)
     add(system.name, KnownFolderPath(*system.id), system.noFolderInside, false);
   add("the FlatOut Game Folder", run.plan.gameFolder, true, true);
+  for (const std::string& game : otherGames) add("the FlatOut Game Folder", game, true, true);
   if (withInstaller) add("the folder of this installer", run.plan.installerFolder, false, true);
   return folders;
 }
@@ -170,11 +172,12 @@ std::string ConflictOfExisting(const std::string& target, const FolderId& target
 }
 
 // Why the target may not be used, or "".
-std::string WhyNotATarget(const RunContext& run, const std::string& target, bool withInstaller = true) {
+std::string WhyNotATarget(const RunContext& run, const std::string& target, bool withInstaller = true,
+                          const std::vector<std::string>& otherGames = {}) {
   if (target.size() <= 3 || (target.starts_with("\\\\") && std::count(target.begin(), target.end(), '\\') <= 3) ||
       IsDriveRoot(target))
     return "The ZEM7 Game Folder cannot be the root of a drive.";
-  std::vector<Protected> folders = ProtectedFolders(run, withInstaller);
+  std::vector<Protected> folders = ProtectedFolders(run, withInstaller, otherGames);
   std::optional<FolderId> targetId = FileSystem::FolderExists(target) ? IdentityOf(target) : std::nullopt;
   if (targetId) {
     // The user's folders come before the link test, as under Wine they are
@@ -226,13 +229,14 @@ bool IsSafeTarget(RunContext& run) {
   return false;
 }
 
-std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder) {
-  return WhyNotATarget(run, GetAbsolutePathName(folder), false);
+std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder,
+                                       const std::vector<std::string>& gameFolders) {
+  return WhyNotATarget(run, GetAbsolutePathName(folder), false, gameFolders);
 }
 
 bool IsEarlierInstallationOrEmpty(RunContext& run, const std::string& target) {
   return FileSystem::FileExists(target + kRecordName) || FileSystem::FileExists(target + "FlatOut.exe") ||
-         !FileSystem::HoldsAnyFile(target, KeepAlive(run));
+         FileSystem::FolderExists(target + kHoldingFolderName) || !FileSystem::HoldsAnyFile(target, KeepAlive(run));
 }
 
 FileSystem::HeldTree::FolderCheck ProtectedFolderCheck(const RunContext& run) {

@@ -5,6 +5,7 @@
 // compared by identity, never by their names. An existing target may be
 // emptied only when an earlier installation filled it.
 #include <string>
+#include <vector>
 
 #include "fileops/held_tree.h"
 #include "support/run_context.h"
@@ -12,11 +13,13 @@
 // true when the target may be used; otherwise the user has been told why.
 bool IsSafeTarget(RunContext& run);
 // Why a folder that holds an installation may not be removed from, or "": the
-// same rules as for a target, the uninstaller's own folder aside.
-std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder);
+// same rules as for a target, the uninstaller's own folder aside, with every
+// FlatOut game folder of gameFolders kept clear of as the plan's game is.
+std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder,
+                                       const std::vector<std::string>& gameFolders);
 // An existing target whose entries may go: an earlier ZEM7 installation
-// (its record, or the game's executable, at its top), or folders with no
-// file at any depth.
+// (its record, the game's executable or the holding folder at its top), or
+// folders with no file at any depth.
 bool IsEarlierInstallationOrEmpty(RunContext& run, const std::string& target);
 // The test the emptying's walk runs on every folder it meets in the target:
 // the game, the installer's folder, a system or user folder, or another

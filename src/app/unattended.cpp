@@ -15,6 +15,7 @@ namespace {
 bool Answer(Question question, const CommandLineOptions& options) {
   switch (question) {
     case Question::RecreateTarget: return options.recreate;
+    case Question::RecreateUnfinished: return true;  // the same command again finishes what was cut off
     case Question::ConfirmInstall: return true;
     case Question::InstallLobby: return options.lobby;
     case Question::PlayNow: return options.play;

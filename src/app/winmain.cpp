@@ -7,6 +7,8 @@
 #include "app/startup.h"
 #include "app/unattended.h"
 #include "app/windowed_run.h"
+#include "install/installation_record.h"
+#include "support/path_helpers.h"
 #include "support/console.h"
 #include "support/handles.h"
 #include "support/text.h"
@@ -59,8 +61,12 @@ int RunInstaller(const std::wstring& arguments) {
   ComScope com;
   auto parsed = ParseCommandLine(arguments);
   if (auto* error = std::get_if<CommandLineError>(&parsed)) return RefuseCommandLine(*error);
-  const CommandLineOptions& options = std::get<CommandLineOptions>(parsed);
+  CommandLineOptions options = std::get<CommandLineOptions>(parsed);
   if (options.help) return ShowUsage(options);
+  // The copy in the installation's folder only ever removes it, also when a
+  // player double-clicks it.
+  std::string program = ExecutablePath();
+  if (EqualsIgnoreCase(program.substr(program.find_last_of('\\') + 1), kUninstallerName)) options.uninstall = true;
   // The uninstaller's copy waits for the uninstaller, which holds the mutex.
   if (options.finishRemovalFor) return FinishRemovalFor(options);
   UniqueHandle instance(CreateMutexW(nullptr, FALSE, kInstanceMutex));

@@ -18,6 +18,7 @@ struct HeldTree::Item {
   std::wstring path;
   UniqueFile handle;
   DWORD attributes;
+  bool onlyOnceEmpty = false;  // a folder that stays while it holds what is not held
 };
 
 namespace {
@@ -57,46 +58,74 @@ bool RenameThroughHandle(HANDLE item, const std::wstring& destination) {
   return SetFileInformationByHandle(item, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
+uint64_t FileSize(HANDLE file) {
+  LARGE_INTEGER size{};
+  return GetFileSizeEx(file, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+}
+
 }  // namespace
 
 HeldTree::HeldTree() = default;
 HeldTree::~HeldTree() = default;
 
-std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::Hold(const std::string& folder, const FolderCheck& check,
-                                                                 const Pulse& pulse) {
-  std::unique_ptr<HeldTree> tree(new HeldTree());
+namespace {
+
+// Calls visit(path, attributes) for each item below top, the top itself
+// last, each folder after everything in it (a folder held without sharing
+// cannot be listed); check may refuse a folder before it is entered. The
+// first obstacle ends the walk.
+using Visit = std::function<std::optional<Obstacle>(const std::wstring& path, DWORD attributes)>;
+std::optional<Obstacle> WalkDepthFirst(const std::wstring& top, const HeldTree::FolderCheck& check, const Pulse& pulse,
+                                       const std::vector<std::string>& leaveOut, const Visit& visit) {
   std::optional<Obstacle> obstacle;
-  // Depth first: a folder is held once everything in it is, as listing a
-  // folder held without sharing is refused.
-  auto hold = [&](const std::wstring& path, DWORD attributes) {
-    UniqueFile handle = OpenForDeletion(path, attributes);
-    if (!handle)
-      obstacle = Obstacle{Narrow(path), GetLastError(), {}};
-    else
-      tree->items_.push_back({path, std::move(handle), attributes});
-    return !obstacle;
-  };
-  std::function<bool(const std::wstring&, DWORD)> walk = [&](const std::wstring& path, DWORD attributes) {
-    if (std::string reason = check ? check(Narrow(path)) : std::string(); !reason.empty()) {
-      obstacle = Obstacle{Narrow(path), 0, reason};
-      return false;
+  std::function<void(const std::wstring&, DWORD)> walk = [&](const std::wstring& path, DWORD attributes) {
+    if (std::string reason = check ? check(Narrow(path)) : std::string(); !reason.empty())
+      return void(obstacle = Obstacle{Narrow(path), 0, reason});
+    try {
+      ForEachEntry(path, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
+        if (obstacle) return;
+        if (pulse) pulse();
+        bool left = path == top && std::any_of(leaveOut.begin(), leaveOut.end(), [&](const std::string& out) {
+                      return EqualsIgnoreCase(Narrow(name), out);
+                    });
+        if (left) return;
+        std::wstring item = path + L"\\" + name;
+        if (IsFolder(found.dwFileAttributes) && !IsLinkAttributes(found.dwFileAttributes))
+          return walk(item, found.dwFileAttributes);
+        obstacle = visit(item, found.dwFileAttributes);
+      });
+    } catch (const RuntimeError& error) {
+      // Another program's handle without sharing keeps a folder from being listed too.
+      obstacle = Obstacle{Narrow(path), static_cast<uint32_t>(error.Number()), {}};
     }
-    ForEachEntry(path, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
-      if (obstacle) return;
-      if (pulse) pulse();
-      std::wstring item = path + L"\\" + name;
-      bool isFolder = IsFolder(found.dwFileAttributes) && !IsLinkAttributes(found.dwFileAttributes);
-      if (isFolder) return void(walk(item, found.dwFileAttributes));
-      if (hold(item, found.dwFileAttributes))
-        tree->bytes_ += (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
-    });
-    return !obstacle && hold(path, attributes);
+    if (!obstacle) obstacle = visit(path, attributes);
   };
-  std::wstring top = WithoutTrailingBackslash(Widen(folder));
-  tree->top_ = top;
-  DWORD attributes = Attributes(top);
-  if (!IsFolder(attributes)) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
-  if (!walk(top, attributes)) return *obstacle;
+  walk(top, Attributes(top));
+  return obstacle;
+}
+
+}  // namespace
+
+std::optional<Obstacle> HeldTree::HoldItem(const std::wstring& path, DWORD attributes, bool onlyOnceEmpty) {
+  UniqueFile handle = OpenForDeletion(path, attributes);
+  if (!handle) return Obstacle{Narrow(path), GetLastError(), {}};
+  items_.push_back({path, std::move(handle), attributes, onlyOnceEmpty});
+  return std::nullopt;
+}
+
+std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::Hold(const std::string& folder, const FolderCheck& check,
+                                                                 const Pulse& pulse,
+                                                                 const std::vector<std::string>& leaveOut) {
+  std::unique_ptr<HeldTree> tree(new HeldTree());
+  tree->top_ = WithoutTrailingBackslash(Widen(folder));
+  if (!IsFolder(Attributes(tree->top_))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  std::optional<Obstacle> obstacle =
+      WalkDepthFirst(tree->top_, check, pulse, leaveOut, [&](const std::wstring& path, DWORD attributes) {
+        std::optional<Obstacle> refused = tree->HoldItem(path, attributes);
+        if (!refused && !IsFolder(attributes)) tree->bytes_ += FileSize(tree->items_.back().handle.Get());
+        return refused;
+      });
+  if (obstacle) return *obstacle;
   return tree;
 }
 
@@ -108,10 +137,14 @@ std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::HoldFiles(const std:
     std::wstring path = tree->top_ + L"\\" + Widen(file);
     DWORD attributes = Attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || IsFolder(attributes)) continue;
-    UniqueFile handle = OpenForDeletion(path, attributes);
-    if (!handle) return Obstacle{Narrow(path), GetLastError(), {}};
-    tree->items_.push_back({path, std::move(handle), attributes});
+    if (std::optional<Obstacle> obstacle = tree->HoldItem(path, attributes)) return *obstacle;
   }
+  std::optional<Obstacle> obstacle = WalkDepthFirst(
+      tree->top_, {}, {}, {}, [&](const std::wstring& path, DWORD attributes) -> std::optional<Obstacle> {
+        if (!IsFolder(attributes) || IsLinkAttributes(attributes)) return std::nullopt;
+        return tree->HoldItem(path, attributes, true);
+      });
+  if (obstacle) return *obstacle;
   return tree;
 }
 
@@ -121,6 +154,13 @@ FileFacts HeldTree::FactsOf(const Item& item) const {
   return {Narrow(item.path.substr(top_.size() + 1)),
           (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
           (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime};
+}
+
+std::vector<FileFacts> HeldTree::Files() const {
+  std::vector<FileFacts> files;
+  for (const Item& item : items_)
+    if (!IsFolder(item.attributes) && !IsLinkAttributes(item.attributes)) files.push_back(FactsOf(item));
+  return files;
 }
 
 std::vector<FileFacts> HeldTree::Release(const std::function<bool(const FileFacts&)>& release) {
@@ -152,19 +192,19 @@ std::vector<std::string> HeldTree::MoveOut(const std::string& holding,
                          SystemMessage(error) + " (moving \"" + Narrow(item.path) + "\" to \"" + destination + "\")");
     }
     moved.push_back(relative);
-    movedOut_ = true;
     return true;
   });
   return moved;
 }
 
 void HeldTree::DeleteAll(const Pulse& pulse) {
-  // The top folder now holds the files moved out: it stays.
-  if (movedOut_ && !items_.empty()) items_.pop_back();
   for (Item& item : items_) {
     if (pulse) pulse();
+    // The folder itself stays: it holds what was left out or moved out, and the record.
+    if (item.path == top_) break;
     if (!DeleteThroughHandle(item.handle.Get(), item.attributes)) {
       DWORD error = GetLastError();
+      if (item.onlyOnceEmpty && error == ERROR_DIR_NOT_EMPTY) continue;
       std::string failed = Narrow(item.path);
       items_.clear();
       throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (\"" + failed + "\")");

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -28,11 +29,15 @@ class HeldTree {
   // The reason to refuse a folder met in the tree, or "". It sees each folder
   // before anything in it, so that a refused one is never entered.
   using FolderCheck = std::function<std::string(const std::string& folder)>;
-  // Holds folder and everything in it; links are held as themselves and never followed.
+  // Holds folder and everything in it but the entries of its top level that
+  // leaveOut names, which stay as they are; links are held as themselves and
+  // never followed. A folder that cannot be listed is an obstacle too.
   static std::variant<std::unique_ptr<HeldTree>, Obstacle> Hold(const std::string& folder, const FolderCheck& check,
-                                                                const Pulse& pulse = {});
+                                                                const Pulse& pulse = {},
+                                                                const std::vector<std::string>& leaveOut = {});
   // Holds the listed files below folder (paths relative to it) that exist
-  // and are no folder, the same way; nothing else of the folder.
+  // and are no folder, and every folder below it, the same way: a folder
+  // that goes once it is empty must not be held by anyone either.
   static std::variant<std::unique_ptr<HeldTree>, Obstacle> HoldFiles(const std::string& folder,
                                                                      const std::vector<std::string>& files);
   ~HeldTree();
@@ -41,8 +46,10 @@ class HeldTree {
 
   // The bytes of the files held.
   uint64_t Bytes() const { return bytes_; }
+  // The facts of the files held, as they are now, the paths relative to the folder.
+  std::vector<FileFacts> Files() const;
   // Moves the files that keep picks (by their facts as they are now, the
-  // paths relative to the folder) into holding, a new folder inside it, under
+  // paths relative to the folder) into holding, a folder inside it, under
   // the same relative paths: a rename through the handle held, never a copy.
   // They are held no longer. Returns the paths moved. Throws RuntimeError,
   // naming the file.
@@ -50,20 +57,21 @@ class HeldTree {
   // Lets go of the files that release picks (by their facts as they are
   // now), which will not be deleted; returns their facts.
   std::vector<FileFacts> Release(const std::function<bool(const FileFacts&)>& release);
-  // Deletes everything held, each item before the folder that holds it, the
-  // folder itself last unless files were moved out into it. A failure stops
-  // it there and throws a RuntimeError that names the item; what was not
-  // deleted stays, and is let go.
+  // Deletes everything held below the folder, each item before the folder
+  // that holds it; the folder itself stays, and so does a folder held by
+  // HoldFiles that still holds something not held. A failure stops it there and throws a
+  // RuntimeError that names the item; what was not deleted stays, and is let go.
   void DeleteAll(const Pulse& pulse = {});
 
  private:
   struct Item;
   HeldTree();
   FileFacts FactsOf(const Item& item) const;
+  // Opens one item for deletion without sharing and keeps it; the obstacle when another program has it.
+  std::optional<Obstacle> HoldItem(const std::wstring& path, unsigned long attributes, bool onlyOnceEmpty = false);
   std::vector<Item> items_;
   std::wstring top_;
   uint64_t bytes_ = 0;
-  bool movedOut_ = false;
 };
 
 }  // namespace FileSystem

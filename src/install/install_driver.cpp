@@ -8,6 +8,7 @@
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "install/installation_end.h"
+#include "install/players_files.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
@@ -22,7 +23,11 @@ constexpr const char* kLocation = "modZEM7::InstallZEM7";
 std::string WhatIsLeft(const std::string& folder) {
   constexpr size_t kNamed = 5;
   if (!FileSystem::FolderExists(folder)) return "nothing";
-  std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder, kNamed + 1);
+  std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);
+  // The record stays, and what lies in the holding folder is the player's: neither was to go.
+  std::erase_if(left, [](const FileSystem::FileFacts& file) {
+    return IsInstallersOwnFile(file.path) || IsInHoldingFolder(file.path);
+  });
   if (left.empty()) return "empty folders only";
   std::string text;
   for (size_t i = 0; i < left.size() && i < kNamed; ++i) text += (i ? ", \"" : "\"") + left[i].path + "\"";
@@ -31,14 +36,16 @@ std::string WhatIsLeft(const std::string& folder) {
 }
 
 // The target is emptied only now, once the user has agreed to install, as the
-// run's first change, through what the checks held. The player's files of an
-// earlier installation go aside first. A folder left half deleted gets no
-// steps, and says so; nothing is returned when it is empty.
+// run's first change, through what the checks held. The record says first
+// that the run is under way, and the player's files go aside: a run cut off
+// from here on leaves a folder whose next run tells them apart. A folder
+// left half deleted gets no steps, and says so; nothing is returned when it
+// is empty.
 std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::HeldTree& held,
                                                const InstallationRecord* earlier) {
   run.log.Write("Deleting folder: " + run.plan.zem7Folder);
   try {
-    if (earlier) SetPlayersFilesAside(run, held, *earlier);
+    SetPlayersFilesAside(run, held, earlier);
   } catch (const RuntimeError& error) {
     run.reporter.Report(kLocation, RuntimeError(error.Number(),
                                                 "Your files could not be set aside, so nothing was "
@@ -58,7 +65,12 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
   }
 }
 
-void CreateTargetFolder(RunContext& run) { SafeCreateFolder(run, run.plan.zem7Folder, true); }
+// A new folder says at once that a run fills it, before the first file.
+void CreateTargetFolder(RunContext& run) {
+  SafeCreateFolder(run, run.plan.zem7Folder, true);
+  if (!run.facts.underWay && FileSystem::FolderExists(run.plan.zem7Folder))
+    Trap(run.reporter, "modZEM7::SafeCreateFolder", [&] { RecordRunUnderWay(run, {}); });
+}
 
 struct Step {
   const char* location;  // the name the user and the log know it by
@@ -91,7 +103,7 @@ InstallResult StopBeforeTheSteps(RunContext& run, InstallResult result = Install
 // the user are told where the installation ended, and the window closes.
 InstallResult RecordStop(RunContext& run, size_t step) {
   run.stoppable = false;
-  RecordInstallation(run);
+  RecordInstallation(run, RecordStage::Stopped);
   int errors = run.reporter.Count();
   if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
   run.log.Write("The installation was stopped at the user's request during step " + std::to_string(step + 1) + " of " +
@@ -114,8 +126,9 @@ InstallResult RecordStop(RunContext& run, size_t step) {
 // Stopped while the mod's files were tested: nothing has been changed yet.
 InstallResult StopBeforeAnyChange(RunContext& run) {
   run.stoppable = false;
-  run.log.Write("The installation was stopped at the user's request while the ZEM7 Mod files were tested; nothing "
-                "was changed.");
+  run.log.Write(
+      "The installation was stopped at the user's request while the ZEM7 Mod files were tested; nothing "
+      "was changed.");
   run.ui.SetMousePointer(MousePointer::Default);
   run.ui.ShowMessage("The installation of the FlatOut ZEM7 Mod was stopped before anything was changed.",
                      "ZEM7 Installation", MB_OK | MB_ICONWARNING);
@@ -165,7 +178,7 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
         if (step == kFinalMessage) {
           run.stoppable = false;
           PutBackPlayersFiles(run);
-          RecordInstallation(run);
+          RecordInstallation(run, RecordStage::Complete);
         }
         CurrentFolderScope currentFolder(run.plan.installerFolder);
         kSteps[step].perform(run);

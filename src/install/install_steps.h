@@ -10,11 +10,11 @@
 #include "support/run_context.h"
 
 enum class InstallResult {
-  NotStarted,     // the download was refused, or the target could not be created (reported)
-  PartlyEmptied,  // emptying the target failed part-way (reported, with what is left)
-  Stopped,        // the user (or a script, politely) stopped it; the target is incomplete
+  NotStarted,              // the download was refused, or the target could not be created (reported)
+  PartlyEmptied,           // emptying the target failed part-way (reported, with what is left)
+  Stopped,                 // the user (or a script, politely) stopped it; the target is incomplete
   StoppedBeforeAnyChange,  // stopped while the mod's files were tested
-  Completed,      // every step ran, each reporting its own failures
+  Completed,               // every step ran, each reporting its own failures
 };
 // targetToEmpty: the earlier installation the user agreed to recreate, held
 // since the checks; it is deleted as the run's first change. earlier: its

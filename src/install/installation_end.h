@@ -1,23 +1,16 @@
 #pragma once
-// What a run leaves besides the game copy: the player's files put back where
-// they were, the uninstaller, the entry in Apps & features and the record.
-#include <string>
+// What a run leaves besides the game copy: the uninstaller, the entry in Apps
+// & features and the record, which says at every moment what is whose.
 #include <vector>
 
-#include "fileops/held_tree.h"
 #include "install/installation_record.h"
 #include "support/run_context.h"
 
-// The folder inside the target where the player's files wait while the steps run.
-constexpr const char* kHoldingFolderName = "ZEM7 Kept Files";
-
-// Moves the files that the player made or changed since the earlier
-// installation out of the held target into the holding folder; they are
-// then no longer part of what is emptied. Throws RuntimeError.
-void SetPlayersFilesAside(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord& earlier);
-// Moves each file set aside back to its place, over what the steps put
-// there; a file that cannot go back stays in the holding folder, reported.
-void PutBackPlayersFiles(RunContext& run);
+// Replaces the record with one that says the run is under way and which
+// files outside the holding folder are the player's (kept), through a
+// temporary name and a rename. Throws RuntimeError.
+void RecordRunUnderWay(RunContext& run, std::vector<FileSystem::FileFacts> kept);
 // Copies the uninstaller into the target, registers the entry in Apps &
-// features and writes the record, each failure reported.
-void RecordInstallation(RunContext& run);
+// features and writes the record of what the run put there (a stopped run's
+// too), each failure reported.
+void RecordInstallation(RunContext& run, RecordStage stage);

@@ -50,6 +50,8 @@ std::string WhyNotInside(const std::string& path) {
     size_t end = std::min(path.find('\\', at), path.size());
     std::string name = path.substr(at, end - at);
     if (name.empty() || name == "." || name == "..") return "\"" + path + "\" climbs out of the folder";
+    // Windows strips these on the way to the file system: "..." would reach "..".
+    if (name.back() == '.' || name.back() == ' ') return "\"" + path + "\" has a name that ends in a dot or a blank";
     at = end + 1;
   }
   return {};
@@ -61,32 +63,54 @@ std::string FullLine(const std::vector<std::string>& fields) {
   return line + "\r\n";
 }
 
+constexpr std::pair<RecordStage, const char*> kStageNames[] = {
+    {RecordStage::Stopped, "stopped"}, {RecordStage::UnderWay, "under way"}, {RecordStage::Removed, "removed"}};
+
+bool TakeStage(const std::string& name, RecordStage& stage) {
+  for (const auto& [value, text] : kStageNames)
+    if (name == text) return stage = value, true;
+  return false;
+}
+
+bool TakeFile(const std::vector<std::string>& fields, std::vector<FileSystem::FileFacts>& files, std::string& why) {
+  std::optional<uint64_t> size = Number(fields[1]), written = Number(fields[2]);
+  why = WhyNotInside(fields[3]);
+  if (!size || !written || !why.empty()) return false;
+  files.push_back({fields[3], *size, *written});
+  return true;
+}
+
 // One fact line into the record; false with why when it is not one.
 bool TakeLine(const std::vector<std::string>& fields, InstallationRecord& record, std::string& why) {
   const std::string& kind = fields[0];
+  if (kind == "stage" && fields.size() == 2) return TakeStage(fields[1], record.stage);
   if (kind == "game" && fields.size() == 2) return record.gameFolder = fields[1], true;
-  if (kind == "key" && fields.size() == 2 && !fields[1].empty() && fields[1].find('\\') == std::string::npos)
-    return record.uninstallKey = fields[1], true;
+  // Older records named their entry; the entry is now known by the folder alone.
+  if (kind == "key" && fields.size() == 2) return true;
   if (kind == "shortcut" && fields.size() == 2) return record.shortcuts.push_back(fields[1]), true;
-  if (kind == "file" && fields.size() == 4) {
-    std::optional<uint64_t> size = Number(fields[1]), written = Number(fields[2]);
-    why = WhyNotInside(fields[3]);
-    if (!size || !written || !why.empty()) return false;
-    record.files.push_back({fields[3], *size, *written});
-    return true;
-  }
+  if (kind == "file" && fields.size() == 4) return TakeFile(fields, record.files, why);
+  if (kind == "kept" && fields.size() == 4) return TakeFile(fields, record.kept, why);
   return false;
+}
+
+std::string FactsKey(const FileSystem::FileFacts& file) {
+  return ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written);
 }
 
 }  // namespace
 
 std::string RecordText(const InstallationRecord& record) {
   std::string text = std::string(kFormatLine) + "\r\n";
+  for (const auto& [value, name] : kStageNames)
+    if (record.stage == value) text += FullLine({"stage", name});
   text += FullLine({"game", record.gameFolder});
-  text += FullLine({"key", record.uninstallKey});
   for (const std::string& shortcut : record.shortcuts) text += FullLine({"shortcut", shortcut});
-  for (const FileSystem::FileFacts& file : record.files)
-    text += FullLine({"file", std::to_string(file.size), std::to_string(file.written), file.path});
+  auto addFiles = [&](const char* kind, const std::vector<FileSystem::FileFacts>& files) {
+    for (const FileSystem::FileFacts& file : files)
+      text += FullLine({kind, std::to_string(file.size), std::to_string(file.written), file.path});
+  };
+  addFiles("file", record.files);
+  addFiles("kept", record.kept);
   size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   return text + FullLine({"end", std::to_string(lines), Checksum(text)});
 }
@@ -109,7 +133,6 @@ std::variant<InstallationRecord, std::string> ParseRecord(const std::string& tex
     if (!TakeLine(fields, record, why)) return "a line cannot be used: " + (why.empty() ? fields[0] : why);
     at = lineEnd + 2;
   }
-  if (record.uninstallKey.empty()) return std::string("it names no entry in Apps & features");
   return record;
 }
 
@@ -138,23 +161,32 @@ std::variant<InstallationRecord, std::string> ReadRecord(const std::string& fold
 }
 
 bool IsInstallersOwnFile(const std::string& path) {
-  return EqualsIgnoreCase(path, kRecordName) || EqualsIgnoreCase(path, kUninstallerName);
+  return EqualsIgnoreCase(path, kRecordName) || EqualsIgnoreCase(path, kPartialRecordName) ||
+         EqualsIgnoreCase(path, kUninstallerName);
+}
+
+std::vector<std::string> EntriesNeverEmptied() { return {kRecordName, kPartialRecordName, kHoldingFolderName}; }
+
+bool IsInHoldingFolder(const std::string& path) {
+  return ToUpper(path).starts_with(ToUpper(std::string(kHoldingFolderName) + "\\"));
 }
 
 std::function<bool(const FileSystem::FileFacts&)> MadeOrChangedSince(const InstallationRecord& record) {
-  auto key = [](const FileSystem::FileFacts& file) {
-    return ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written);
-  };
-  std::set<std::string> recorded;
-  for (const FileSystem::FileFacts& file : record.files) recorded.insert(key(file));
-  return [recorded = std::move(recorded), key](const FileSystem::FileFacts& file) {
-    return !IsInstallersOwnFile(file.path) && !recorded.contains(key(file));
+  bool underWay = record.stage == RecordStage::UnderWay;
+  std::set<std::string> listed;
+  for (const FileSystem::FileFacts& file : underWay ? record.kept : record.files) listed.insert(FactsKey(file));
+  return [listed = std::move(listed), underWay](const FileSystem::FileFacts& file) {
+    return !IsInstallersOwnFile(file.path) && listed.contains(FactsKey(file)) == underWay;
   };
 }
 
 std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRecord& record,
                                                            const std::vector<FileSystem::FileFacts>& now) {
-  std::vector<FileSystem::FileFacts> made;
-  std::copy_if(now.begin(), now.end(), std::back_inserter(made), MadeOrChangedSince(record));
-  return made;
+  auto madeOrChanged = MadeOrChangedSince(record);
+  std::vector<FileSystem::FileFacts> players;
+  std::copy_if(now.begin(), now.end(), std::back_inserter(players),
+               [&](const FileSystem::FileFacts& file) { return IsInHoldingFolder(file.path) || madeOrChanged(file); });
+  return players;
 }
+
+bool IsUnfinished(const InstallationRecord& record) { return record.stage != RecordStage::Complete; }

@@ -1,8 +1,13 @@
 #pragma once
-// The record an installation keeps in its folder of what it put there: every
-// file with its size and last-write time, the shortcuts it made, and its
-// entry in Apps & features. A removal takes only what the record lists and
-// is unchanged; a re-run keeps what the player made or changed since.
+// The record an installation keeps in its folder of what is whose: every
+// file it put there with its size and last-write time, and the shortcuts it
+// made. A removal takes only what the record lists and is unchanged; a re-run
+// keeps what the player made or changed since. A run states in it that it is
+// under way before it empties anything, so that a run cut off at any moment
+// leaves a folder whose next run knows the player's files.
+//
+// What lies in the holding folder ("ZEM7 Kept Files") is the player's
+// whatever the record says.
 //
 // It is a UTF-8 text with a byte-order mark. Its first line names the format
 // and version; each line after it is one fact, its fields separated by tabs
@@ -19,11 +24,23 @@
 constexpr const char* kRecordName = "ZEM7Install.dat";
 constexpr const char* kUninstallerName = "ZEM7Uninstall.exe";
 
+constexpr const char* kPartialRecordName = "ZEM7Install.dat.new";
+constexpr const char* kHoldingFolderName = "ZEM7 Kept Files";
+
+enum class RecordStage {
+  Complete,  // the installation ran to its end: files lists what it put there
+  Stopped,   // stopped before its end: files lists what it put there so far
+  UnderWay,  // a run is emptying or filling the folder: kept lists the player's files,
+             // and any other file outside the holding folder is the run's
+  Removed,   // the mod was removed: whatever is left is the player's
+};
+
 struct InstallationRecord {
+  RecordStage stage = RecordStage::Complete;
   std::string gameFolder;                    // the FlatOut game folder it was made from
-  std::string uninstallKey;                  // the key's name under Apps & features' key
   std::vector<std::string> shortcuts;        // full paths
-  std::vector<FileSystem::FileFacts> files;  // relative to the folder
+  std::vector<FileSystem::FileFacts> files;  // the installation's, relative to the folder
+  std::vector<FileSystem::FileFacts> kept;   // the player's, by the paths they are put back to
   bool operator==(const InstallationRecord&) const = default;
 };
 
@@ -31,20 +48,31 @@ struct InstallationRecord {
 // one, so that a crash never leaves half a record. Throws RuntimeError.
 void WriteRecord(const std::string& folder, const InstallationRecord& record);
 // folder's record, or why it cannot be trusted: missing, torn, edited, or
-// naming a path that is absolute, climbs out of the folder or names a stream.
+// naming a path that is absolute, climbs out of the folder, names a stream or
+// ends in a dot or a blank (which Windows strips, so "..." would become "..").
 std::variant<InstallationRecord, std::string> ReadRecord(const std::string& folder);
 // The record's text and its reading, apart from any file.
 std::string RecordText(const InstallationRecord& record);
 std::variant<InstallationRecord, std::string> ParseRecord(const std::string& text);
-// The record and the uninstaller, which belong to the installation without
-// being listed in its record.
+// The record (also while it is being replaced) and the uninstaller, which
+// belong to the installation without being listed in its record.
 bool IsInstallersOwnFile(const std::string& path);
-// Whether a file, as it is now, is one the player made or changed since: the
-// record does not list it with that size and last-write time. Names compare
-// in any case, as Windows does.
+// The entries at the folder's top that a recreate leaves as they are: the
+// record, which is replaced and never removed first, and the holding folder,
+// which is the player's.
+std::vector<std::string> EntriesNeverEmptied();
+// Whether a path below the folder lies in the holding folder.
+bool IsInHoldingFolder(const std::string& path);
+// Whether a file outside the holding folder, as it is now, is the player's:
+// one the record does not list as the installation's with that size and
+// last-write time, or, while a run is under way, one it lists as kept with
+// them. Names compare in any case, as Windows does.
 std::function<bool(const FileSystem::FileFacts&)> MadeOrChangedSince(const InstallationRecord& record);
-// The files below folder that the record does not list as they are now:
-// new ones, and those whose size or last-write time changed. The record and
-// the uninstaller themselves are the installation's.
+// The player's files among now (the files below the folder): those of the
+// holding folder, and those that MadeOrChangedSince picks.
 std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRecord& record,
                                                            const std::vector<FileSystem::FileFacts>& now);
+// Whether the record's run ended: a folder whose run did not (cut off,
+// stopped) or whose mod was removed holds nothing of the player's that the
+// next run may lose, and may be made again without asking to recreate it.
+bool IsUnfinished(const InstallationRecord& record);

@@ -47,13 +47,29 @@ void DeleteWithRetries(const std::wstring& path) {
     Sleep(100);
 }
 
+// The record goes after the uninstaller, and only from a folder that holds
+// nothing else: the player's files keep it, as the record of whose they are.
+void DeleteUninstallerThenRecord(const std::string& folder) {
+  DeleteWithRetries(Widen(folder + kUninstallerName));
+  DeleteFileW(Widen(folder + kPartialRecordName).c_str());
+  std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);
+  auto read = ReadRecord(folder);
+  auto* record = std::get_if<InstallationRecord>(&read);
+  bool onlyTheRecord = left.size() == 1 && EqualsIgnoreCase(left[0].path, kRecordName);
+  if (record && record->stage == RecordStage::Removed && onlyTheRecord)
+    DeleteFileW(Widen(folder + kRecordName).c_str());
+  RemoveDirectoryW(Widen(folder).c_str());
+}
+
 }  // namespace
 
 std::string WhyRecordIsUnsafe(const std::string& folder, const InstallationRecord& record) {
-  for (const FileSystem::FileFacts& file : record.files)
+  for (const FileSystem::FileFacts& file : record.files) {
+    if (IsInHoldingFolder(file.path)) return "\"" + folder + file.path + "\" lies in the folder of your kept files";
     for (size_t at = file.path.find('\\'); at != std::string::npos; at = file.path.find('\\', at + 1))
       if (FileSystem::IsLink(folder + file.path.substr(0, at)))
         return "\"" + folder + file.path.substr(0, at) + "\" is a link";
+  }
   for (const std::string& shortcut : record.shortcuts)
     if (!EndsWith(ToLower(shortcut), ".lnk") || shortcut.find(":\\") != 1)
       return "\"" + shortcut + "\" is not a shortcut's full path";
@@ -63,23 +79,25 @@ std::string WhyRecordIsUnsafe(const std::string& folder, const InstallationRecor
 void RemoveInstallation(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord& record) {
   run.log.Write("Deleting the files of the installation.");
   Trap(run.reporter, kLocation, [&] { held.DeleteAll(KeepAlive(run)); });
-  Trap(run.reporter, kLocation, [&] { FileSystem::RemoveEmptyFolders(run.plan.zem7Folder); });
   RemoveShortcuts(run, record);
-  run.log.Write("Removing the entry in Apps & features: " + record.uninstallKey);
-  Trap(run.reporter, kLocation, [&] { RemoveUninstallEntry(record.uninstallKey); });
 }
 
-void RemoveRecordAndUninstaller(RunContext& run) {
+void RemoveEntryRecordAndUninstaller(RunContext& run, const InstallationRecord& record) {
   const std::string& folder = run.plan.zem7Folder;
   std::string uninstaller = folder + kUninstallerName;
   Trap(run.reporter, kLocation, [&] {
-    run.log.Write("Deleting File: " + folder + kRecordName);
-    FileSystem::RemoveFile(folder + kRecordName, true);
-    if (!EqualsIgnoreCase(ExecutablePath(), uninstaller)) {
-      if (FileSystem::FileExists(uninstaller)) FileSystem::RemoveFile(uninstaller, true);
-      RemoveDirectoryW(Widen(folder).c_str());
-      return;
-    }
+    if (RemoveUninstallEntryOf(folder))
+      run.log.Write("Removing the entry in Apps & features: " + UninstallKeyFor(folder));
+  });
+  Trap(run.reporter, kLocation, [&] {
+    InstallationRecord removed;
+    removed.stage = RecordStage::Removed;
+    removed.gameFolder = record.gameFolder;
+    WriteRecord(folder, removed);
+    std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);
+    std::erase_if(left, [](const FileSystem::FileFacts& file) { return IsInstallersOwnFile(file.path); });
+    run.log.Write((left.empty() ? "Deleting File: " : "Keeping the record of your files: ") + folder + kRecordName);
+    if (!EqualsIgnoreCase(ExecutablePath(), uninstaller)) return DeleteUninstallerThenRecord(folder);
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH, temp);
     std::string copy = Narrow(temp) + "ZEM7Uninstall-" + std::to_string(GetCurrentProcessId()) + ".exe";
@@ -95,8 +113,7 @@ void RemoveRecordAndUninstaller(RunContext& run) {
 
 int FinishRemoval(unsigned long uninstallerProcess, const std::string& folder) {
   if (UniqueHandle first{OpenProcess(SYNCHRONIZE, FALSE, uninstallerProcess)}) WaitForSingleObject(first.Get(), 60000);
-  DeleteWithRetries(Widen(folder + kUninstallerName));
-  RemoveDirectoryW(Widen(folder).c_str());
+  DeleteUninstallerThenRecord(folder);
   // A running program cannot delete itself either: Windows does it at its next start.
   MoveFileExW(Widen(ExecutablePath()).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return 0;

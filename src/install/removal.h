@@ -11,15 +11,19 @@
 #include "support/run_context.h"
 
 // Why the record's files cannot be taken safely ("" when they can): a path
-// that leads through a link, or a shortcut that is no shortcut file.
+// that leads through a link or into the holding folder, or a shortcut that
+// is no shortcut file.
 std::string WhyRecordIsUnsafe(const std::string& folder, const InstallationRecord& record);
-// Deletes what held holds (the recorded files that are unchanged), the
-// folders left empty, the shortcuts and the entry; each failure reported.
+// Deletes what held holds (the recorded files that are unchanged, and the
+// folders that are then empty) and the shortcuts; each failure reported.
 void RemoveInstallation(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord& record);
-// Deletes the record and the uninstaller. A running uninstaller cannot delete
-// its own file: a copy of it in the temporary folder waits for it to end,
-// deletes it and the folder if that is empty, and goes itself with the next
-// start of Windows.
-void RemoveRecordAndUninstaller(RunContext& run);
+// Once everything else has gone: removes the folder's entry in Apps &
+// features, replaces the record with one that says the mod was removed (so
+// that what is left is known as the player's), then deletes the uninstaller
+// and, when no file of the player's is left, the record and the folder. A
+// running uninstaller cannot delete its own file: a copy of it in the
+// temporary folder waits for it to end, does the rest, and goes itself with
+// the next start of Windows.
+void RemoveEntryRecordAndUninstaller(RunContext& run, const InstallationRecord& record);
 // What that copy does, started with the first one's process id.
 int FinishRemoval(unsigned long uninstallerProcess, const std::string& folder);

@@ -42,9 +42,9 @@ bool TestModArchives(RunContext& run) {
   const std::string& folder = run.plan.installerFolder;
   for (const char* archive : kDownloadArchives) {
     std::string message;
-    ProcessResult test = ShellAndWaitForTermination(
-        run, Quoted(folder + "\\unrar.exe") + " t -idq " + Quoted(folder + "\\" + archive), kWindowMinimized,
-        message, kNoTimeLimitMs);
+    ProcessResult test =
+        ShellAndWaitForTermination(run, Quoted(folder + "\\unrar.exe") + " t -idq " + Quoted(folder + "\\" + archive),
+                                   kWindowMinimized, message, kNoTimeLimitMs);
     if (test.end != ProcessEnd::Ended)
       return RefuseDownload(run, "\"unrar.exe\" could not be started to test \"" + std::string(archive) + "\".");
     if (test.exitCode != 0)

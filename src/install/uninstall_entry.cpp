@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <optional>
 
 #include "fileops/folder_identity.h"
 #include "install/installation_record.h"
 #include "registry/registry.h"
+#include "support/path_helpers.h"
+#include "support/runtime_error.h"
 #include "support/text.h"
 
 namespace {
@@ -49,3 +52,20 @@ void RegisterUninstallEntry(const std::string& folder, const std::string& key, u
 }
 
 void RemoveUninstallEntry(const std::string& key) { DeleteRegistryKey(kUninstallKeys + key); }
+
+bool RemoveUninstallEntryOf(const std::string& folder) {
+  std::string key = UninstallKeyFor(folder);
+  if (!RegistryKeyExists(kUninstallKeys + key)) return false;
+  std::string location;
+  try {
+    location = ReadRegistryString(kUninstallKeys + key + "\\InstallLocation");
+  } catch (const RuntimeError&) {
+    return false;  // not an entry this installer wrote
+  }
+  std::optional<FileSystem::FolderId> here = FileSystem::IdentityOf(folder);
+  std::optional<FileSystem::FolderId> named = FileSystem::IdentityOf(location);
+  bool same = here && named ? *here == *named : EqualsIgnoreCase(FormatPath(location), FormatPath(folder));
+  if (!same) return false;
+  RemoveUninstallEntry(key);
+  return true;
+}

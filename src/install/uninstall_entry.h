@@ -15,3 +15,8 @@ std::string UninstallKeyFor(const std::string& folder);
 void RegisterUninstallEntry(const std::string& folder, const std::string& key, uint64_t bytes);
 // Removes the entry; a missing one is no error.
 void RemoveUninstallEntry(const std::string& key);
+// Removes folder's entry, found by the key the folder gives, when it names
+// this very folder as its InstallLocation; whatever a record in the folder
+// claims, a copy of an installation never removes the original's entry.
+// Returns whether it removed one. Throws RuntimeError.
+bool RemoveUninstallEntryOf(const std::string& folder);

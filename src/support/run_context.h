@@ -36,8 +36,9 @@ struct ToolSettings {
 // set aside, for the installation's record.
 struct InstallationFacts {
   std::vector<std::string> shortcuts;  // full paths of the shortcuts made
-  std::string holdingFolder;           // where the player's files wait while the steps run; "" when none
-  std::vector<std::string> keptFiles;  // their paths relative to the target
+  std::string holdingFolder;           // where the player's files wait while the steps run; "" when none is left
+  std::vector<std::string> keptFiles;  // the player's files put back, relative to the target
+  bool underWay = false;               // the record says that this run is under way
 };
 
 class RunContext {

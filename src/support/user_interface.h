@@ -7,7 +7,14 @@ enum class MousePointer { Default = 0, Hourglass = 11 };
 
 // The questions an installation asks, so that an unattended run can answer
 // each one from its command line.
-enum class Question { RecreateTarget, ConfirmInstall, InstallLobby, PlayNow, StopInstallation };
+enum class Question {
+  RecreateTarget,      // an earlier installation's folder, to be emptied but for the player's files
+  RecreateUnfinished,  // a folder whose run did not finish or whose mod was removed: nothing there can be lost
+  ConfirmInstall,
+  InstallLobby,
+  PlayNow,
+  StopInstallation,
+};
 
 class UserInterface {
  public:

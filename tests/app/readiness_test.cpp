@@ -251,7 +251,6 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
       file.ends_with("\\") ? MakeFolders(target + "\\" + file) : WriteFile(target + "\\" + file, file);
     if (std::string_view(c.name).find("record") != std::string_view::npos) {
       InstallationRecord record;
-      record.uninstallKey = "ZEM7Mod-readiness";
       record.files = FileSystem::FilesBelow(target);
       std::erase_if(record.files, [](const FileSystem::FileFacts& file) { return file.path == "shot.bmp"; });
       WriteRecord(target + "\\", record);

@@ -27,13 +27,12 @@ class RemovalTest : public ::testing::Test {
     SaveShortcut(menu + "FlatOut.lnk", folder + "FlatOut.exe", folder);
     SaveShortcut(work / "Elsewhere.lnk", game + "FlatOut.exe", game);  // listed, but leads elsewhere now
     record.gameFolder = game;
-    record.uninstallKey = "ZEM7Mod-removaltest";
     record.shortcuts = {menu + "FlatOut.lnk", work / "Elsewhere.lnk"};
     record.files = FileSystem::FilesBelow(folder);
     WriteFile(folder + kUninstallerName, "the uninstaller");
-    RegisterUninstallEntry(folder, record.uninstallKey, 1 << 20);
+    RegisterUninstallEntry(folder, key, 1 << 20);
   }
-  void TearDown() override { RemoveUninstallEntry(record.uninstallKey); }
+  void TearDown() override { RemoveUninstallEntry(key); }
   int Remove() {
     WriteRecord(folder, record);
     CommandLineOptions options;
@@ -43,12 +42,19 @@ class RemovalTest : public ::testing::Test {
     options.logPath = work / "removal.log";
     return RunRemoval(options);
   }
-  bool Registered() const { return RegistryKeyExists(kUninstallKeys + record.uninstallKey); }
+  bool Registered() const { return RegistryKeyExists(kUninstallKeys + key); }
+  // The folder's contents but for the record, which a removal that keeps the player's files leaves.
+  std::vector<std::string> ContentsBesideTheRecord() const {
+    std::vector<std::string> contents = TreeContents(folder);
+    std::erase_if(contents, [](const std::string& entry) { return entry.starts_with(kRecordName); });
+    return contents;
+  }
 
   TempFolder work{"zem7 removal"};
   std::string folder = work / "Games\\FlatOut - ZEM7\\";
   std::string game = work / "Games\\FlatOut\\";
   std::string menu = work / "Menu\\Torvale\\FlatOut - ZEM7\\";
+  std::string key = UninstallKeyFor(folder);
   InstallationRecord record;
 };
 
@@ -56,8 +62,9 @@ TEST_F(RemovalTest, TakesOnlyTheUnchangedRecordedFilesTheirShortcutsAndTheEntry)
   WriteFile(folder + "savegame\\slot1.sav", "played since");
   WriteFile(folder + "screenshots\\shot1.bmp", "taken since");
   EXPECT_EQ(Remove(), 0);
-  EXPECT_EQ(TreeContents(folder), (std::vector<std::string>{"savegame\\", "savegame\\slot1.sav=played since",
-                                                            "screenshots\\", "screenshots\\shot1.bmp=taken since"}));
+  EXPECT_EQ(ContentsBesideTheRecord(),
+            (std::vector<std::string>{"savegame\\", "savegame\\slot1.sav=played since", "screenshots\\",
+                                      "screenshots\\shot1.bmp=taken since"}));
   EXPECT_FALSE(FolderExists(work / "Menu\\Torvale"));
   EXPECT_TRUE(FileExists(work / "Elsewhere.lnk"));
   EXPECT_EQ(ReadFile(game + "FlatOut.exe"), "the game");

@@ -13,6 +13,7 @@
 #include "common/temp_folder.h"
 #include "fixture.h"
 #include "gui_driver.h"
+#include "install/installation_record.h"
 #include "registry/registry.h"
 #include "window/window_layout.h"
 #include "support/handles.h"

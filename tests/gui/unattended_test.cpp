@@ -295,8 +295,9 @@ TEST_F(UnattendedTest, AppsAndFeaturesListsTheInstallationAndItsRemovalKeepsTheP
   for (int i = 0; i < 300 && FileExists(target + "ZEM7Uninstall.exe"); ++i) Sleep(100);
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH, temp);
-  EXPECT_EQ(ListTree(target),
-            (std::vector<std::string>{"ZEM7\\", "ZEM7\\readme.txt", "screenshots\\", "screenshots\\shot1.bmp"}))
+  // The record stays with the player's files, saying that the mod was removed.
+  EXPECT_EQ(ListTree(target), (std::vector<std::string>{kRecordName, "ZEM7\\", "ZEM7\\readme.txt", "screenshots\\",
+                                                        "screenshots\\shot1.bmp"}))
       << removing << ReadLogText(Narrow(temp) + "ZEM7UninstallLog.txt");
   EXPECT_EQ(ReadFile(target + "ZEM7\\readme.txt"), "my notes");
   EXPECT_FALSE(RegistryKeyExists("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key));

@@ -9,7 +9,6 @@ namespace {
 InstallationRecord Sample() {
   InstallationRecord record;
   record.gameFolder = "C:\\Games\\FlatOut\\";
-  record.uninstallKey = "ZEM7Mod-0123456789abcdef";
   record.shortcuts = {"C:\\ProgramData\\Start Menu\\Programs\\Torvale\\FlatOut - ZEM7\\FlatOut.lnk"};
   record.files = {{"FlatOut.exe", 1234, 133456789012345678ull},
                   {"ZEM7-Patches\\zem7-tracks1.bfs", 99, 1},
