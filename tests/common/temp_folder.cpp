@@ -28,14 +28,14 @@ void MakeWritable(const fs::path& root) {
 
 void RemoveTreeWithLinks(const std::string& folder);
 
+}  // namespace
+
 void RemoveTree(const std::string& folder) {
   std::error_code ignored;
   MakeWritable(AsPath(folder));
   fs::remove_all(AsPath(folder), ignored);
   RemoveTreeWithLinks(folder);
 }
-
-}  // namespace
 
 TempFolder::TempFolder(const std::string& prefix, const std::string& baseFolder) {
   static std::atomic<int> counter{0};

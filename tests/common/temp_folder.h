@@ -26,6 +26,8 @@ std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 void MakeFolders(const std::string& path);
+// Removes the folder with everything in it, read-only files and links (never followed) included.
+void RemoveTree(const std::string& folder);
 void MakeReadOnly(const std::string& path);
 // A symbolic link to a folder (under Wine, a Linux symbolic link); false when it cannot be made.
 bool MakeFolderLink(const std::string& link, const std::string& target);

@@ -14,6 +14,7 @@
 #include "fixture.h"
 #include "gui_driver.h"
 #include "install/installation_record.h"
+#include "install/uninstall_entry.h"
 #include "registry/registry.h"
 #include "window/window_layout.h"
 #include "support/handles.h"
