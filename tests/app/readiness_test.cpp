@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 
 #include "common/scripted_ui.h"
@@ -13,6 +14,7 @@
 #include "install/install_steps.h"
 #include "install/installation_record.h"
 #include "support/run_context.h"
+#include "support/handles.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -211,6 +213,7 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
     bool aliasInside = false;        // "inner" is a drive's root
     bool gameThroughAlias = false;   // the game, inside, is named through that drive
     const char* heldFolder = nullptr;
+    bool heldWithoutSharing = false;  // by a program that lets nobody list it
   };
   const Case cases[] = {
       {"foreign",
@@ -231,7 +234,18 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
        false,
        false,
        "z"},
+      {"held without sharing",
+       {"FlatOut.exe", "z\\4.txt"},
+       true,
+       "z\" is in use by another program.",
+       false,
+       false,
+       "z",
+       true},
       {"drive inside", {"FlatOut.exe", "inner\\saves\\slot1.sav"}, true, "inner\" is the root of the drive ", true},
+      // What a cut-off run left aside is the player's, with or without a record.
+      {"kept files waiting", {"FlatOut.exe", "ZEM7 Kept Files\\saves\\slot1.sav"}, true, ""},
+      {"unfinished record", {"Common1.bfs", "ZEM7 Kept Files\\saves\\slot1.sav", "shot.bmp"}, true, ""},
       // With its record, the player's files are counted: one changed, one new.
       {"recorded", {"Common1.bfs", "saves\\slot1.sav", "shot.bmp"}, true, ""},
       {"edited record", {"Common1.bfs", "saves\\slot1.sav"}, false, "whose record cannot be used: it was changed"},
@@ -253,8 +267,15 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
       InstallationRecord record;
       record.files = FileSystem::FilesBelow(target);
       std::erase_if(record.files, [](const FileSystem::FileFacts& file) { return file.path == "shot.bmp"; });
+      if (std::string_view(c.name).starts_with("unfinished")) {
+        // A cut-off run's: the player's file put back is kept, the others are the run's.
+        record.stage = RecordStage::UnderWay;
+        record.kept = FileSystem::FilesBelow(target);
+        std::erase_if(record.kept, [](const FileSystem::FileFacts& file) { return file.path != "shot.bmp"; });
+        record.files.clear();
+      }
       WriteRecord(target + "\\", record);
-      WriteFile(target + "\\saves\\slot1.sav", "played since");
+      if (record.stage == RecordStage::Complete) WriteFile(target + "\\saves\\slot1.sav", "played since");
       if (std::string_view(c.name).starts_with("edited"))
         WriteFile(target + "\\" + kRecordName, ReadFile(target + "\\" + kRecordName) + "file\t1\t1\tFlatOut.exe\r\n");
     }
@@ -271,9 +292,15 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
     if (c.asked) ui.Answer(IDYES);
     wchar_t current[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
-    if (c.heldFolder) SetCurrentDirectoryW(Widen(target + "\\" + c.heldFolder).c_str());
+    UniqueFile exclusive;
+    if (c.heldWithoutSharing)
+      exclusive.Reset(CreateFileW(Widen(target + "\\" + c.heldFolder).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    else if (c.heldFolder)
+      SetCurrentDirectoryW(Widen(target + "\\" + c.heldFolder).c_str());
     ReadyState ready = ReadyToInstall(*run, probe);
     SetCurrentDirectoryW(current);
+    exclusive.Reset();
     EXPECT_EQ(ready.ready, *c.refusal == '\0');
     EXPECT_EQ(ready.targetToEmpty != nullptr, ready.ready);
     std::string refusal = c.refusal;
@@ -286,11 +313,21 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
     } else {
       ASSERT_EQ(ui.messages.size(), (c.asked ? 1u : 0u) + (ready ? 0u : 1u));
     }
-    std::string question = std::string(c.name) == "recorded"
-                               ? "The ZEM7 Game Folder holds an earlier ZEM7 installation.\r\nDo you wish to recreate "
-                                 "this folder? Your saves and settings (2 file(s) made or changed since) are kept."
-                               : "The ZEM7 Game Folder contains files, this folder must be empty.\r\n"
-                                 "Do you wish to recreate this folder (all files will be deleted)?";
+    const std::map<std::string, std::string> questions = {
+        {"recorded",
+         "The ZEM7 Game Folder holds an earlier ZEM7 installation.\r\nDo you wish to recreate this folder? Your saves "
+         "and settings (2 file(s) made or changed since) are kept."},
+        {"kept files waiting",
+         "The ZEM7 Game Folder contains files, this folder must be empty.\r\nDo you wish to recreate this folder? All "
+         "its files will be deleted but your saves and settings in \"ZEM7 Kept Files\" (1 file(s)), which are kept."},
+        {"unfinished record",
+         "The ZEM7 Game Folder holds a ZEM7 installation that did not finish.\r\nDo you wish to recreate this "
+         "folder? Your saves and settings (2 file(s)) are kept."},
+    };
+    std::string question = questions.contains(c.name) ? questions.at(c.name)
+                                                      : "The ZEM7 Game Folder contains files, this folder must be "
+                                                        "empty.\r\nDo you wish to recreate this folder (all files will "
+                                                        "be deleted)?";
     if (c.asked && !(eitherWay && ui.messages.size() == 1)) EXPECT_EQ(ui.messages[0].text, question);
     if (!ready && !eitherWay)
       EXPECT_NE(ui.messages.back().text.find(c.refusal), std::string::npos) << ui.messages.back().text;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -43,6 +44,37 @@ class RemovalTest : public ::testing::Test {
     return RunRemoval(options);
   }
   bool Registered() const { return RegistryKeyExists(kUninstallKeys + key); }
+  // The game's folder as its own setup registers it, in the 32-bit view; none for "".
+  static void SetRegisteredGame(const std::string& path) {
+    HKEY game;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\BugBear\\FlatOut", 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                    nullptr, &game, nullptr);
+    std::wstring value = Widen(path);
+    if (path.empty())
+      RegDeleteValueW(game, L"Path");
+    else
+      RegSetValueExW(game, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(game);
+  }
+  // A record as an older installer wrote it, naming its entry's key.
+  static void WriteRecordNamingKey(const std::string& into, const InstallationRecord& record,
+                                   const std::string& named) {
+    std::string text = RecordText(record);
+    std::string body = text.substr(0, text.rfind("end\t"));
+    body.insert(body.find("\r\n") + 2, "key\t" + named + "\r\n");
+    size_t lines = static_cast<size_t>(std::count(body.begin(), body.end(), '\n'));
+    WriteFile(into + kRecordName,
+              "\xEF\xBB\xBF" + body + "end\t" + std::to_string(lines) + "\t" + Fnv1aHex(body) + "\r\n");
+  }
+  int RemoveFrom(const std::string& from) {
+    CommandLineOptions options;
+    options.mode = RunMode::VerySilent;
+    options.uninstall = true;
+    options.targetFolder = from;
+    options.logPath = work / "removal.log";
+    return RunRemoval(options);
+  }
   // The folder's contents but for the record, which a removal that keeps the player's files leaves.
   std::vector<std::string> ContentsBesideTheRecord() const {
     std::vector<std::string> contents = TreeContents(folder);
@@ -112,6 +144,15 @@ TEST_F(RemovalTest, RefusesBadRecordsHeldFilesAndFoldersItMustNotEmpty) {
        },
        "Common1.bfs\" is in use by another program"},
       {"the game's folder", [] {}, "cannot match the FlatOut Game Folder", [&] { record.gameFolder = folder; }},
+      // The game is looked for where an installation finds it: an edited record cannot lead into it.
+      {"the registered game's folder", [&] { SetRegisteredGame(folder); }, "cannot match the FlatOut Game Folder"},
+      {"a folder in use",
+       [&] {
+         held = CreateFileW(Widen(folder + "data\\cars").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+       },
+       "data\\cars\" is in use by another program"},
+      {"a run under way", [] {}, "cut off before its end", [&] { record.stage = RecordStage::UnderWay; }},
       {"a drive's root",
        [&] {
          alias.emplace(folder);
@@ -135,6 +176,7 @@ TEST_F(RemovalTest, RefusesBadRecordsHeldFilesAndFoldersItMustNotEmpty) {
     options.logPath = work / "removal.log";
     EXPECT_EQ(RunRemoval(options), 2);
     if (held != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(held, INVALID_HANDLE_VALUE));
+    SetRegisteredGame({});
     auto log = LogTexts(work / "removal.log");
     ASSERT_GE(log.size(), 2u);
     EXPECT_NE(log[log.size() - 2].find(c.why), std::string::npos) << log[log.size() - 2];
@@ -144,6 +186,33 @@ TEST_F(RemovalTest, RefusesBadRecordsHeldFilesAndFoldersItMustNotEmpty) {
     EXPECT_TRUE(FileExists(menu + "FlatOut.lnk"));
     folder = installed;
   }
+}
+
+// The entry goes by the folder's own key, and only when it names this very
+// folder: a copy of the installation, record and all, or a record naming
+// another product's key, never removes an entry that is not the folder's.
+TEST_F(RemovalTest, RemovesOnlyTheEntryThatNamesThisFolder) {
+  RegisterUninstallEntry(work / "Other\\", "ZEM7Test-OtherProduct", 1);
+  std::string backup = work / "Games\\FlatOut - ZEM7 backup\\";
+  for (const FileSystem::FileFacts& file : FileSystem::FilesBelow(folder)) {
+    MakeFolders(FileSystem::GetParentFolderName(backup + file.path));
+    CopyFileW(Widen(folder + file.path).c_str(), Widen(backup + file.path).c_str(), FALSE);
+  }
+  WriteRecordNamingKey(backup, record, "ZEM7Test-OtherProduct");
+  WriteRecordNamingKey(folder, record, "ZEM7Test-OtherProduct");
+
+  EXPECT_EQ(RemoveFrom(backup), 0);
+  EXPECT_FALSE(FileExists(backup + "FlatOut.exe"));
+  EXPECT_TRUE(Registered());
+  EXPECT_TRUE(RegistryKeyExists(kUninstallKeys + std::string("ZEM7Test-OtherProduct")));
+  EXPECT_EQ(ReadFile(folder + "FlatOut.exe"), "installed FlatOut.exe");
+  EXPECT_TRUE(FileExists(menu + "FlatOut.lnk"));
+
+  EXPECT_EQ(RemoveFrom(folder), 0);
+  EXPECT_FALSE(Registered());
+  EXPECT_FALSE(FileExists(menu + "FlatOut.lnk"));
+  EXPECT_TRUE(RegistryKeyExists(kUninstallKeys + std::string("ZEM7Test-OtherProduct")));
+  RemoveUninstallEntry("ZEM7Test-OtherProduct");
 }
 
 }  // namespace

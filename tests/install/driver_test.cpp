@@ -176,6 +176,30 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   EXPECT_TRUE(
       ui.messages.back().text.ends_with("Your saves and settings are kept in \"" + target + "ZEM7 Kept Files\"."))
       << ui.messages.back().text;
+
+  // The next run takes what waits there for the player's, never moving the
+  // holding folder into itself; a later version of a kept file stays at its
+  // place and the earlier one beside it.
+  WriteFile(target + "player\\settings.cfg", "changed again");
+  earlier = std::get<InstallationRecord>(ReadRecord(target));
+  EXPECT_EQ(earlier.stage, RecordStage::Stopped);
+  held = Held(target);
+  ASSERT_TRUE(held);
+  ui.onPump = nullptr;
+  run->stopRequested = false;
+  ui.Answer(IDNO);
+  ui.Answer(IDNO);
+  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Completed);
+  EXPECT_EQ(ReadFile(target + "player\\settings.cfg"), "changed again");
+  EXPECT_EQ(ReadFile(target + "player\\settings (earlier copy).cfg"), "changed by the player");
+  EXPECT_EQ(ReadFile(target + "screenshots\\shot1.bmp"), "new");
+  EXPECT_FALSE(FolderExists(target + "ZEM7 Kept Files"));
+  log = Log();
+  for (const std::string& line : {"Your files kept by an earlier run: 2 in " + target + "ZEM7 Kept Files",
+                                  "Keeping your earlier copy of " + target + "player\\settings.cfg as: " + target +
+                                      "player\\settings (earlier copy).cfg",
+                                  std::string("3 file(s) of yours were kept.")})
+    EXPECT_NE(std::find(log.begin(), log.end(), line), log.end()) << line;
 }
 
 // The download is tested before anything changes: a damaged archive refuses

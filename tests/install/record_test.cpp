@@ -1,4 +1,5 @@
 #include "install/installation_record.h"
+#include "install/players_files.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,13 @@ namespace {
 
 InstallationRecord Sample() {
   InstallationRecord record;
+  record.stage = RecordStage::Stopped;
   record.gameFolder = "C:\\Games\\FlatOut\\";
   record.shortcuts = {"C:\\ProgramData\\Start Menu\\Programs\\Torvale\\FlatOut - ZEM7\\FlatOut.lnk"};
   record.files = {{"FlatOut.exe", 1234, 133456789012345678ull},
                   {"ZEM7-Patches\\zem7-tracks1.bfs", 99, 1},
                   {"data\\Игры\\save.cfg", 0, 2}};
+  record.kept = {{"Savegame\\slot1.sav", 12, 3}};
   return record;
 }
 
@@ -51,6 +54,9 @@ TEST(RecordTest, RoundTripsAndRefusesATornEditedOrEscapingRecord) {
       {"rooted", withFile("\\Windows\\win.ini"), "is not a path inside"},
       {"climbing", withFile("data\\..\\..\\Games\\FlatOut\\FlatOut.exe"), "climbs out of the folder"},
       {"stream", withFile("FlatOut.exe:hidden"), "names a drive or a stream"},
+      // Windows strips a trailing dot or blank: "..." would reach "..".
+      {"dots", withFile("...\\Games\\FlatOut\\FlatOut.exe"), "ends in a dot or a blank"},
+      {"blank", withFile("data \\save.cfg"), "ends in a dot or a blank"},
   };
   for (const Case& c : cases) {
     auto parsed = ParseRecord(c.text);
@@ -60,18 +66,51 @@ TEST(RecordTest, RoundTripsAndRefusesATornEditedOrEscapingRecord) {
   }
 }
 
-TEST(RecordTest, MadeOrChangedSinceAreTheFilesNotListedAsTheyAre) {
+// The player's files: those the record does not claim as they are now, or,
+// while a run is under way, those it keeps; and always what waits in the
+// holding folder.
+TEST(RecordTest, ThePlayersFilesAreTheUnclaimedOnesTheKeptOnesWhileUnderWayAndTheHeldOnes) {
   // Windows names compare in any case: the same file in other letters is unchanged.
   std::vector<FileSystem::FileFacts> now = {{"FLATOUT.exe", 1234, 133456789012345678ull},
                                             {"ZEM7-Patches\\zem7-tracks1.bfs", 99, 7},
                                             {"data\\Игры\\save.cfg", 0, 2},
                                             {"screenshots\\shot1.bmp", 5, 5},
+                                            {"savegame\\SLOT1.sav", 12, 3},
+                                            {"ZEM7 Kept Files\\options.cfg", 1, 1},
                                             {kRecordName, 1, 1},
+                                            {kPartialRecordName, 1, 1},
                                             {kUninstallerName, 1, 1}};
-  std::vector<FileSystem::FileFacts> made = FilesMadeOrChangedSince(Sample(), now);
-  ASSERT_EQ(made.size(), 2u);
-  EXPECT_EQ(made[0].path, "ZEM7-Patches\\zem7-tracks1.bfs");
-  EXPECT_EQ(made[1].path, "screenshots\\shot1.bmp");
+  auto paths = [&](const InstallationRecord& record) {
+    std::vector<std::string> players;
+    for (const FileSystem::FileFacts& file : FilesMadeOrChangedSince(record, now)) players.push_back(file.path);
+    return players;
+  };
+  EXPECT_EQ(paths(Sample()), (std::vector<std::string>{"ZEM7-Patches\\zem7-tracks1.bfs", "screenshots\\shot1.bmp",
+                                                       "savegame\\SLOT1.sav", "ZEM7 Kept Files\\options.cfg"}));
+  InstallationRecord underWay = Sample();
+  underWay.stage = RecordStage::UnderWay;
+  EXPECT_EQ(paths(underWay), (std::vector<std::string>{"savegame\\SLOT1.sav", "ZEM7 Kept Files\\options.cfg"}));
+  InstallationRecord removed;
+  removed.stage = RecordStage::Removed;
+  EXPECT_EQ(paths(removed).size(), 6u);
+}
+
+// Where two kept versions of one file meet, the earlier one takes a name
+// that says so and that nothing else has.
+TEST(RecordTest, EarlierCopyNamesSayWhatTheyAreAndTakeNoOtherName) {
+  struct Case {
+    const char* path;
+    std::vector<std::string> taken;
+    const char* name;
+  };
+  const Case cases[] = {
+      {"ZEM7\\readme.txt", {}, "ZEM7\\readme (earlier copy).txt"},
+      {"ZEM7\\readme.txt", {"ZEM7\\README (EARLIER COPY).TXT"}, "ZEM7\\readme (earlier copy 2).txt"},
+      {"Savegame\\slot1", {}, "Savegame\\slot1 (earlier copy)"},
+      {"my.saves\\slot1", {}, "my.saves\\slot1 (earlier copy)"},
+      {"profile\\.settings", {}, "profile\\.settings (earlier copy)"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(EarlierCopyName(c.path, c.taken), c.name) << c.path;
 }
 
 }  // namespace
