@@ -199,7 +199,13 @@ std::vector<std::string> HeldTree::MoveOut(const std::string& holding,
 
 void HeldTree::DeleteAll(const Pulse& pulse) {
   for (Item& item : items_) {
-    if (pulse) pulse();
+    try {
+      if (pulse) pulse();
+    } catch (...) {
+      // Ended here (a stop): what is left is let go, so that it can be listed and recorded.
+      items_.clear();
+      throw;
+    }
     // The folder itself stays: it holds what was left out or moved out, and the record.
     if (item.path == top_) break;
     if (!DeleteThroughHandle(item.handle.Get(), item.attributes)) {

@@ -4,6 +4,9 @@
 #include "end_to_end_fixture.h"
 
 #include <map>
+#include <set>
+
+#include "fileops/file_system.h"
 
 namespace {
 
@@ -147,9 +150,18 @@ class CutTest : public UnattendedTest {
     EXPECT_FALSE(ToolRunningFromTarget());
   }
 
+  // ... and the record tells exactly them apart: nothing of an earlier run
+  // passes for the player's, nor the other way round.
   void ExpectPlayersFilesAtTheirPlaces() const {
     for (const auto& [file, content] : kPlayersFiles) EXPECT_EQ(ReadFile(target + file), content) << file;
     EXPECT_FALSE(FolderExists(target + "ZEM7 Kept Files"));
+    auto record = ReadRecord(target);
+    ASSERT_TRUE(std::holds_alternative<InstallationRecord>(record)) << std::get<std::string>(record);
+    std::set<std::string> players, expected;
+    for (const auto& file : FilesMadeOrChangedSince(std::get<InstallationRecord>(record), FileSystem::FilesBelow(target)))
+      players.insert(file.path);
+    for (const auto& [file, content] : kPlayersFiles) expected.insert(file);
+    EXPECT_EQ(players, expected);
   }
 
   void ExpectInstalledAndPlayed(const Run& again) const {
