@@ -9,6 +9,7 @@
 #include "registry/registry.h"
 #include "support/key_values.h"
 #include "support/runtime_error.h"
+#include "support/platform.h"
 #include "support/text.h"
 #include "support/text_file.h"
 
@@ -141,11 +142,6 @@ std::optional<std::string> FindInGog() {
     if (std::optional<std::string> game = GameFolderIfPresent(*folder)) return game;
   }
   return std::nullopt;
-}
-
-bool RunningUnderWine() {
-  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
 std::string EnvironmentText(const wchar_t* name) {

@@ -53,6 +53,23 @@ std::string LobbyQuestion(RunContext& run, int errors) {
   return outcome + "\r\nWould you like to install the Velnor v2 Multiplayer Lobby system?";
 }
 
+// Where the desktop's shell cannot start it (none runs), or the installer
+// has no more rights than the player, the game is started directly, as the
+// installer's child. The shell says nothing of a game it cannot start: a
+// missing one is told here.
+void StartGame(RunContext& run) {
+  const std::string game = run.plan.zem7Folder + "Flatout.exe";
+  if (!FileSystem::FileExists(game)) ThrowWin32Error(ERROR_FILE_NOT_FOUND);
+  if (run.gameStarter.elevatedAboveThePlayer() &&
+      run.gameStarter.throughShell(game, run.plan.zem7Folder, kWindowMinimized)) {
+    run.log.Write("Starting the game as the signed-in player: " + game);
+    return;
+  }
+  run.log.Write("Starting the game: " + game);
+  ChangeToZEM7GameFolder(run);
+  StartProgram(Quoted(game), kWindowMinimized);
+}
+
 }  // namespace
 
 void CreateShortcuts(RunContext& run) {
@@ -94,10 +111,7 @@ void FinalMessage(RunContext& run) {
       ShellAndWaitForTermination(run, Quoted(run.plan.installerFolder + "\\Velnor2Setup.exe"), kWindowNormal, message,
                                  kNoTimeLimitMs, Lifetime::OwnProgram);
     }
-    if (AskYes(run, Question::PlayNow, "Would you like to play the FlatOut ZEM7 mod now?")) {
-      ChangeToZEM7GameFolder(run);
-      StartProgram(Quoted(run.plan.zem7Folder + "Flatout.exe"), kWindowMinimized);
-    }
+    if (AskYes(run, Question::PlayNow, "Would you like to play the FlatOut ZEM7 mod now?")) StartGame(run);
     run.ui.Unload();
   });
 }

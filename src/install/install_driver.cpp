@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fileops/file_system.h"
+#include "fileops/folder_rights.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "install/installation_end.h"
@@ -66,10 +67,19 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
 }
 
 // A new folder says at once that a run fills it, before the first file.
+// Made or emptied, it becomes one that its players may write, as the game
+// does into its own folder; once is enough for the folder's life.
 void CreateTargetFolder(RunContext& run) {
+  constexpr const char* kLocation = "modZEM7::SafeCreateFolder";
   SafeCreateFolder(run, run.plan.zem7Folder, true);
-  if (!run.facts.underWay && FileSystem::FolderExists(run.plan.zem7Folder))
-    Trap(run.reporter, "modZEM7::SafeCreateFolder", [&] { RecordRunUnderWay(run, {}); });
+  if (!FileSystem::FolderExists(run.plan.zem7Folder)) return;
+  if (!run.facts.underWay) Trap(run.reporter, kLocation, [&] { RecordRunUnderWay(run, {}); });
+  if (run.facts.usersMayModify) return;
+  Trap(run.reporter, kLocation, [&] {
+    if (FileSystem::LetUsersModify(run.plan.zem7Folder))
+      run.log.Write("Letting the Users group modify the folder: " + run.plan.zem7Folder);
+    run.facts.usersMayModify = true;
+  });
 }
 
 struct Step {
@@ -157,6 +167,7 @@ class CurrentFolderScope {
 
 InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, const InstallationRecord* earlier) {
   InstallationScope installation(run.ui);
+  run.facts.usersMayModify = earlier && earlier->usersMayModify;
   size_t step = 0;
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);

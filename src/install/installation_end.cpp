@@ -39,6 +39,7 @@ void RecordRunUnderWay(RunContext& run, std::vector<FileSystem::FileFacts> kept)
   InstallationRecord record;
   record.stage = RecordStage::UnderWay;
   record.gameFolder = run.plan.gameFolder;
+  record.usersMayModify = run.facts.usersMayModify;
   record.kept = std::move(kept);
   WriteRecord(run.plan.zem7Folder, record);
   run.facts.underWay = true;
@@ -52,6 +53,7 @@ void RecordInstallation(RunContext& run, RecordStage stage) {
   InstallationRecord record;
   record.stage = stage;
   record.gameFolder = run.plan.gameFolder;
+  record.usersMayModify = run.facts.usersMayModify;
   record.shortcuts = run.facts.shortcuts;
   Trap(run.reporter, kLocation, [&] {
     record.files = InstalledFiles(run);

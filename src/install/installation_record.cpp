@@ -63,6 +63,8 @@ std::string FullLine(const std::vector<std::string>& fields) {
   return line + "\r\n";
 }
 
+constexpr const char* kUsersModify = "Users modify";
+
 constexpr std::pair<RecordStage, const char*> kStageNames[] = {
     {RecordStage::Stopped, "stopped"}, {RecordStage::UnderWay, "under way"}, {RecordStage::Removed, "removed"}};
 
@@ -85,6 +87,7 @@ bool TakeLine(const std::vector<std::string>& fields, InstallationRecord& record
   const std::string& kind = fields[0];
   if (kind == "stage" && fields.size() == 2) return TakeStage(fields[1], record.stage);
   if (kind == "game" && fields.size() == 2) return record.gameFolder = fields[1], true;
+  if (kind == "rights" && fields.size() == 2 && fields[1] == kUsersModify) return record.usersMayModify = true, true;
   // Older records named their entry; the entry is now known by the folder alone.
   if (kind == "key" && fields.size() == 2) return true;
   if (kind == "shortcut" && fields.size() == 2) return record.shortcuts.push_back(fields[1]), true;
@@ -104,6 +107,7 @@ std::string RecordText(const InstallationRecord& record) {
   for (const auto& [value, name] : kStageNames)
     if (record.stage == value) text += FullLine({"stage", name});
   text += FullLine({"game", record.gameFolder});
+  if (record.usersMayModify) text += FullLine({"rights", kUsersModify});
   for (const std::string& shortcut : record.shortcuts) text += FullLine({"shortcut", shortcut});
   auto addFiles = [&](const char* kind, const std::vector<FileSystem::FileFacts>& files) {
     for (const FileSystem::FileFacts& file : files)

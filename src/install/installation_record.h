@@ -41,6 +41,7 @@ struct InstallationRecord {
   std::vector<std::string> shortcuts;        // full paths
   std::vector<FileSystem::FileFacts> files;  // the installation's, relative to the folder
   std::vector<FileSystem::FileFacts> kept;   // the player's, by the paths they are put back to
+  bool usersMayModify = false;               // the folder was made writable for the Users group
   bool operator==(const InstallationRecord&) const = default;
 };
 

@@ -6,11 +6,14 @@
 // Start-up builds one context for the life of the program; the window's
 // install command fills in the two folders; tests build their own.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "support/desktop_shell.h"
 #include "support/error_report.h"
 #include "support/handles.h"
+#include "support/platform.h"
 #include "support/progress_log.h"
 #include "support/user_interface.h"
 
@@ -32,6 +35,16 @@ struct ToolSettings {
   UniqueHandle job;
 };
 
+// How "play now" starts the game. From an elevated installer the game would
+// run elevated too, and write its saves where the player's own starts never
+// look: the desktop's shell then starts it as the signed-in player. Tests put
+// stand-ins here.
+struct GameStarter {
+  std::function<bool()> elevatedAboveThePlayer = ElevatedAboveThePlayer;
+  std::function<bool(const std::string& program, const std::string& folder, int windowStyle)> throughShell =
+      StartThroughDesktopShell;
+};
+
 // What a run made beyond the files in the target, and the player's files it
 // set aside, for the installation's record.
 struct InstallationFacts {
@@ -39,6 +52,7 @@ struct InstallationFacts {
   std::string holdingFolder;           // where the player's files wait while the steps run; "" when none is left
   std::vector<std::string> keptFiles;  // the player's files put back, relative to the target
   bool underWay = false;               // the record says that this run is under way
+  bool usersMayModify = false;         // the Users group may modify the target (it was checked, or given)
 };
 
 class RunContext {
@@ -56,6 +70,7 @@ class RunContext {
   ProgressLog log;  // writes to plan.logPath as it was when the context was made
   ErrorReporter reporter;
   ToolSettings tools;
+  GameStarter gameStarter;
   InstallationFacts facts;
   bool installing = false;  // an installation is running; the window must not start or close another
   // From the go-ahead to the end of the clean-up a close asks whether to stop;

@@ -3,6 +3,8 @@
 // game and download, driven through its window or run by a "script".
 #include <windows.h>
 #include <tlhelp32.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,22 @@ inline void CloseTopWindowsOf(const wchar_t* exeName) {
           return TRUE;
         },
         static_cast<LPARAM>(process));
+}
+
+// A folder's owner, group and access list in the security descriptor language.
+inline std::string RightsOf(const std::string& folder) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  constexpr SECURITY_INFORMATION kWhat =
+      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+  if (GetNamedSecurityInfoW(Widen(folder).c_str(), SE_FILE_OBJECT, kWhat, nullptr, nullptr, nullptr, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return "unreadable";
+  wchar_t* text = nullptr;
+  ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, kWhat, &text, nullptr);
+  std::string rights = text ? Narrow(text) : "";
+  LocalFree(text);
+  LocalFree(descriptor);
+  return rights;
 }
 
 inline std::string FromLinux(std::string path) { return path.starts_with("/") ? "Z:" + path : path; }

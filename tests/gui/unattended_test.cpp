@@ -9,13 +9,20 @@ TEST_F(UnattendedTest, VerySilentInstallsWithoutAWindowAndAnswersTheClosingQuest
   Build();
   std::string records = root / "runs.txt";
   SetEnvironmentVariableW(L"ZEM7_RUN_RECORD", Widen(records).c_str());
+  // Only the ZEM7 Game Folder's rights change: never its parents', the game's or the download's.
+  const std::vector<std::string> others = {root.Path(), root / "Games", game, distribution};
+  std::vector<std::string> rightsBefore;
+  for (const std::string& folder : others) rightsBefore.push_back(RightsOf(folder));
   Outcome outcome = RunInstaller("/verysilent /LOBBY /Play");
+  for (size_t i = 0; i < others.size(); ++i) EXPECT_EQ(RightsOf(others[i]), rightsBefore[i]) << others[i];
   EXPECT_EQ(outcome.exitCode, 0u) << outcome.err;
   EXPECT_FALSE(outcome.windowSeen || outcome.boxSeen);
   ExpectInstalled();
   auto log = Log();
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], "Finished installing the ZEM7 mod.");
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3], "Finished installing the ZEM7 mod.");
+  // Wine gives no program more rights than the Linux user: the installer starts the game itself.
+  EXPECT_EQ(log[log.size() - 2], "Starting the game: " + target + "Flatout.exe");
   EXPECT_EQ(log.back(), "Exit code 0: the ZEM7 mod was installed without errors.");
   EXPECT_NE(outcome.out.find("Finished installing the ZEM7 mod."), std::string::npos);
   EXPECT_EQ(outcome.err.find("ERROR"), std::string::npos) << outcome.err;

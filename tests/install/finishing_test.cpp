@@ -224,4 +224,41 @@ TEST_F(FinalMessageTest, GameThatCannotStartIsReportedAndTheWindowStaysOpen) {
   EXPECT_FALSE(fixture.ui.unloaded);
 }
 
+// From an installer with more rights than the player, the desktop's shell
+// starts the game, as the player; without a shell to ask, or without such
+// rights, the installer starts it itself. The log says which way.
+TEST_F(FinalMessageTest, PlayNowStartsTheGameAsThePlayerThroughTheShellOrElseItself) {
+  struct Case {
+    bool elevated, shellAnswers, throughShell;
+  };
+  const Case cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+  const std::string game = fixture.Target() + "Flatout.exe";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.elevated ? "elevated" : "not elevated") + (c.shellAnswers ? ", a shell" : ", no shell"));
+    DeleteFileW(Widen(records).c_str());
+    struct Asked {
+      std::string program, folder;
+      int windowStyle;
+    };
+    std::vector<Asked> asked;
+    fixture.run->gameStarter.elevatedAboveThePlayer = [&] { return c.elevated; };
+    fixture.run->gameStarter.throughShell = [&](const std::string& program, const std::string& folder, int style) {
+      asked.push_back({program, folder, style});
+      return c.shellAnswers;
+    };
+    fixture.ui.Answer(IDNO);
+    fixture.ui.Answer(IDYES);
+    FinalMessage(*fixture.run);
+    EXPECT_EQ(asked.size(), c.elevated ? 1u : 0u);
+    if (!asked.empty()) {
+      EXPECT_EQ(asked[0].program, game);
+      EXPECT_EQ(asked[0].folder, fixture.Target());
+      EXPECT_EQ(asked[0].windowStyle, SW_SHOWMINIMIZED);
+    }
+    EXPECT_EQ(RecordsAfterGameStart(c.throughShell ? 0 : 1).size(), c.throughShell ? 0u : 1u);
+    EXPECT_EQ(fixture.Log().back(),
+              (c.throughShell ? "Starting the game as the signed-in player: " : "Starting the game: ") + game);
+  }
+}
+
 }  // namespace

@@ -16,6 +16,7 @@ InstallationRecord Sample() {
                   {"ZEM7-Patches\\zem7-tracks1.bfs", 99, 1},
                   {"data\\Игры\\save.cfg", 0, 2}};
   record.kept = {{"Savegame\\slot1.sav", 12, 3}};
+  record.usersMayModify = true;
   return record;
 }
 
