@@ -14,7 +14,9 @@
 #include "support/error_report.h"
 #include "support/handles.h"
 #include "support/keep_alive.h"
+#include "support/path_helpers.h"
 #include "support/runtime_error.h"
+#include "support/virtual_store.h"
 #include "support/text.h"
 
 namespace {
@@ -56,11 +58,19 @@ struct RecreateQuestion {
   std::string text;
 };
 
+// What Windows put in the folder's VirtualStore for a game without rights is the player's too.
+size_t FilesInVirtualStore(const std::string& target) {
+  std::string store = VirtualStoreOf(target);
+  return store.empty() ? 0 : FileSystem::FilesBelow(store).size();
+}
+
 // Without a record all goes, as the question says, but for what waits in the
-// holding folder, which is the player's.
-RecreateQuestion RecordlessQuestion(const std::vector<FileSystem::FileFacts>& now) {
-  size_t waiting = static_cast<size_t>(std::count_if(
-      now.begin(), now.end(), [](const FileSystem::FileFacts& file) { return IsInHoldingFolder(file.path); }));
+// holding folder or the VirtualStore, which is the player's.
+RecreateQuestion RecordlessQuestion(const std::vector<FileSystem::FileFacts>& now, size_t stored) {
+  size_t waiting =
+      stored + static_cast<size_t>(std::count_if(now.begin(), now.end(), [](const FileSystem::FileFacts& file) {
+        return IsInHoldingFolder(file.path);
+      }));
   std::string text = "The ZEM7 Game Folder contains files, this folder must be empty.\r\n";
   if (waiting == 0)
     return {Question::RecreateTarget, text + "Do you wish to recreate this folder (all files will be deleted)?"};
@@ -78,7 +88,8 @@ RecreateQuestion RecordlessQuestion(const std::vector<FileSystem::FileFacts>& no
 // apart: refused.
 std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const std::string& target) {
   std::vector<FileSystem::FileFacts> now = FileSystem::FilesBelow(target, SIZE_MAX, KeepAlive(run));
-  if (!FileSystem::FileExists(target + kRecordName)) return RecordlessQuestion(now);
+  size_t stored = FilesInVirtualStore(target);
+  if (!FileSystem::FileExists(target + kRecordName)) return RecordlessQuestion(now, stored);
   auto read = ReadRecord(target);
   if (auto* why = std::get_if<std::string>(&read)) {
     Refuse(run, "The ZEM7 Game Folder holds an earlier ZEM7 installation whose record " +
@@ -86,7 +97,7 @@ std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const std::string
     return std::nullopt;
   }
   const InstallationRecord& record = std::get<InstallationRecord>(read);
-  std::string players = std::to_string(FilesMadeOrChangedSince(record, now).size());
+  std::string players = std::to_string(FilesMadeOrChangedSince(record, now).size() + stored);
   switch (record.stage) {
     case RecordStage::Complete:
       return RecreateQuestion{Question::RecreateTarget,

@@ -13,6 +13,7 @@
 #include "support/path_helpers.h"
 #include "support/run_context.h"
 #include "support/text.h"
+#include "support/virtual_store.h"
 
 namespace {
 
@@ -128,6 +129,11 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
     RemoveEntryRecordAndUninstaller(run, *record);
   if (!kept.empty())
     done += "\r\n" + std::to_string(kept.size()) + " file(s) that you made or changed were kept there.";
+  // Saves that Windows put aside for a game without rights are never touched.
+  std::string store = VirtualStoreOf(run.plan.zem7Folder);
+  if (size_t stored = store.empty() ? 0 : FileSystem::FilesBelow(store).size())
+    done += "\r\n" + std::to_string(stored) + " file(s) of yours that Windows keeps for this folder in \"" + store +
+            "\" were kept there.";
   run.log.Write(done);
   errors = run.reporter.Count();
   run.ui.ShowMessage(done, kTitle, MB_OK | (errors ? MB_ICONWARNING : MB_ICONINFORMATION));

@@ -175,26 +175,21 @@ std::vector<FileFacts> HeldTree::Release(const std::function<bool(const FileFact
   return released;
 }
 
-std::vector<std::string> HeldTree::MoveOut(const std::string& holding,
-                                           const std::function<bool(const FileFacts&)>& keep) {
-  std::vector<std::string> moved;
+void HeldTree::MoveOut(const std::string& holding, const KeepAs& keep) {
   std::erase_if(items_, [&](Item& item) {
     // Folders and links are the installation's frame; only files are anyone's.
     if (IsFolder(item.attributes) || IsLinkAttributes(item.attributes)) return false;
-    FileFacts facts = FactsOf(item);
-    if (!keep(facts)) return false;
-    const std::string& relative = facts.path;
-    std::string destination = holding + "\\" + relative;
+    std::optional<std::string> kept = keep(FactsOf(item));
+    if (!kept) return false;
+    std::string destination = holding + "\\" + *kept;
     CreateFolderPath(GetParentFolderName(destination));
     if (!RenameThroughHandle(item.handle.Get(), Widen(destination))) {
       DWORD error = GetLastError();
       throw RuntimeError(static_cast<int32_t>(error),
                          SystemMessage(error) + " (moving \"" + Narrow(item.path) + "\" to \"" + destination + "\")");
     }
-    moved.push_back(relative);
     return true;
   });
-  return moved;
 }
 
 void HeldTree::DeleteAll(const Pulse& pulse) {

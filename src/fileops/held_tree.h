@@ -48,12 +48,13 @@ class HeldTree {
   uint64_t Bytes() const { return bytes_; }
   // The facts of the files held, as they are now, the paths relative to the folder.
   std::vector<FileFacts> Files() const;
-  // Moves the files that keep picks (by their facts as they are now, the
+  // Moves the files that keep names (by their facts as they are now, the
   // paths relative to the folder) into holding, a folder inside it, under
-  // the same relative paths: a rename through the handle held, never a copy.
-  // They are held no longer. Returns the paths moved. Throws RuntimeError,
-  // naming the file.
-  std::vector<std::string> MoveOut(const std::string& holding, const std::function<bool(const FileFacts&)>& keep);
+  // the path it gives (relative to holding): a rename through the handle
+  // held, never a copy. They are held no longer. Throws RuntimeError, naming
+  // the file.
+  using KeepAs = std::function<std::optional<std::string>(const FileFacts&)>;
+  void MoveOut(const std::string& holding, const KeepAs& keep);
   // Lets go of the files that release picks (by their facts as they are
   // now), which will not be deleted; returns their facts.
   std::vector<FileFacts> Release(const std::function<bool(const FileFacts&)>& release);

@@ -15,6 +15,7 @@
 #include "registry/registry.h"
 #include "support/shell_link.h"
 #include "support/text.h"
+#include "support/virtual_store.h"
 
 namespace {
 
@@ -93,7 +94,12 @@ class RemovalTest : public ::testing::Test {
 TEST_F(RemovalTest, TakesOnlyTheUnchangedRecordedFilesTheirShortcutsAndTheEntry) {
   WriteFile(folder + "savegame\\slot1.sav", "played since");
   WriteFile(folder + "screenshots\\shot1.bmp", "taken since");
+  // What Windows put aside for the game without rights is never touched, but told.
+  std::string store = VirtualStoreOf(folder);
+  WriteFile(store + "\\savegame\\slot2.sav", "saved without rights");
   EXPECT_EQ(Remove(), 0);
+  EXPECT_EQ(ReadFile(store + "\\savegame\\slot2.sav"), "saved without rights");
+  RemoveTree(store);
   EXPECT_EQ(ContentsBesideTheRecord(),
             (std::vector<std::string>{"savegame\\", "savegame\\slot1.sav=played since", "screenshots\\",
                                       "screenshots\\shot1.bmp=taken since"}));
@@ -103,7 +109,10 @@ TEST_F(RemovalTest, TakesOnlyTheUnchangedRecordedFilesTheirShortcutsAndTheEntry)
   EXPECT_FALSE(Registered());
   auto log = LogTexts(work / "removal.log");
   ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], "2 file(s) that you made or changed were kept there.");
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 3], "2 file(s) that you made or changed were kept there.");
+  EXPECT_EQ(log[log.size() - 2],
+            "1 file(s) of yours that Windows keeps for this folder in \"" + store + "\" were kept there.");
   EXPECT_EQ(log.back(), "Exit code 0: the ZEM7 mod was removed.");
 }
 
