@@ -37,12 +37,7 @@ class RemovalTest : public ::testing::Test {
   void TearDown() override { RemoveUninstallEntry(key); }
   int Remove() {
     WriteRecord(folder, record);
-    CommandLineOptions options;
-    options.mode = RunMode::VerySilent;
-    options.uninstall = true;
-    options.targetFolder = folder;
-    options.logPath = work / "removal.log";
-    return RunRemoval(options);
+    return RemoveFrom(folder);
   }
   bool Registered() const { return RegistryKeyExists(kUninstallKeys + key); }
   // The game's folder as its own setup registers it, in the 32-bit view; none for "".

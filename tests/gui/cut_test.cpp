@@ -3,6 +3,7 @@
 // exit code 0, with every file of the player's at its place, byte for byte.
 #include "end_to_end_fixture.h"
 
+#include <functional>
 #include <map>
 #include <set>
 
@@ -131,7 +132,11 @@ class CutTest : public UnattendedTest {
     return 0;
   }
 
-  void Play() {
+  // A played installation: the game and download as made, the mod installed, the player's files written.
+  void InstallAndPlay() {
+    Build();
+    downloadBefore = SnapshotFolder(distribution);
+    ASSERT_EQ(RunCutting(Installer(), InstallSwitches()).exitCode, 0u);
     for (const auto& [file, content] : kPlayersFiles) WriteFile(target + file, content);
   }
 
@@ -176,6 +181,17 @@ class CutTest : public UnattendedTest {
     ExpectPlayersFilesAtTheirPlaces();
   }
 
+  // Each phase cut hard, then those that say so politely, in turn.
+  template <size_t count>
+  static void ForEachCut(const Phase (&phases)[count], const std::function<void(const Phase&, Cut)>& cut) {
+    for (Cut how : {Cut::Hard, Cut::Polite})
+      for (const Phase& phase : phases) {
+        if (how == Cut::Polite && !phase.alsoStopped) continue;
+        SCOPED_TRACE(std::string(how == Cut::Hard ? "killed after " : "stopped after ") + phase.entry);
+        cut(phase, how);
+      }
+  }
+
   // The uninstaller's copy deletes it once the removal has ended.
   void WaitForTheUninstallerToGo() const {
     for (int i = 0; i < 200 && FileExists(Uninstaller()); ++i) Sleep(50);
@@ -196,17 +212,14 @@ TEST_F(CutTest, FirstInstallationCutAnywhereIsFinishedByTheSameCommand) {
   downloadBefore = SnapshotFolder(distribution);
   Run whole = RunCutting(Installer(), InstallSwitches());
   ASSERT_EQ(whole.exitCode, 0u);
-  for (Cut how : {Cut::Hard, Cut::Polite})
-    for (const Phase& phase : kFirstInstallPhases) {
-      if (how == Cut::Polite && !phase.alsoStopped) continue;
-      SCOPED_TRACE(std::string(how == Cut::Hard ? "killed after " : "stopped after ") + phase.entry);
-      RemoveTree(target);
-      RunCutting(Installer(), InstallSwitches(), EntryOf(whole.entries, phase.entry), how);
-      ExpectNoToolLeft();
-      Run again = RunCutting(Installer(), InstallSwitches());
-      EXPECT_EQ(again.exitCode, 0u) << again.said;
-      EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks5.bfs"));
-    }
+  ForEachCut(kFirstInstallPhases, [&](const Phase& phase, Cut how) {
+    RemoveTree(target);
+    RunCutting(Installer(), InstallSwitches(), EntryOf(whole.entries, phase.entry), how);
+    ExpectNoToolLeft();
+    Run again = RunCutting(Installer(), InstallSwitches());
+    EXPECT_EQ(again.exitCode, 0u) << again.said;
+    EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks5.bfs"));
+  });
   ExpectGameAndDownloadUntouched();
 }
 
@@ -214,23 +227,18 @@ TEST_F(CutTest, FirstInstallationCutAnywhereIsFinishedByTheSameCommand) {
 // each step, the put-back and the record, killed or stopped: the same
 // command again keeps every file of the player's.
 TEST_F(CutTest, RerunCutAnywhereKeepsEveryFileOfThePlayers) {
-  Build();
-  downloadBefore = SnapshotFolder(distribution);
-  ASSERT_EQ(RunCutting(Installer(), InstallSwitches()).exitCode, 0u);
-  Play();
+  InstallAndPlay();
+  ASSERT_FALSE(HasFatalFailure());
   std::string rerun = InstallSwitches() + " /RECREATE";
   Run whole = RunCutting(Installer(), rerun);
   ExpectInstalledAndPlayed(whole);
-  for (Cut how : {Cut::Hard, Cut::Polite})
-    for (const Phase& phase : kRerunPhases) {
-      if (how == Cut::Polite && !phase.alsoStopped) continue;
-      SCOPED_TRACE(std::string(how == Cut::Hard ? "killed after " : "stopped after ") + phase.entry);
-      size_t entry = EntryOf(whole.entries, phase.entry);
-      ASSERT_NE(entry, 0u);
-      RunCutting(Installer(), rerun, entry, how);
-      ExpectNoToolLeft();
-      ExpectInstalledAndPlayed(RunCutting(Installer(), rerun));
-    }
+  ForEachCut(kRerunPhases, [&](const Phase& phase, Cut how) {
+    size_t entry = EntryOf(whole.entries, phase.entry);
+    ASSERT_NE(entry, 0u);
+    RunCutting(Installer(), rerun, entry, how);
+    ExpectNoToolLeft();
+    ExpectInstalledAndPlayed(RunCutting(Installer(), rerun));
+  });
   ExpectGameAndDownloadUntouched();
 }
 
@@ -238,10 +246,8 @@ TEST_F(CutTest, RerunCutAnywhereKeepsEveryFileOfThePlayers) {
 // removal: the same command finishes it, and an installation into the
 // folder afterwards keeps the player's files.
 TEST_F(CutTest, RemovalCutAnywhereIsFinishedAndTheFolderTakesANewInstallation) {
-  Build();
-  downloadBefore = SnapshotFolder(distribution);
-  ASSERT_EQ(RunCutting(Installer(), InstallSwitches()).exitCode, 0u);
-  Play();
+  InstallAndPlay();
+  ASSERT_FALSE(HasFatalFailure());
   Run whole = RunCutting(Uninstaller(), "/VERYSILENT");
   ASSERT_EQ(whole.exitCode, 0u);
   WaitForTheUninstallerToGo();
