@@ -13,8 +13,8 @@
 #include "support/error_report.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
-#include "support/virtual_store.h"
 #include "support/text.h"
+#include "support/virtual_store.h"
 
 namespace {
 
@@ -64,9 +64,11 @@ std::vector<Version> VersionsIn(const std::string& folder) {
 // Windows put in the folder's VirtualStore for a game without rights.
 std::vector<Version> PlayersVersions(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord* earlier) {
   std::vector<Version> versions;
-  if (earlier)
+  if (earlier) {
+    auto madeOrChanged = MadeOrChangedSince(*earlier);
     for (const FileSystem::FileFacts& file : held.Files())
-      if (MadeOrChangedSince(*earlier)(file)) versions.push_back({file, {}, {}});
+      if (madeOrChanged(file)) versions.push_back({file, {}, {}});
+  }
   std::vector<Version> waiting = VersionsIn(HoldingFolder(run));
   if (!waiting.empty())
     run.log.Write("Your files kept by an earlier run: " + std::to_string(waiting.size()) + " in " + HoldingFolder(run));
