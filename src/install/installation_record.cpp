@@ -192,5 +192,3 @@ std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRec
                [&](const FileSystem::FileFacts& file) { return IsInHoldingFolder(file.path) || madeOrChanged(file); });
   return players;
 }
-
-bool IsUnfinished(const InstallationRecord& record) { return record.stage != RecordStage::Complete; }

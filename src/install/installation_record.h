@@ -73,7 +73,3 @@ std::function<bool(const FileSystem::FileFacts&)> MadeOrChangedSince(const Insta
 // holding folder, and those that MadeOrChangedSince picks.
 std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRecord& record,
                                                            const std::vector<FileSystem::FileFacts>& now);
-// Whether the record's run ended: a folder whose run did not (cut off,
-// stopped) or whose mod was removed holds nothing of the player's that the
-// next run may lose, and may be made again without asking to recreate it.
-bool IsUnfinished(const InstallationRecord& record);
