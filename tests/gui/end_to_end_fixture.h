@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "common/game_registry.h"
 #include "common/temp_folder.h"
 #include "fixture.h"
 #include "gui_driver.h"
@@ -106,17 +107,6 @@ inline const char* kLobbyQuestion =
 inline const char* kPlayQuestion = "ZEM7 Installation|Would you like to play the FlatOut ZEM7 mod now?";
 inline const std::string kShellFolders =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\";
-
-// The game's key is written where the game's 32-bit installer writes it.
-inline void SetGamePath(const std::string& path) {
-  HKEY key;
-  RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\BugBear\\FlatOut", 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
-                  nullptr, &key, nullptr);
-  std::wstring value = Widen(path);
-  RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(key);
-}
 
 class EndToEndTest : public ::testing::Test {
  protected:
