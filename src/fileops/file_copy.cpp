@@ -1,5 +1,6 @@
-// Copies of files and folder trees, and a file's move, which onto another
-// drive is a copy: each keeps the window answering through its pulse.
+// Copies of files and folder trees, also as second names of the files, and a
+// file's move, which onto another drive is a copy: each keeps the window
+// answering through its pulse.
 #include <windows.h>
 
 #include <exception>
@@ -116,19 +117,61 @@ bool CopyOne(const std::wstring& from, const std::wstring& to, bool overwrite, c
   });
 }
 
+// A file already at the destination is replaced, as a copy replaces it: its
+// name goes and the link takes it. Errors that say nothing about links (a
+// source gone, say) are left to the copy to report.
+bool LinkOrCopy(const std::wstring& from, const std::wstring& to, DWORD attributes, bool overwrite,
+                FileSystem::LinkedCopy& links, const FileSystem::Pulse& pulse) {
+  if (links.linksAllowed && links.refusal == 0 && !(attributes & FILE_ATTRIBUTE_READONLY)) {
+    if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return true;
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS && overwrite && DeleteFileW(to.c_str()) &&
+        CreateHardLinkW(to.c_str(), from.c_str(), nullptr))
+      return true;
+    error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+      links.refusal = error;
+  }
+  return CopyOne(from, to, overwrite, pulse);
+}
+
+// links: nothing for a copy of the bytes.
 void CopyTree(const std::wstring& source, const std::wstring& destination, bool overwrite,
-              const FileSystem::Pulse& pulse) {
+              FileSystem::LinkedCopy* links, const FileSystem::Pulse& pulse) {
   if (!IsFolder(Attributes(destination))) CreateOneFolder(destination);
   ForEachEntry(source, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
     if (pulse) pulse();
     std::wstring from = source + L"\\" + name;
     std::wstring to = destination + L"\\" + name;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      CopyTree(from, to, overwrite, pulse);
-    } else if (!CopyOne(from, to, overwrite, pulse)) {
+      CopyTree(from, to, overwrite, links, pulse);
+    } else if (links ? !LinkOrCopy(from, to, found.dwFileAttributes, overwrite, *links, pulse)
+                     : !CopyOne(from, to, overwrite, pulse)) {
       ThrowLastError();
     }
   });
+}
+
+uint32_t NameCountOf(const std::wstring& path) {
+  UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  return file && GetFileInformationByHandle(file.Get(), &info) ? info.nNumberOfLinks : 0;
+}
+
+// A copy cut off half-way leaves the temporary name behind, which the next
+// copy replaces; the name itself always holds a whole file.
+void GiveOwnFile(const std::wstring& path) {
+  // A folder's count of names is its count of subfolders to Linux, and so to Wine.
+  if (IsFolder(Attributes(path)) || NameCountOf(path) <= 1) return;
+  std::wstring own = path + L".zem7own";
+  if (!CopyOne(path, own, true, {})) ThrowLastError();
+  if (!Retried([&] { return MoveFileExW(own.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING); })) {
+    DWORD error = GetLastError();
+    DeleteFileW(own.c_str());
+    ThrowWin32Error(error);
+  }
 }
 
 }  // namespace
@@ -138,7 +181,25 @@ namespace FileSystem {
 void CopyFolder(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse) {
   std::wstring from = Widen(source);
   if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
-  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite, pulse);
+  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite, nullptr, pulse);
+}
+
+void CopyFolderAsLinks(const std::string& source, const std::string& destination, bool overwrite, LinkedCopy& links,
+                       const Pulse& pulse) {
+  std::wstring from = Widen(source);
+  if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite, &links, pulse);
+}
+
+uint32_t NameCount(const std::string& file) { return NameCountOf(Widen(file)); }
+
+void MakeFileOfItsOwn(const std::string& file) { GiveOwnFile(Widen(file)); }
+
+void MakeFilesOfTheirOwn(const std::string& folder, const Pulse& pulse) {
+  ForEachFile(Widen(folder), pulse, [](const std::wstring& path, const WIN32_FIND_DATAW& found) {
+    if (!IsLinkAttributes(found.dwFileAttributes)) GiveOwnFile(path);
+    return true;
+  });
 }
 
 void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse) {

@@ -30,6 +30,30 @@ void CreateFolderPath(const std::string& path);
 bool IsLink(const std::string& path);
 void DeleteFolder(const std::string& path, bool force, const Pulse& pulse = {});
 void CopyFolder(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse = {});
+// A copy that is only read and then deleted need not hold bytes of its own:
+// each of its files can be a second name of the source's file (a hard link),
+// one entry in a folder however big the file is. A write through either name
+// changes both, so whatever writes into such a copy must first give the file
+// a name of its own (MakeFileOfItsOwn). A read-only file is copied: its
+// attribute belongs to every name, and deleting one name with force would
+// clear it for all.
+struct LinkedCopy {
+  bool linksAllowed = true;  // false: every file is copied, as on a volume without links
+  // The Windows error of the first link refused (FAT32 and exFAT have none, a
+  // share may refuse them, a file may be at its limit of names); from then on
+  // every file is copied. 0 while none was refused.
+  uint32_t refusal = 0;
+};
+void CopyFolderAsLinks(const std::string& source, const std::string& destination, bool overwrite, LinkedCopy& links,
+                       const Pulse& pulse = {});
+// How many names the file has; 0 when it cannot be opened.
+uint32_t NameCount(const std::string& file);
+// When the file has other names too, this one gets a file of its own with the
+// same bytes, times and attributes: a copy under a temporary name takes this
+// name's place, so that the other names keep the file just as it was.
+void MakeFileOfItsOwn(const std::string& file);
+// MakeFileOfItsOwn for every file below folder; links are not entered.
+void MakeFilesOfTheirOwn(const std::string& folder, const Pulse& pulse = {});
 void MoveFolder(const std::string& source, const std::string& destination);
 void RemoveFile(const std::string& path, bool force);
 void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse = {});

@@ -14,12 +14,24 @@ using namespace Win32File;
 
 namespace FileSystem {
 
+// A file with several names in the tree (a hard link) is held through the
+// first name met: no other name of it can then be opened for deletion, by
+// anyone, this tree included. Its other names are items without a handle,
+// each opened only once the file is no longer held through the name before.
 struct HeldTree::Item {
   std::wstring path;
-  UniqueFile handle;
+  UniqueFile handle;  // none for another name of a file held already
   DWORD attributes;
   bool onlyOnceEmpty = false;  // a folder that stays while it holds what is not held
 };
+
+namespace {
+
+std::pair<uint32_t, uint64_t> IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
 
 namespace {
 
@@ -31,18 +43,25 @@ UniqueFile OpenForDeletion(const std::wstring& path, DWORD attributes) {
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
+// Times of 0 are left as they are; so is an attribute of 0, which an item
+// with no other attribute says as "normal".
+bool SetAttributes(HANDLE item, DWORD attributes) {
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+  return SetFileInformationByHandle(item, FileBasicInfo, &basic, sizeof basic) != FALSE;
+}
+
 // A read-only item cannot be marked for deletion: its attribute goes first,
-// through the same handle. Times of 0 are left as they are.
+// through the same handle. The attribute is the file's, not the name's: a
+// file that keeps other names (in the game's folder, say) gets it back.
 bool DeleteThroughHandle(HANDLE item, DWORD attributes) {
-  if (attributes & FILE_ATTRIBUTE_READONLY) {
-    FILE_BASIC_INFO basic{};
-    // 0 would mean "unchanged"; an item with no other attribute is a normal one.
-    basic.FileAttributes = attributes & ~FILE_ATTRIBUTE_READONLY;
-    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (!SetFileInformationByHandle(item, FileBasicInfo, &basic, sizeof basic)) return false;
-  }
+  bool readOnly = attributes & FILE_ATTRIBUTE_READONLY;
+  if (readOnly && !SetAttributes(item, attributes & ~FILE_ATTRIBUTE_READONLY)) return false;
   FILE_DISPOSITION_INFO dispose{TRUE};
-  return SetFileInformationByHandle(item, FileDispositionInfo, &dispose, sizeof dispose) != FALSE;
+  if (!SetFileInformationByHandle(item, FileDispositionInfo, &dispose, sizeof dispose)) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (readOnly && GetFileInformationByHandle(item, &info) && info.nNumberOfLinks > 1) SetAttributes(item, attributes);
+  return true;
 }
 
 // The name a rename through a handle takes is the system's own form of the
@@ -58,9 +77,10 @@ bool RenameThroughHandle(HANDLE item, const std::wstring& destination) {
   return SetFileInformationByHandle(item, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 
-uint64_t FileSize(HANDLE file) {
-  LARGE_INTEGER size{};
-  return GetFileSizeEx(file, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
+UniqueFile OpenForAttributes(const std::wstring& path) {
+  return UniqueFile(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 }  // namespace
@@ -106,9 +126,28 @@ std::optional<Obstacle> WalkDepthFirst(const std::wstring& top, const HeldTree::
 
 }  // namespace
 
+// Without sharing, a name of a file held already cannot be opened; only its
+// attributes can, and they tell which file it is.
+bool HeldTree::IsNameOfHeldFile(const std::wstring& path) const {
+  UniqueFile file = OpenForAttributes(path);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file || !GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks < 2) return false;
+  return heldWithOtherNames_.contains(IdOf(info));
+}
+
 std::optional<Obstacle> HeldTree::HoldItem(const std::wstring& path, DWORD attributes, bool onlyOnceEmpty) {
   UniqueFile handle = OpenForDeletion(path, attributes);
-  if (!handle) return Obstacle{Narrow(path), GetLastError(), {}};
+  if (!handle) {
+    DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION || !IsNameOfHeldFile(path)) return Obstacle{Narrow(path), error, {}};
+    items_.push_back({path, UniqueFile(), attributes});
+    return std::nullopt;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!IsFolder(attributes) && GetFileInformationByHandle(handle.Get(), &info)) {
+    bytes_ += (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+    if (info.nNumberOfLinks > 1) heldWithOtherNames_.insert(IdOf(info));
+  }
   items_.push_back({path, std::move(handle), attributes, onlyOnceEmpty});
   return std::nullopt;
 }
@@ -120,11 +159,8 @@ std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::Hold(const std::stri
   tree->top_ = WithoutTrailingBackslash(Widen(folder));
   if (!IsFolder(Attributes(tree->top_))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
   std::optional<Obstacle> obstacle =
-      WalkDepthFirst(tree->top_, check, pulse, leaveOut, [&](const std::wstring& path, DWORD attributes) {
-        std::optional<Obstacle> refused = tree->HoldItem(path, attributes);
-        if (!refused && !IsFolder(attributes)) tree->bytes_ += FileSize(tree->items_.back().handle.Get());
-        return refused;
-      });
+      WalkDepthFirst(tree->top_, check, pulse, leaveOut,
+                     [&](const std::wstring& path, DWORD attributes) { return tree->HoldItem(path, attributes); });
   if (obstacle) return *obstacle;
   return tree;
 }
@@ -149,8 +185,9 @@ std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::HoldFiles(const std:
 }
 
 FileFacts HeldTree::FactsOf(const Item& item) const {
+  UniqueFile byAttributes = item.handle ? UniqueFile() : OpenForAttributes(item.path);
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(item.handle.Get(), &info)) ThrowLastError();
+  if (!GetFileInformationByHandle(item.handle ? item.handle.Get() : byAttributes.Get(), &info)) ThrowLastError();
   return {Narrow(item.path.substr(top_.size() + 1)),
           (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
           (static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime};
@@ -183,6 +220,14 @@ void HeldTree::MoveOut(const std::string& holding, const KeepAs& keep) {
     if (!kept) return false;
     std::string destination = holding + "\\" + *kept;
     CreateFolderPath(GetParentFolderName(destination));
+    // Another name of a file held cannot be opened to be renamed: the file
+    // gets the kept name as one more, and this one goes with the rest.
+    if (!item.handle) {
+      if (CreateHardLinkW(Widen(destination).c_str(), item.path.c_str(), nullptr)) return false;
+      DWORD error = GetLastError();
+      throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (keeping \"" + Narrow(item.path) +
+                                                          "\" as \"" + destination + "\")");
+    }
     if (!RenameThroughHandle(item.handle.Get(), Widen(destination))) {
       DWORD error = GetLastError();
       throw RuntimeError(static_cast<int32_t>(error),
@@ -203,7 +248,9 @@ void HeldTree::DeleteAll(const Pulse& pulse) {
     }
     // The folder itself stays: it holds what was left out or moved out, and the record.
     if (item.path == top_) break;
-    if (!DeleteThroughHandle(item.handle.Get(), item.attributes)) {
+    // The name before it, through which the file was held, is gone by now.
+    if (!item.handle) item.handle = OpenForDeletion(item.path, item.attributes);
+    if (!item.handle || !DeleteThroughHandle(item.handle.Get(), item.attributes)) {
       DWORD error = GetLastError();
       if (item.onlyOnceEmpty && error == ERROR_DIR_NOT_EMPTY) continue;
       std::string failed = Narrow(item.path);

@@ -1,13 +1,16 @@
 #pragma once
 // A folder proven deletable as a whole before anything of it goes: every file
 // and folder in it is opened for deletion without sharing, and held so until
-// it is deleted through those very handles. A program that holds any of them
+// it is deleted through those very handles (a file with several names there
+// through its first, which holds them all). A program that holds any of them
 // (a game started from there, a command prompt whose current folder lies
 // inside) is found before the first delete, and none can open one meanwhile.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
+#include <utility>
 #include <string>
 #include <variant>
 #include <vector>
@@ -67,10 +70,13 @@ class HeldTree {
  private:
   struct Item;
   HeldTree();
+  bool IsNameOfHeldFile(const std::wstring& path) const;
   FileFacts FactsOf(const Item& item) const;
   // Opens one item for deletion without sharing and keeps it; the obstacle when another program has it.
   std::optional<Obstacle> HoldItem(const std::wstring& path, unsigned long attributes, bool onlyOnceEmpty = false);
   std::vector<Item> items_;
+  // The files held that have other names too, by volume and file index.
+  std::set<std::pair<uint32_t, uint64_t>> heldWithOtherNames_;
   std::wstring top_;
   uint64_t bytes_ = 0;
 };

@@ -47,16 +47,31 @@ void SafeDeleteFolder(RunContext& run, const std::string& path) {
   });
 }
 
-void SafeCopyFolder(RunContext& run, const std::string& source, const std::string& destination, bool overwrite) {
+namespace {
+
+template <typename Copy>
+void CopyFolderLogged(RunContext& run, const std::string& source, const std::string& destination, Copy&& copy) {
   constexpr const char* kLocation = "modZEM7::SafeCopyFolder";
   Trap(run.reporter, kLocation, [&] {
     // The destination exists afterwards even when there is nothing to copy.
     if (!FileSystem::FolderExists(destination)) FileSystem::CreateFolder(destination);
     if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, "folder to copy", source);
     run.log.Write("Copying Folder: " + source + " >> " + destination);
-    NamingItems("copying the folder " + FromTo(source, destination),
-                [&] { FileSystem::CopyFolder(source, destination, overwrite, KeepAlive(run)); });
+    NamingItems("copying the folder " + FromTo(source, destination), copy);
   });
+}
+
+}  // namespace
+
+void SafeCopyFolder(RunContext& run, const std::string& source, const std::string& destination, bool overwrite) {
+  CopyFolderLogged(run, source, destination,
+                   [&] { FileSystem::CopyFolder(source, destination, overwrite, KeepAlive(run)); });
+}
+
+void SafeCopyFolderAsLinks(RunContext& run, const std::string& source, const std::string& destination, bool overwrite,
+                           FileSystem::LinkedCopy& links) {
+  CopyFolderLogged(run, source, destination,
+                   [&] { FileSystem::CopyFolderAsLinks(source, destination, overwrite, links, KeepAlive(run)); });
 }
 
 void SafeMoveFolder(RunContext& run, const std::string& source, const std::string& destination) {

@@ -1,8 +1,15 @@
 #include <windows.h>
 
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/error_report.h"
+#include "support/keep_alive.h"
+#include "support/path_helpers.h"
 #include "support/process_runner.h"
 #include "support/progress_log.h"
 #include "support/runtime_error.h"
@@ -13,10 +20,10 @@ namespace {
 constexpr const char* kGameFiles[] = {"FlatOut.exe", "Common1.bfs", "Common2.bfs"};
 
 constexpr const char* kUnpackLocation = "modZEM7::UnpackZEM7Files";
+constexpr const char* kTrackArchive = "zem7trackfiles.rar";
+constexpr const char* kTrackTree = "data\\tracks";
 
-// A failed extraction is reported and the next one still runs; the copied
-// archive goes either way, as the download folder keeps the original.
-void Extract(RunContext& run, const std::string& archive) {
+void RunExtractor(RunContext& run, const std::string& archive) {
   std::string message;
   ProcessResult result = ShellAndWaitForTermination(run, ToolCommand(run, "unrar.exe") + " x -o+ " + archive,
                                                     kWindowMinimized, message, kNoTimeLimitMs);
@@ -24,7 +31,51 @@ void Extract(RunContext& run, const std::string& archive) {
     run.reporter.Report(kUnpackLocation, RuntimeError(static_cast<int32_t>(result.exitCode),
                                                       "\"unrar.exe\" could not extract \"" + archive +
                                                           "\" (exit code " + std::to_string(result.exitCode) + ")."));
+}
+
+// A failed extraction is reported and the next one still runs; the copied
+// archive goes either way, as the download folder keeps the original.
+void Extract(RunContext& run, const std::string& archive) {
+  RunExtractor(run, archive);
   SafeDeleteFile(run, run.plan.zem7Folder + archive, true);
+}
+
+// The names the extractor will write, by its own bare list ("lb"): one per
+// line, relative to the folder it extracts into, in the console's code page.
+// Nothing when it could not list the archive, or named a file with bytes
+// beyond ASCII, which the code pages read each their own way: a name read
+// wrongly would leave its file shared.
+std::optional<std::vector<std::string>> ListArchive(RunContext& run, const std::string& archive) {
+  std::string output;
+  ProcessResult listed =
+      ShellAndReadOutput(run, ToolCommand(run, "unrar.exe") + " lb " + archive, kWindowMinimized, output);
+  if (listed.end != ProcessEnd::Ended || listed.exitCode != 0) return std::nullopt;
+  if (std::any_of(output.begin(), output.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+    return std::nullopt;
+  std::vector<std::string> names;
+  for (size_t start = 0, end; start < output.size(); start = end + 1) {
+    end = std::min(output.find('\n', start), output.size());
+    std::string name = Trim(output.substr(start, end - start), '\r');
+    if (!name.empty()) names.push_back(name);
+  }
+  if (names.empty()) return std::nullopt;
+  return names;
+}
+
+// The extractor writes over a file in place, through every name it has: the
+// new tracks' files, second names of their groups', would change the groups
+// and every other track made from them. Each file it will write gets a file
+// of its own first. Only the track tree holds files with other names of the
+// run's making, so a name that leads elsewhere is passed over. Without a
+// list that can be trusted, every file of the tree gets its own.
+void GiveOwnFilesBeforeExtracting(RunContext& run, const std::string& archive) {
+  std::string tree = run.plan.zem7Folder + kTrackTree;
+  std::optional<std::vector<std::string>> names = ListArchive(run, archive);
+  if (!names) return FileSystem::MakeFilesOfTheirOwn(tree, KeepAlive(run));
+  for (const std::string& name : *names) {
+    std::string path = GetAbsolutePathName(run.plan.zem7Folder + name);
+    if (ToUpper(path).starts_with(ToUpper(tree + "\\"))) FileSystem::MakeFileOfItsOwn(path);
+  }
 }
 
 // A download refused before anything changed: the user is told which file,
@@ -88,10 +139,17 @@ void UnpackZEM7SystemFiles(RunContext& run) {
   });
 }
 
+// No write may go through a name the new tracks share with their groups:
+// where a file cannot get its own, nothing is extracted.
 void UnpackZEM7TrackFiles(RunContext& run) {
   Trap(run.reporter, kUnpackLocation, [&] {
     run.log.Write("Unpacking the ZEM7 Track Files.");
     ChangeToZEM7GameFolder(run);
-    Extract(run, "zem7trackfiles.rar");
+    if (TrapResult(run.reporter, kUnpackLocation, false, [&] {
+          GiveOwnFilesBeforeExtracting(run, kTrackArchive);
+          return true;
+        }))
+      RunExtractor(run, kTrackArchive);
+    SafeDeleteFile(run, run.plan.zem7Folder + kTrackArchive, true);
   });
 }

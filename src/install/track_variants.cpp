@@ -4,6 +4,7 @@
 #include "install/install_steps.h"
 #include "support/error_report.h"
 #include "support/progress_log.h"
+#include "support/runtime_error.h"
 
 namespace {
 
@@ -78,13 +79,22 @@ const TrackTrim kTrackTrims[] = {
 
 }  // namespace
 
+// The new tracks are only read, by the trims and the packer, and then
+// deleted: their files can be second names of their groups', which costs
+// neither bytes nor time. The track archive's extraction, the one write into
+// them, gives each file it writes over a file of its own first.
 void CopyTracks(RunContext& run) {
   Trap(run.reporter, "modZEM7::CopyTracks", [&] {
     run.log.Write("Creating the new tracks.");
     const std::string base = run.plan.zem7Folder + "data\\tracks\\";
+    FileSystem::LinkedCopy links{run.linkTrackFiles};
     for (const TrackCopy& copy : kTrackCopies) {
       if (copy.heading) run.log.Write(copy.heading);
-      SafeCopyFolder(run, base + copy.group, base + copy.track, true);
+      bool refusedBefore = links.refusal != 0;
+      SafeCopyFolderAsLinks(run, base + copy.group, base + copy.track, true, links);
+      if (!refusedBefore && links.refusal != 0)
+        run.log.Write("The drive gives no second names to files (" + SystemMessage(links.refusal) +
+                      "): the new tracks' files are copied in full.");
     }
   });
 }

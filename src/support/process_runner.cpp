@@ -105,14 +105,12 @@ bool WaitForEnd(RunContext& run, HANDLE process, HANDLE job, int32_t timeoutMs, 
   }
 }
 
-}  // namespace
-
-ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle,
-                                         std::string& message, int32_t timeoutMs, Lifetime lifetime) {
+ProcessResult RunAndWait(RunContext& run, const std::string& commandLine, int windowStyle, std::string& message,
+                         int32_t timeoutMs, Lifetime lifetime, HANDLE output) {
   HANDLE job = nullptr;
   UniqueHandle process = TrapResult(run.reporter, kLocation, UniqueHandle(), [&] {
     job = lifetime == Lifetime::EndsWithInstaller ? ToolJob(run.tools) : nullptr;
-    return StartProgram(commandLine, windowStyle, job);
+    return StartProgram(commandLine, windowStyle, job, output);
   });
   if (!process) return {ProcessEnd::NotStarted};
   ActivityReport activity(run.ui, ProgramName(commandLine));
@@ -127,6 +125,49 @@ ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& com
     if (!GetExitCodeProcess(process.Get(), &exitCode)) ThrowLastError();
     return ProcessResult{ProcessEnd::Ended, exitCode};
   });
+}
+
+// Deleted by the system once the last handle closes, the program's included,
+// however either of them ends.
+UniqueFile CreateOutputFile() {
+  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+  if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"zem", 0, name)) return UniqueFile();
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  return UniqueFile(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
+                                nullptr));
+}
+
+// The program wrote through the same open file: it is read from its start.
+std::string ReadFromStart(HANDLE file) {
+  std::string bytes;
+  if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) return bytes;
+  char buffer[64 * 1024];
+  for (DWORD read = 0; ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0;) bytes.append(buffer, read);
+  return bytes;
+}
+
+}  // namespace
+
+ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& commandLine, int windowStyle,
+                                         std::string& message, int32_t timeoutMs, Lifetime lifetime) {
+  return RunAndWait(run, commandLine, windowStyle, message, timeoutMs, lifetime, nullptr);
+}
+
+ProcessResult ShellAndReadOutput(RunContext& run, const std::string& commandLine, int windowStyle,
+                                 std::string& output) {
+  UniqueFile file = CreateOutputFile();
+  if (!file) {
+    DWORD error = GetLastError();
+    run.reporter.Report(kLocation,
+                        RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (a file for a tool's output)"));
+    return {ProcessEnd::NotStarted};
+  }
+  std::string message;
+  ProcessResult result =
+      RunAndWait(run, commandLine, windowStyle, message, kNoTimeLimitMs, Lifetime::EndsWithInstaller, file.Get());
+  if (result.end == ProcessEnd::Ended) output = ReadFromStart(file.Get());
+  return result;
 }
 
 void PumpingPause(RunContext& run, uint32_t milliseconds) {

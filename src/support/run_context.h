@@ -72,6 +72,9 @@ class RunContext {
   ToolSettings tools;
   GameStarter gameStarter;
   InstallationFacts facts;
+  // The new tracks' files as second names of their groups' where the volume
+  // allows; off, they are copied, as on a volume without links.
+  bool linkTrackFiles = true;
   bool installing = false;  // an installation is running; the window must not start or close another
   // From the go-ahead to the end of the clean-up a close asks whether to stop;
   // a Yes is honoured at the next safe point.

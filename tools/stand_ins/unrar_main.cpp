@@ -2,7 +2,9 @@
 //   x -o+ [-idq] ARCHIVE  extract ARCHIVE with its stored folders below the current
 //                         folder, replacing existing files;
 //   t [-idq] ARCHIVE      test ARCHIVE: read every file's bytes against their
-//                         checksums, as far as the end record, and write nothing.
+//                         checksums, as far as the end record, and write nothing;
+//   lb ARCHIVE            list the bare names of ARCHIVE's files and folders,
+//                         one per line, as extraction would make them.
 // ARCHIVE is a full path or relative to the current folder; -idq leaves only
 // the error messages. Exit codes follow unrar's: 0 done (for t: the archive is
 // whole), 2 fatal error (also a command line it does not know), 3 a checksum
@@ -26,14 +28,16 @@ constexpr int kOpenError = 6;
 constexpr const char* kUsage =
     "\nUNRAR (test stand-in)\n\n"
     "Usage:     unrar x -o+ [-idq] <archive>\n"
-    "           unrar t [-idq] <archive>\n\n"
+    "           unrar t [-idq] <archive>\n"
+    "           unrar lb <archive>\n\n"
     "  x        Extract files with full path below the current folder\n"
     "  t        Test the archive's files against their checksums\n"
+    "  lb       List bare file names\n"
     "  -o+      Overwrite existing files\n"
     "  -idq     Quiet: print error messages only\n";
 
 struct CommandLine {
-  std::string command;  // "x" or "t"
+  std::string command;  // "x", "t" or "lb"
   std::string archive;
   bool overwrite = false;
   bool quiet = false;
@@ -58,7 +62,8 @@ std::optional<CommandLine> ParseCommandLine(int argc, wchar_t** argv) {
     }
   }
   // Without -o+ the real tool would stop and ask about every existing file.
-  bool known = (line.command == "x" && line.overwrite) || (line.command == "t" && !line.overwrite);
+  bool known = (line.command == "x" && line.overwrite) || (line.command == "t" && !line.overwrite) ||
+               (line.command == "lb" && !line.overwrite && !line.quiet);
   if (!known || line.archive.empty()) return std::nullopt;
   return line;
 }
@@ -76,6 +81,10 @@ void Work(const CommandLine& line, const std::string& archive, const std::string
   auto say = [&line](const std::string& text) {
     if (!line.quiet) PrintOut(text);
   };
+  if (line.command == "lb") {
+    for (const ArchiveEntry& entry : ListArchive(archive, ArchiveKind::Rar)) PrintOut(entry.name + "\r\n");
+    return;
+  }
   if (line.command == "x") {
     say("\nExtracting from " + line.archive + "\n\n");
     UnpackArchive(archive, ArchiveKind::Rar, folder, [&say](const ArchiveEntry& entry) {
