@@ -225,8 +225,8 @@ void HeldTree::MoveOut(const std::string& holding, const KeepAs& keep) {
     if (!item.handle) {
       if (CreateHardLinkW(Widen(destination).c_str(), item.path.c_str(), nullptr)) return false;
       DWORD error = GetLastError();
-      throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (keeping \"" + Narrow(item.path) +
-                                                          "\" as \"" + destination + "\")");
+      throw RuntimeError(static_cast<int32_t>(error),
+                         SystemMessage(error) + " (keeping \"" + Narrow(item.path) + "\" as \"" + destination + "\")");
     }
     if (!RenameThroughHandle(item.handle.Get(), Widen(destination))) {
       DWORD error = GetLastError();

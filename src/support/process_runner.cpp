@@ -84,8 +84,7 @@ void EndIfStopRequested(RunContext& run, HANDLE process, HANDLE job) {
 void AwaitStopAfterConsoleBreak(RunContext& run, HANDLE process) {
   constexpr uint32_t kStopOnItsWayMs = 1000;
   DWORD exitCode = 0;
-  if (GetExitCodeProcess(process, &exitCode) && exitCode == STATUS_CONTROL_C_EXIT)
-    PumpingPause(run, kStopOnItsWayMs);
+  if (GetExitCodeProcess(process, &exitCode) && exitCode == STATUS_CONTROL_C_EXIT) PumpingPause(run, kStopOnItsWayMs);
 }
 
 bool WaitForEnd(RunContext& run, HANDLE process, HANDLE job, int32_t timeoutMs, ActivityReport& activity) {
@@ -133,9 +132,9 @@ UniqueFile CreateOutputFile() {
   wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
   if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"zem", 0, name)) return UniqueFile();
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  return UniqueFile(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE,
-                                nullptr));
+  return UniqueFile(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 }
 
 // The program wrote through the same open file: it is read from its start.
@@ -159,8 +158,8 @@ ProcessResult ShellAndReadOutput(RunContext& run, const std::string& commandLine
   UniqueFile file = CreateOutputFile();
   if (!file) {
     DWORD error = GetLastError();
-    run.reporter.Report(kLocation,
-                        RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (a file for a tool's output)"));
+    run.reporter.Report(
+        kLocation, RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (a file for a tool's output)"));
     return {ProcessEnd::NotStarted};
   }
   std::string message;

@@ -39,8 +39,7 @@ ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& com
 // As above for a tool that ends with the installer, without a time limit:
 // what it writes to its standard output comes back in output, the bytes as
 // it wrote them, once it has ended.
-ProcessResult ShellAndReadOutput(RunContext& run, const std::string& commandLine, int windowStyle,
-                                 std::string& output);
+ProcessResult ShellAndReadOutput(RunContext& run, const std::string& commandLine, int windowStyle, std::string& output);
 
 // Waits the given time while the window keeps answering: the pauses that the
 // packer's marker and the track archives ask for. A stop ends it.

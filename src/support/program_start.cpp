@@ -24,8 +24,8 @@ class StartAttributes {
     auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(buffer_.data());
     if (!InitializeProcThreadAttributeList(list, count, 0, &size)) return;
     list_ = list;
-    hasJob_ = job && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job_, sizeof(job_), nullptr,
-                                               nullptr);
+    hasJob_ = job &&
+              UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_JOB_LIST, &job_, sizeof(job_), nullptr, nullptr);
     // Without the list, the program inherits every inheritable handle: it still runs.
     if (inherited)
       UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, &inherited_, sizeof(inherited_), nullptr,
@@ -57,8 +57,8 @@ bool Create(const std::string& commandLine, STARTUPINFOEXW& startup, DWORD flags
   for (int attempt = 1;; ++attempt) {
     // CreateProcessW may write into the command line, so it gets its own copy.
     std::wstring line = Widen(commandLine);
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr,
-                       &startup.StartupInfo, &process))
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, inherit, flags, nullptr, nullptr, &startup.StartupInfo,
+                       &process))
       return true;
     if (GetLastError() != ERROR_INTERNAL_ERROR || attempt == 3) return false;
     Sleep(200);

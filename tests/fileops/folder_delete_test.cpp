@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "fileops/held_tree.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
 
@@ -27,6 +28,38 @@ TEST_F(FolderDeleteTest, DeletesTheTreeWithReadOnlyFilesButNothingBesideIt) {
 
   EXPECT_FALSE(FolderExists(target));
   EXPECT_EQ(ListTree(work / "Games"), (std::vector<std::string>{"FlatOut\\", "FlatOut\\FlatOut.exe"}));
+}
+
+// A file with several names (a cut-off run leaves the new tracks so, and a
+// player may link a game file in) is held through its first name here: its
+// other names neither refuse the hold nor count as in use, and they go with
+// the rest, while a name outside keeps the file, its bytes and its attribute.
+TEST_F(FolderDeleteTest, HeldTreeTakesEveryNameOfAFileAndLeavesTheNamesOutside) {
+  std::string target = work / "Games\\FlatOut - ZEM7";
+  std::string game = work / "Games\\FlatOut";
+  WriteFile(target + "\\datafull\\arena\\a.dat", "group");
+  WriteFile(game + "\\Common1.bfs", "the user's game");
+  MakeReadOnly(game + "\\Common1.bfs");
+  auto link = [](const std::string& name, const std::string& existing) {
+    MakeFolders(name.substr(0, name.rfind('\\')));
+    return CreateHardLinkW(Widen(name).c_str(), Widen(existing).c_str(), nullptr) != FALSE;
+  };
+  for (const char* name : {"\\datafull\\arenaderby\\a.dat", "\\datafull\\arenawinter\\sub\\a.dat"})
+    ASSERT_TRUE(link(target + name, target + "\\datafull\\arena\\a.dat"));
+  ASSERT_TRUE(link(target + "\\Common1.bfs", game + "\\Common1.bfs"));
+
+  auto held = FileSystem::HeldTree::Hold(target, {});
+  ASSERT_TRUE(std::holds_alternative<std::unique_ptr<FileSystem::HeldTree>>(held))
+      << std::get<FileSystem::Obstacle>(held).path << " " << std::get<FileSystem::Obstacle>(held).error;
+  auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
+  EXPECT_EQ(tree.Bytes(), std::string("group").size() + std::string("the user's game").size());
+  EXPECT_EQ(tree.Files().size(), 4u);
+  tree.DeleteAll();
+
+  EXPECT_EQ(ListTree(target), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile(game + "\\Common1.bfs"), "the user's game");
+  EXPECT_EQ(FileSystem::NameCount(game + "\\Common1.bfs"), 1u);
+  EXPECT_TRUE(GetFileAttributesW(Widen(game + "\\Common1.bfs").c_str()) & FILE_ATTRIBUTE_READONLY);
 }
 
 // A link goes by itself or not at all. Wine opens what a Linux symbolic link

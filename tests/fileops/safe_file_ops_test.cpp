@@ -82,6 +82,49 @@ TEST_F(SafeFileOpsTest, CopyFolderMergesIntoExistingFolder) {
   EXPECT_EQ(Log(), std::vector<std::string>{"Copying Folder: " + (work / "group") + " >> " + (work / "derived")});
 }
 
+// As links, each file is a second name of the group's, merged as a copy
+// merges; a read-only file, and every file where links are off or refused
+// (tmpfs to another volume, under Wine), is copied. A file given its own
+// then takes a write without the group seeing it.
+TEST_F(SafeFileOpsTest, CopyFolderAsLinksSharesFilesUntilOneIsGivenItsOwn) {
+  std::string shm = "Z:\\dev\\shm\\zem7 link test " + std::to_string(GetCurrentProcessId());
+  struct Case {
+    const char* name;
+    bool linksAllowed;
+    bool otherVolume;
+    uint32_t names;  // of each linkable file
+  };
+  for (const Case& c : {Case{"links", true, false, 2}, Case{"off", false, false, 1}, Case{"refused", true, true, 1}}) {
+    SCOPED_TRACE(c.name);
+    std::string group = c.otherVolume ? shm : work / (std::string("group ") + c.name);
+    std::string derived = work / (std::string("derived ") + c.name);
+    if (c.otherVolume && !CreateDirectoryW(Widen(shm).c_str(), nullptr)) GTEST_SKIP() << "no tmpfs at " << shm;
+    WriteFile(group + "\\track\\a.txt", "group a");
+    WriteFile(group + "\\ro.txt", "read-only");
+    MakeReadOnly(group + "\\ro.txt");
+    WriteFile(derived + "\\track\\a.txt", "old a");
+    WriteFile(derived + "\\only-here.txt", "keep");
+    FileSystem::LinkedCopy links{c.linksAllowed};
+    SafeCopyFolderAsLinks(*run, group, derived, true, links);
+    EXPECT_EQ(ReadFile(derived + "\\track\\a.txt"), "group a");
+    EXPECT_EQ(ReadFile(derived + "\\only-here.txt"), "keep");
+    EXPECT_EQ(FileSystem::NameCount(derived + "\\track\\a.txt"), c.names);
+    EXPECT_EQ(FileSystem::NameCount(derived + "\\ro.txt"), 1u);
+    EXPECT_TRUE(GetFileAttributesW(Widen(derived + "\\ro.txt").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(links.refusal != 0, c.otherVolume);
+    EXPECT_EQ(Log().back(), "Copying Folder: " + group + " >> " + derived);
+
+    FileSystem::MakeFileOfItsOwn(derived + "\\track\\a.txt");
+    EXPECT_EQ(FileSystem::NameCount(derived + "\\track\\a.txt"), 1u);
+    WriteFile(derived + "\\track\\a.txt", "the mod's a");
+    EXPECT_EQ(ReadFile(group + "\\track\\a.txt"), "group a");
+    EXPECT_EQ(FileSystem::NameCount(group + "\\track\\a.txt"), 1u);
+    EXPECT_EQ(ListTree(derived), (std::vector<std::string>{"only-here.txt", "ro.txt", "track\\", "track\\a.txt"}));
+    if (c.otherVolume) RemoveTree(shm);
+  }
+  EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST_F(SafeFileOpsTest, CopyFolderWithMissingSourceLeavesEmptyDestinationAndReportsZero) {
   ui.AnswerAllWithOk();
   SafeCopyFolder(*run, work / "absent", work / "derived", true);

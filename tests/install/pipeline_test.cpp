@@ -6,6 +6,7 @@
 #include <set>
 
 #include "archive.h"
+#include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_fixture.h"
 #include "install/install_steps.h"
@@ -107,6 +108,45 @@ TEST(PipelineTest, BuildsFiveTrackArchivesAndLeavesTheGameUntouched) {
   EXPECT_TRUE(FileExists(target + "filler76k"));
 
   EXPECT_EQ(CompareSnapshots(gameBefore, SnapshotFolder(fixture.Game())), std::vector<std::string>{});
+}
+
+// The new tracks as second names of their groups' or as copies: the same
+// five archives and the same log, though the track archive writes over a
+// group's file that nine new tracks share.
+TEST(PipelineTest, LinkedOrCopiedTracksGiveTheSameArchivesAndLog) {
+  std::vector<std::string> archives[2], logs[2];
+  for (bool linked : {true, false}) {
+    SCOPED_TRACE(linked ? "linked" : "copied");
+    InstallFixture fixture;
+    RunContext& run = *fixture.run;
+    run.linkTrackFiles = linked;
+    const std::string target = fixture.Target();
+    SafeCreateFolder(run, target);
+    for (auto step : {CopyFlatOutFiles, CopyZEM7Files, UnpackZEM7SystemFiles, UnpackBFSFile, CopyTracks}) step(run);
+    std::string shared = target + kReplacedTrackFile;
+    std::string sharer =
+        target + "data\\tracks\\racingdirt" + kReplacedTrackFile.substr(std::string("data\\tracks\\racing").size());
+    EXPECT_EQ(FileSystem::NameCount(shared), linked ? 10u : 1u);
+    std::string games = Fnv1aHex(ReadFile(sharer));
+    UnpackZEM7TrackFiles(run);
+    EXPECT_EQ(Fnv1aHex(ReadFile(sharer)), games);
+    EXPECT_NE(Fnv1aHex(ReadFile(shared)), games);
+    EXPECT_EQ(FileSystem::NameCount(shared), 1u);
+    // By the extractor's list, only what it wrote over got a file of its own.
+    EXPECT_EQ(FileSystem::NameCount(target + "data\\tracks\\racing\\racing1\\a\\geometry.w32"), linked ? 10u : 1u);
+    for (auto step : {DeleteTrackFolders, SplitAndPackTrackFolders}) step(run);
+    EXPECT_TRUE(fixture.ui.messages.empty());
+    for (int part = 1; part <= 5; ++part)
+      archives[linked].push_back(
+          Fnv1aHex(ReadFile(target + "ZEM7-Patches\\zem7-tracks" + std::to_string(part) + ".bfs")));
+    for (std::string line : fixture.Log()) {
+      for (size_t at; (at = line.find(fixture.root.Path())) != std::string::npos;)
+        line.replace(at, fixture.root.Path().size(), "<root>");
+      logs[linked].push_back(line);
+    }
+  }
+  EXPECT_EQ(archives[true], archives[false]);
+  EXPECT_EQ(logs[true], logs[false]);
 }
 
 TEST(PipelineTest, MissingArchiveIsReportedAndItsDeletionLoggedAsMissing) {
