@@ -78,3 +78,35 @@ void ReadThrough(const std::string& folder) {
   std::vector<char> buffer(1u << 20);
   ReadTree(Widen(folder), buffer);
 }
+
+namespace {
+
+uint64_t FreeBytes(const std::string& folder) {
+  ULARGE_INTEGER available{}, total{}, free{};
+  return GetDiskFreeSpaceExW(Widen(folder).c_str(), &available, &total, &free) ? free.QuadPart : 0;
+}
+
+constexpr DWORD kSampleMs = 5;
+
+}  // namespace
+
+DiskPeakMeter::DiskPeakMeter(std::string folder)
+    : folder_(std::move(folder)), sampler_([this] {
+        while (!stop_) {
+          uint64_t free = FreeBytes(folder_);
+          if (free != 0 && free < lowestFree_) lowestFree_ = free;
+          Sleep(kSampleMs);
+        }
+      }) {}
+
+DiskPeakMeter::~DiskPeakMeter() {
+  stop_ = true;
+  if (sampler_.joinable()) sampler_.join();
+}
+
+uint64_t DiskPeakMeter::Stop() {
+  stop_ = true;
+  if (sampler_.joinable()) sampler_.join();
+  uint64_t free = FreeBytes(folder_);
+  return free > lowestFree_ ? free - lowestFree_ : 0;
+}

@@ -63,6 +63,9 @@ StepsRun RunSteps(const Folders& folders) {
   RunContext context(ui, InstallPlan::ForInstallerFolder(folders.distribution));
   context.plan.gameFolder = folders.game + "\\";
   context.plan.zem7Folder = folders.target;
+  // Held against the same copies by a bare loop, the steps copy too; the
+  // whole installation shows what the links save.
+  context.linkTrackFiles = false;
   const std::function<void(RunContext&)> stepFunctions[kPhases] = {CopyTracks, DeleteTrackFolders,
                                                                    SplitAndPackTrackFolders};
   for (int phase = 0; phase < kPhases; ++phase) {

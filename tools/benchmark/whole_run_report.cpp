@@ -5,6 +5,7 @@
 
 #include "disk_state.h"
 #include "file_operations.h"
+#include "fileops/file_system.h"
 #include "install/installation_record.h"
 #include "figures.h"
 #include "whole_replay.h"
@@ -166,6 +167,9 @@ struct Round {
   WholeRun whole;
   WholeReplay replay;
   DiskSettling beforeRun, beforeReplay;
+  // Disk space at the peak beyond the finished size: the run's, and the
+  // replay's, which does the design's operations, copies and all.
+  uint64_t runPeak = 0, designPeak = 0;
 };
 
 int CheckReplay(const WholeReplay& replay, const TreeCount& installed) {
@@ -188,8 +192,11 @@ int CheckReplay(const WholeReplay& replay, const TreeCount& installed) {
 std::optional<Round> RunRound(const InstallationRun& run, const FloorSettings& settings, int& problems) {
   Round round;
   round.beforeRun = StartAlike(run, settings);
+  const std::string volume = FileSystem::GetParentFolderName(run.targetFolder);
   PumpingWindowMeter floorMeter;
+  std::optional<DiskPeakMeter> disk(volume);
   std::optional<InstallationTiming> timing = TimeWholeInstallation(run);
+  round.runPeak = disk->Stop();
   round.floor = floorMeter.Stop();
   if (!timing) Print("PROBLEM: the installer could not be started and watched for a whole installation\n");
   if (!timing || (problems += CheckEnded(run, *timing)) > 0) {
@@ -205,7 +212,9 @@ std::optional<Round> RunRound(const InstallationRun& run, const FloorSettings& s
   round.whole = ReadWholeRun(round.timing.lines, folders);
   std::string replayRoot = run.targetFolder + " floor\\";
   round.beforeReplay = StartAlike(run, settings);
+  disk.emplace(volume);
   round.replay = ReplayWholeRun(round.whole, replayRoot);
+  round.designPeak = disk->Stop();
   DeleteQuietly(replayRoot);
   problems += CheckReplay(round.replay, installed);
   return round;
@@ -233,8 +242,9 @@ WholeRunVerdict PrintFloor(const Round& round, const FloorSettings& settings) {
   WholeRunVerdict verdict;
   const InstallationTiming& timing = round.timing;
   Print(
-      "\nThe whole installation against its floor (its file operations replayed by a bare Win32 loop on a fresh\n"
-      "target, each timed; where a tool made files, the tool ran again first, outside the timing)\n");
+      "\nThe whole installation against the design's floor (the design's file operations, every new track a\n"
+      "full copy, replayed by a bare Win32 loop on a fresh target, each timed; where a tool made files, the tool\n"
+      "ran again first, outside the timing)\n");
   Print("  " + std::to_string(settings.rounds) +
         " round(s) of the run and its replay; the fastest run counts, and of the replays each step's fastest\n");
   Print(
@@ -250,6 +260,11 @@ WholeRunVerdict PrintFloor(const Round& round, const FloorSettings& settings) {
         Fixed(timing.toolSeconds, 1) + " + designed waits " + Fixed(waits, 1) + " + bare file work " + Fixed(bare, 1) +
         "); ratio " + Fixed(verdict.ratio, 2) + "\n");
   PrintSegments(DivideRun(timing, round.whole, round.replay, settings.entryMs), settings.entryMs);
+  verdict.runPeak = round.runPeak;
+  verdict.designPeak = round.designPeak;
+  Print("  disk space at the peak beyond the finished size: the run " + Megabytes(round.runPeak) +
+        "; the design's operations (the replay: every new track a copy) " + Megabytes(round.designPeak) +
+        "\n    (the volume's free space read every 5 ms; of the rounds, each one's least)\n");
   if (!verdict.measured) {
     Print("PROBLEM: the installer's progress lines did not show all of its steps\n");
     ++verdict.problems;
@@ -268,6 +283,12 @@ WholeRunVerdict ReportWholeInstallation(const InstallationRun& run, const FloorS
     if (!round) return {problems};
     Combine(answers, round->timing.answers);
     Combine(floor, round->floor);
+    if (kept) {
+      round->runPeak = std::min(round->runPeak, kept->runPeak);
+      round->designPeak = std::min(round->designPeak, kept->designPeak);
+      kept->runPeak = round->runPeak;
+      kept->designPeak = round->designPeak;
+    }
     KeepFastest(kept, std::move(*round));
   }
   PrintAnswersAndDivision(kept->timing, answers, floor);

@@ -3,6 +3,7 @@
 // answers all along, how its time divides between the tools, the designed
 // waits and its own work, and that own work held against its floor, step by
 // step: the same file operations replayed by a bare Win32 loop.
+#include <cstdint>
 #include <string>
 
 #include "installation_timing.h"
@@ -11,6 +12,9 @@ struct WholeRunVerdict {
   int problems = 0;
   bool measured = false;  // the floor could be made
   double ratio = 0;       // the whole installation against its floor
+  // Disk space at the peak beyond the finished size: the run's, and that of
+  // the design's own operations.
+  uint64_t runPeak = 0, designPeak = 0;
 };
 
 struct FloorSettings {
