@@ -259,6 +259,36 @@ TEST_F(DriverTest, StopEndsTheRunAtTheNextSafePointAndSaysWhere) {
   EXPECT_FALSE(run->stoppable);
 }
 
+// A run stopped while the new tracks are packed leaves files with several
+// names in "datafull" and "data"; the next run's hold takes every name,
+// empties the folder and installs.
+TEST_F(DriverTest, RerunAfterAStopWithLinkedTracksEmptiesAndInstalls) {
+  FixtureOptions fixture;
+  fixture.gameFolder = root / "Games\\FlatOut";
+  fixture.distributionFolder = run->plan.installerFolder;
+  fixture.size = 300 * 1024;
+  fixture.standInFolder = StandInFolder();
+  BuildFixture(fixture);
+  const std::string& target = run->plan.zem7Folder;
+  ui.onPump = [&] {
+    if (ui.progressText.find("> Part 2 of 5.") != std::string::npos) run->stopRequested = true;
+  };
+  ASSERT_EQ(InstallZEM7(*run), InstallResult::Stopped);
+  EXPECT_GT(FileSystem::NameCount(target + "datafull\\tracks\\forest\\forest1\\a\\geometry.w32"), 1u);
+
+  auto earlier = std::get<InstallationRecord>(ReadRecord(target));
+  auto held = Held(target);
+  ASSERT_TRUE(held);
+  ui.onPump = nullptr;
+  run->stopRequested = false;
+  ui.messages.clear();
+  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Completed);
+  EXPECT_EQ(ui.messages.size(), 2u) << (ui.messages.empty() ? "" : ui.messages[0].text);  // the closing questions
+  for (int part = 1; part <= 5; ++part)
+    EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks" + std::to_string(part) + ".bfs")) << part;
+  EXPECT_FALSE(FolderExists(target + "datafull"));
+}
+
 TEST_F(DriverTest, NoStepRunsForATargetThatCouldNotBeMade) {
   WriteFile(root / "Games\\a file", "x");
   run->plan.zem7Folder = root / "Games\\a file\\FlatOut - ZEM7\\";
