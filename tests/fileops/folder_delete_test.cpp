@@ -14,11 +14,11 @@ namespace {
 class FolderDeleteTest : public ::testing::Test {
  protected:
   TempFolder work{"folder delete"};  // a blank in every path below
+  const std::string target = work / "Games\\FlatOut - ZEM7";
+  const std::string game = work / "Games\\FlatOut";
 };
 
 TEST_F(FolderDeleteTest, DeletesTheTreeWithReadOnlyFilesButNothingBesideIt) {
-  std::string target = work / "Games\\FlatOut - ZEM7";
-  std::string game = work / "Games\\FlatOut";
   WriteFile(target + "\\data\\tracks\\x.txt", "x");
   WriteFile(target + "\\locked.txt", "x");
   MakeReadOnly(target + "\\locked.txt");
@@ -35,8 +35,6 @@ TEST_F(FolderDeleteTest, DeletesTheTreeWithReadOnlyFilesButNothingBesideIt) {
 // other names neither refuse the hold nor count as in use, and they go with
 // the rest, while a name outside keeps the file, its bytes and its attribute.
 TEST_F(FolderDeleteTest, HeldTreeTakesEveryNameOfAFileAndLeavesTheNamesOutside) {
-  std::string target = work / "Games\\FlatOut - ZEM7";
-  std::string game = work / "Games\\FlatOut";
   WriteFile(target + "\\datafull\\arena\\a.dat", "group");
   WriteFile(game + "\\Common1.bfs", "the user's game");
   MakeReadOnly(game + "\\Common1.bfs");
@@ -68,7 +66,6 @@ TEST_F(FolderDeleteTest, HeldTreeTakesEveryNameOfAFileAndLeavesTheNamesOutside) 
 TEST_F(FolderDeleteTest, NeverGoesThroughALinkInsideOrAtTheTop) {
   WriteFile(work / "Saves\\save1.dat", "the user's saves");
   MakeFolders(work / "Empty decoy");
-  std::string target = work / "Games\\FlatOut - ZEM7";
   WriteFile(target + "\\x.txt", "x");
   ASSERT_TRUE(MakeFolderLink(target + "\\linked saves", work / "Saves"));
   ASSERT_TRUE(MakeFolderLink(target + "\\linked decoy", work / "Empty decoy"));
@@ -95,7 +92,6 @@ TEST_F(FolderDeleteTest, MissingFolderIsNoError) {
 }
 
 TEST_F(FolderDeleteTest, FolderThatOutlivesTheDeleteIsAnError) {
-  std::string target = work / "Games\\FlatOut - ZEM7";
   WriteFile(target + "\\held.txt", "x");
   // Held open without delete sharing, as a running program or a scanner might.
   HANDLE held = CreateFileW(Widen(target + "\\held.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
