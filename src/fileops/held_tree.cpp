@@ -31,10 +31,6 @@ std::pair<uint32_t, uint64_t> IdOf(const BY_HANDLE_FILE_INFORMATION& info) {
   return {info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
-}  // namespace
-
-namespace {
-
 // Without sharing: the open fails while any other program has the item open,
 // for whatever purpose, a folder as a current folder included.
 UniqueFile OpenForDeletion(const std::wstring& path, DWORD attributes) {

@@ -69,7 +69,8 @@ std::optional<std::vector<std::string>> ListArchive(RunContext& run, const std::
 // run's making, so a name that leads elsewhere is passed over. Without a
 // list that can be trusted, every file of the tree gets its own.
 void GiveOwnFilesBeforeExtracting(RunContext& run, const std::string& archive) {
-  std::string tree = run.plan.zem7Folder + kTrackTree;
+  // Both sides in the same full form, whatever form the folder was typed in.
+  std::string tree = GetAbsolutePathName(run.plan.zem7Folder + kTrackTree);
   std::optional<std::vector<std::string>> names = ListArchive(run, archive);
   if (!names) return FileSystem::MakeFilesOfTheirOwn(tree, KeepAlive(run));
   for (const std::string& name : *names) {

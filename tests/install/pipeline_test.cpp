@@ -112,7 +112,7 @@ TEST(PipelineTest, BuildsFiveTrackArchivesAndLeavesTheGameUntouched) {
 
 // The new tracks as second names of their groups' or as copies: the same
 // five archives and the same log, though the track archive writes over a
-// group's file that nine new tracks share.
+// group's file that nine new tracks share, and over a new track's file.
 TEST(PipelineTest, LinkedOrCopiedTracksGiveTheSameArchivesAndLog) {
   std::vector<std::string> archives[2], logs[2];
   for (bool linked : {true, false}) {
@@ -123,16 +123,21 @@ TEST(PipelineTest, LinkedOrCopiedTracksGiveTheSameArchivesAndLog) {
     const std::string target = fixture.Target();
     SafeCreateFolder(run, target);
     for (auto step : {CopyFlatOutFiles, CopyZEM7Files, UnpackZEM7SystemFiles, UnpackBFSFile, CopyTracks}) step(run);
-    std::string shared = target + kReplacedTrackFile;
-    std::string sharer =
-        target + "data\\tracks\\racingdirt" + kReplacedTrackFile.substr(std::string("data\\tracks\\racing").size());
-    EXPECT_EQ(FileSystem::NameCount(shared), linked ? 10u : 1u);
-    std::string games = Fnv1aHex(ReadFile(sharer));
+    // Each file the archive writes over is one of ten names: the group's and its nine new tracks'.
+    auto games = [&](const std::string& track, const char* leaf) {
+      return target + "data\\tracks\\" + track + "\\racing1\\" + leaf + "\\splines.ai";
+    };
+    EXPECT_EQ(FileSystem::NameCount(target + kReplacedTrackFile), linked ? 10u : 1u);
+    EXPECT_EQ(FileSystem::NameCount(target + kReplacedNewTrackFile), linked ? 10u : 1u);
+    std::string gameA = Fnv1aHex(ReadFile(games("racing", "a"))), gameB = Fnv1aHex(ReadFile(games("racing", "b")));
     UnpackZEM7TrackFiles(run);
-    EXPECT_EQ(Fnv1aHex(ReadFile(sharer)), games);
-    EXPECT_NE(Fnv1aHex(ReadFile(shared)), games);
-    EXPECT_EQ(FileSystem::NameCount(shared), 1u);
+    EXPECT_NE(Fnv1aHex(ReadFile(target + kReplacedTrackFile)), gameA);
+    EXPECT_NE(Fnv1aHex(ReadFile(target + kReplacedNewTrackFile)), gameB);
+    EXPECT_EQ(Fnv1aHex(ReadFile(games("racingwinter", "a"))), gameA);
+    EXPECT_EQ(Fnv1aHex(ReadFile(games("racing", "b"))), gameB);
+    EXPECT_EQ(Fnv1aHex(ReadFile(games("racingwinter", "b"))), gameB);
     // By the extractor's list, only what it wrote over got a file of its own.
+    EXPECT_EQ(FileSystem::NameCount(games("racing", "b")), linked ? 9u : 1u);
     EXPECT_EQ(FileSystem::NameCount(target + "data\\tracks\\racing\\racing1\\a\\geometry.w32"), linked ? 10u : 1u);
     for (auto step : {DeleteTrackFolders, SplitAndPackTrackFolders}) step(run);
     EXPECT_TRUE(fixture.ui.messages.empty());
