@@ -40,18 +40,29 @@ void Extract(RunContext& run, const std::string& archive) {
   SafeDeleteFile(run, run.plan.zem7Folder + archive, true);
 }
 
+// A tool may write to a file in UTF-16, which has zero bytes in every
+// ASCII character, and may begin with a byte-order mark.
+std::string FromUtf16(const std::string& bytes) {
+  std::wstring wide(bytes.size() / 2, L'\0');
+  std::copy_n(bytes.data(), wide.size() * 2, reinterpret_cast<char*>(wide.data()));
+  if (wide.starts_with(L'\xFEFF')) wide.erase(0, 1);
+  return Narrow(wide);
+}
+
 // The names the extractor will write, by its own bare list ("lb"): one per
-// line, relative to the folder it extracts into, in the console's code page.
-// Nothing when it could not list the archive, or named a file with bytes
-// beyond ASCII, which the code pages read each their own way: a name read
-// wrongly would leave its file shared.
+// line, relative to the folder it extracts into, in UTF-16 or in the
+// console's code page. Nothing when it could not list the archive, or when a
+// code page's name has bytes beyond ASCII, which the code pages read each
+// their own way: a name read wrongly would leave its file shared.
 std::optional<std::vector<std::string>> ListArchive(RunContext& run, const std::string& archive) {
-  std::string output;
+  std::string bytes;
   ProcessResult listed =
-      ShellAndReadOutput(run, ToolCommand(run, "unrar.exe") + " lb " + archive, kWindowMinimized, output);
+      ShellAndReadOutput(run, ToolCommand(run, "unrar.exe") + " lb " + archive, kWindowMinimized, bytes);
   if (listed.end != ProcessEnd::Ended || listed.exitCode != 0) return std::nullopt;
-  if (std::any_of(output.begin(), output.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+  bool wide = bytes.find('\0') != std::string::npos;
+  if (!wide && std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
     return std::nullopt;
+  std::string output = wide ? FromUtf16(bytes) : bytes;
   std::vector<std::string> names;
   for (size_t start = 0, end; start < output.size(); start = end + 1) {
     end = std::min(output.find('\n', start), output.size());
