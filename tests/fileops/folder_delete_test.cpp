@@ -33,7 +33,8 @@ TEST_F(FolderDeleteTest, DeletesTheTreeWithReadOnlyFilesButNothingBesideIt) {
 // A file with several names (a cut-off run leaves the new tracks so, and a
 // player may link a game file in) is held through its first name here: its
 // other names neither refuse the hold nor count as in use, and they go with
-// the rest, while a name outside keeps the file, its bytes and its attribute.
+// the rest or are kept, while a name outside keeps the file, its bytes and
+// its attribute.
 TEST_F(FolderDeleteTest, HeldTreeTakesEveryNameOfAFileAndLeavesTheNamesOutside) {
   WriteFile(target + "\\datafull\\arena\\a.dat", "group");
   WriteFile(game + "\\Common1.bfs", "the user's game");
@@ -52,9 +53,15 @@ TEST_F(FolderDeleteTest, HeldTreeTakesEveryNameOfAFileAndLeavesTheNamesOutside) 
   auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
   EXPECT_EQ(tree.Bytes(), std::string("group").size() + std::string("the user's game").size());
   EXPECT_EQ(tree.Files().size(), 4u);
+  // A name kept for the player is one that cannot be renamed while its file is held.
+  tree.MoveOut(target + "\\kept", [](const FileSystem::FileFacts& file) -> std::optional<std::string> {
+    if (file.path == "datafull\\arenawinter\\sub\\a.dat") return "sub\\a.dat";
+    return std::nullopt;
+  });
   tree.DeleteAll();
 
-  EXPECT_EQ(ListTree(target), std::vector<std::string>{});
+  EXPECT_EQ(ListTree(target), (std::vector<std::string>{"kept\\", "kept\\sub\\", "kept\\sub\\a.dat"}));
+  EXPECT_EQ(ReadFile(target + "\\kept\\sub\\a.dat"), "group");
   EXPECT_EQ(ReadFile(game + "\\Common1.bfs"), "the user's game");
   EXPECT_EQ(FileSystem::NameCount(game + "\\Common1.bfs"), 1u);
   EXPECT_TRUE(GetFileAttributesW(Widen(game + "\\Common1.bfs").c_str()) & FILE_ATTRIBUTE_READONLY);
