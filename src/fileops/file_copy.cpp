@@ -118,19 +118,19 @@ bool CopyOne(const std::wstring& from, const std::wstring& to, bool overwrite, c
 }
 
 // A file already at the destination is replaced, as a copy replaces it: its
-// name goes and the link takes it. Errors that say nothing about links (a
-// source gone, say) are left to the copy to report.
+// name goes and the link takes it; one that will not go is left to the copy.
+// Errors that say nothing about links (a source gone, say) are left to the
+// copy to report as well.
 bool LinkOrCopy(const std::wstring& from, const std::wstring& to, DWORD attributes, bool overwrite,
                 FileSystem::LinkedCopy& links, const FileSystem::Pulse& pulse) {
   if (links.linksAllowed && links.refusal == 0 && !(attributes & FILE_ATTRIBUTE_READONLY)) {
     if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return true;
     DWORD error = GetLastError();
-    if (error == ERROR_ALREADY_EXISTS && overwrite && DeleteFileW(to.c_str()) &&
-        CreateHardLinkW(to.c_str(), from.c_str(), nullptr))
-      return true;
-    error = GetLastError();
-    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+    if (error == ERROR_ALREADY_EXISTS) {
+      if (overwrite && DeleteFileW(to.c_str()) && CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return true;
+    } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
       links.refusal = error;
+    }
   }
   return CopyOne(from, to, overwrite, pulse);
 }

@@ -132,9 +132,15 @@ UniqueFile CreateOutputFile() {
   wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
   if (!GetTempPathW(MAX_PATH + 1, folder) || !GetTempFileNameW(folder, L"zem", 0, name)) return UniqueFile();
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-  return UniqueFile(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  UniqueFile file(CreateFileW(name, GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+  if (!file) {
+    DWORD error = GetLastError();
+    DeleteFileW(name);  // the empty file that reserved the name
+    SetLastError(error);
+  }
+  return file;
 }
 
 // The program wrote through the same open file: it is read from its start.
