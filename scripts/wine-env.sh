@@ -35,6 +35,13 @@ wine_env_start() {
   # One already running for the prefix (another of these scripts) serves as well.
   wineserver -p </dev/null >/dev/null 2>&1 || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # The desktop process as well. Wine starts it for the first program that
+  # makes a window, with that program's stderr, and keeps it while any window
+  # is open: a test beside a long one would then hold ctest's pipe until the
+  # long one ends. Started here it has no output and stays for the session;
+  # a window made once it runs waits until the desktop is up.
+  (wine explorer /desktop </dev/null >/dev/null 2>&1 &)
+  wine rundll32 user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 }
 
 wine_env_stop() {
