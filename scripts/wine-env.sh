@@ -38,8 +38,9 @@ wine_env_start() {
   # The desktop process as well. Wine starts it for the first program that
   # makes a window, with that program's stderr, and keeps it while any window
   # is open: a test beside a long one would then hold ctest's pipe until the
-  # long one ends. Started here it has no output and stays for the session;
-  # a window made once it runs waits until the desktop is up.
+  # long one ends. Started here it has no output and stays for the session
+  # (a second one for the same prefix ends at once). rundll32 makes a window,
+  # which returns only once the desktop is up: no test starts one of its own.
   (wine explorer /desktop </dev/null >/dev/null 2>&1 &)
   wine rundll32 user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1 || true
 }
