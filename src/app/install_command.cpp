@@ -54,10 +54,9 @@ ReadyState ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe) {
   ReadyState state;
   Readiness readiness = CheckIfReadyToInstall(run);
   if (readiness == Readiness::Refused) return state;
+  // Read before the hold, which keeps every file but the record from being opened.
+  state.keeper = RecordKeeper::Open(run.plan.zem7Folder);
   if (readiness == Readiness::ReadyOnceEmptied) {
-    // Read before the hold, which keeps every file, the record's too, from being opened.
-    auto record = ReadRecord(run.plan.zem7Folder);
-    if (auto* earlier = std::get_if<InstallationRecord>(&record)) state.earlierRecord = std::move(*earlier);
     state.targetToEmpty = HoldTargetForEmptying(run);
     if (!state.targetToEmpty) return state;
   }
@@ -90,7 +89,7 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
     ReadyState ready = ReadyToInstall(run, probe);
     if (!ready) return CommandOutcome::NotStarted;
     if (!ConfirmInstallation(run)) return CommandOutcome::Declined;
-    switch (InstallZEM7(run, ready.targetToEmpty.get(), ready.earlierRecord ? &*ready.earlierRecord : nullptr)) {
+    switch (InstallZEM7(run, ready.targetToEmpty.get(), *ready.keeper)) {
       case InstallResult::Completed: return CommandOutcome::Installed;
       case InstallResult::Stopped: return CommandOutcome::Stopped;
       case InstallResult::StoppedBeforeAnyChange: return CommandOutcome::StoppedBeforeAnyChange;

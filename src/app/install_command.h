@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/readiness.h"
-#include "install/installation_record.h"
+#include "install/record_keeper.h"
 #include "support/run_context.h"
 #include "window/window_commands.h"
 
@@ -28,7 +28,7 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
 struct ReadyState {
   bool ready = false;
   std::unique_ptr<FileSystem::HeldTree> targetToEmpty;
-  std::optional<InstallationRecord> earlierRecord;  // the player's files of that installation are kept
+  std::optional<RecordKeeper> keeper;  // the target's record as the checks found it
   explicit operator bool() const { return ready; }
 };
 ReadyState ReadyToInstall(RunContext& run, const FreeSpaceProbe& probe);

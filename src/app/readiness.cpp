@@ -10,13 +10,12 @@
 #include "fileops/file_system.h"
 #include "fileops/folder_identity.h"
 #include "install/install_steps.h"
-#include "install/installation_record.h"
+#include "install/record_keeper.h"
 #include "support/error_report.h"
 #include "support/handles.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
-#include "support/virtual_store.h"
 #include "support/text.h"
 
 namespace {
@@ -58,12 +57,6 @@ struct RecreateQuestion {
   std::string text;
 };
 
-// What Windows put in the folder's VirtualStore for a game without rights is the player's too.
-size_t FilesInVirtualStore(const std::string& target) {
-  std::string store = VirtualStoreOf(target);
-  return store.empty() ? 0 : FileSystem::FilesBelow(store).size();
-}
-
 // Without a record all goes, as the question says, but for what waits in the
 // holding folder or the VirtualStore, which is the player's.
 RecreateQuestion RecordlessQuestion(const std::vector<FileSystem::FileFacts>& now, size_t stored) {
@@ -85,20 +78,21 @@ RecreateQuestion RecordlessQuestion(const std::vector<FileSystem::FileFacts>& no
 // the question says how many. One that did not finish, or whose mod was
 // removed, has nothing that a run could lose: a script need not ask for its
 // recreation. A record that cannot be trusted cannot tell the player's files
-// apart: refused.
-std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const std::string& target) {
-  std::vector<FileSystem::FileFacts> now = FileSystem::FilesBelow(target, SIZE_MAX, KeepAlive(run));
-  size_t stored = FilesInVirtualStore(target);
-  if (!FileSystem::FileExists(target + kRecordName)) return RecordlessQuestion(now, stored);
-  auto read = ReadRecord(target);
-  if (auto* why = std::get_if<std::string>(&read)) {
+// apart: refused. One made in another folder tells nothing of this one: all
+// its files are counted as the player's, and kept.
+std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const RecordKeeper& keeper) {
+  std::vector<FileSystem::FileFacts> now = FileSystem::FilesBelow(keeper.Folder(), SIZE_MAX, KeepAlive(run));
+  size_t stored = keeper.FilesInVirtualStore();
+  if (!keeper.HasRecordFile()) return RecordlessQuestion(now, stored);
+  if (!keeper.Record()) {
+    const std::string& why = keeper.WhyUnusable();
     Refuse(run, "The ZEM7 Game Folder holds an earlier ZEM7 installation whose record " +
-                    why->substr(why->find("\" ") + 2) + ".\r\nPlease select a new or empty folder.");
+                    why.substr(why.find("\" ") + 2) + ".\r\nPlease select a new or empty folder.");
     return std::nullopt;
   }
-  const InstallationRecord& record = std::get<InstallationRecord>(read);
-  std::string players = std::to_string(FilesMadeOrChangedSince(record, now).size() + stored);
-  switch (record.stage) {
+  std::string players = std::to_string(keeper.PlayersFiles(now).size() + stored);
+  RecordStage stage = keeper.NamesAnotherFolder() ? RecordStage::Complete : keeper.Record()->stage;
+  switch (stage) {
     case RecordStage::Complete:
       return RecreateQuestion{Question::RecreateTarget,
                               "The ZEM7 Game Folder holds an earlier ZEM7 installation.\r\n"
@@ -167,6 +161,8 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
         return Readiness::Refused;
       }
     if (!IsSafeTarget(run)) return Readiness::Refused;
+    // Read first: a record that a torn rename left under its temporary name is put in place.
+    RecordKeeper keeper = RecordKeeper::Open(target);
     if (!FileSystem::FolderExists(target) || !FolderHasEntries(target)) return Readiness::Ready;
     // No installer empties a folder it did not fill.
     if (!IsEarlierInstallationOrEmpty(run, target)) {
@@ -175,7 +171,7 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
              "Please select a new or empty folder.");
       return Readiness::Refused;
     }
-    std::optional<RecreateQuestion> question = AskToRecreate(run, target);
+    std::optional<RecreateQuestion> question = AskToRecreate(run, keeper);
     if (!question) return Readiness::Refused;
     int answer = run.ui.Ask(question->question, question->text, kTitle, kQuestionBox);
     return answer == IDYES ? Readiness::ReadyOnceEmptied : Readiness::Refused;

@@ -8,12 +8,12 @@
 #include "app/target_folder.h"
 #include "fileops/file_system.h"
 #include "fileops/held_tree.h"
+#include "install/record_keeper.h"
 #include "install/removal.h"
 #include "support/console.h"
 #include "support/path_helpers.h"
 #include "support/run_context.h"
 #include "support/text.h"
-#include "support/virtual_store.h"
 
 namespace {
 
@@ -69,21 +69,23 @@ int Refuse(RunContext& run, std::string why) {
 // The record and the folder are checked before anything is touched. The
 // record names the game it was made from, but the game is looked for as an
 // installation finds it too: no record can lead the removal into it.
-std::optional<InstallationRecord> CheckedRecord(RunContext& run, const CommandLineOptions& options) {
-  auto read = ReadRecord(run.plan.zem7Folder);
-  std::string why;
-  if (auto* problem = std::get_if<std::string>(&read)) why = *problem;
-  InstallationRecord* record = std::get_if<InstallationRecord>(&read);
+const InstallationRecord* CheckedRecord(RunContext& run, const CommandLineOptions& options,
+                                        const RecordKeeper& keeper) {
+  const InstallationRecord* record = keeper.Record();
+  std::string why = keeper.WhyUnusable();
+  if (!keeper.HasRecordFile()) why = "\"" + run.plan.zem7Folder + kRecordName + "\" cannot be read";
   if (record) run.plan.gameFolder = FormatPath(record->gameFolder);
   if (why.empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder, KnownGameFolders(options));
+  if (why.empty() && keeper.NamesAnotherFolder())
+    why = "its record was made in another folder and copied here, so it does not tell which files are the mod's";
   if (why.empty() && record->stage == RecordStage::UnderWay)
     why = "an installation into it was cut off before its end; please run the installer again to finish it first";
   if (why.empty()) why = WhyRecordIsUnsafe(run.plan.zem7Folder, *record);
   if (!why.empty()) {
     Refuse(run, why);
-    return std::nullopt;
+    return nullptr;
   }
-  return std::move(*record);
+  return record;
 }
 
 bool Confirmed(RunContext& run) {
@@ -104,19 +106,37 @@ std::string WhyHeld(const FileSystem::Obstacle& obstacle) {
   return "\"" + obstacle.path + "\" is in use by another program (" + SystemMessage(obstacle.error) + ")";
 }
 
+// When most of the files the record lists look changed, their times were
+// more likely changed under them (the clock, the drive, a copy) than by the
+// player: a removal by them would remove nothing and say it had.
+std::string WhyMostLookChanged(size_t changed, size_t listed) {
+  if (listed == 0 || changed * 2 <= listed) return {};
+  return std::to_string(changed) + " of the " + std::to_string(listed) +
+         " files its record lists look changed since the installation, more likely by the clock or the drive than "
+         "by you; nothing was removed";
+}
+
 // All or nothing, and the record last: every recorded file and every folder
 // is held before the first goes, and a removal cut off anywhere finds its
 // record to finish by.
 int Remove(RunContext& run, const CommandLineOptions& options) {
   run.log.Write("Starting to remove the ZEM7 mod from " + run.plan.zem7Folder);
-  std::optional<InstallationRecord> record = CheckedRecord(run, options);
+  RecordKeeper keeper = RecordKeeper::Open(run.plan.zem7Folder);
+  const InstallationRecord* record = CheckedRecord(run, options, keeper);
   if (!record) return kExitRefused;
   if (!Confirmed(run)) return Finish(run, kExitRefused, "the removal was declined; nothing was removed.");
+  try {
+    keeper.BeginRemoval(run);
+  } catch (const RuntimeError& error) {
+    return Refuse(run, error.Description());
+  }
   auto held = FileSystem::HeldTree::HoldFiles(run.plan.zem7Folder, RecordedPaths(*record));
   if (auto* obstacle = std::get_if<FileSystem::Obstacle>(&held)) return Refuse(run, WhyHeld(*obstacle));
   auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
   // What the player changed since stays; so does what the record does not list.
-  tree.Release(MadeOrChangedSince(*record));
+  size_t listed = tree.Files().size();
+  size_t changed = tree.Release([&](const FileSystem::FileFacts& file) { return keeper.IsPlayers(file); }).size();
+  if (std::string why = WhyMostLookChanged(changed, listed); !why.empty()) return Refuse(run, why);
   RemoveInstallation(run, tree, *record);
   std::vector<FileSystem::FileFacts> kept = FileSystem::FilesBelow(run.plan.zem7Folder);
   std::erase_if(kept, [](const FileSystem::FileFacts& file) { return IsInstallersOwnFile(file.path); });
@@ -126,12 +146,12 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
     done = "The FlatOut ZEM7 Mod could not be removed completely from \"" + run.plan.zem7Folder +
            "\".\r\nIts record stays there: run the removal again to finish it.";
   else
-    RemoveEntryRecordAndUninstaller(run, *record);
+    RemoveEntryRecordAndUninstaller(run, keeper, *record);
   if (!kept.empty())
     done += "\r\n" + std::to_string(kept.size()) + " file(s) that you made or changed were kept there.";
   // Saves that Windows put aside for a game without rights are never touched.
-  std::string store = VirtualStoreOf(run.plan.zem7Folder);
-  if (size_t stored = store.empty() ? 0 : FileSystem::FilesBelow(store).size())
+  std::string store = keeper.VirtualStore();
+  if (size_t stored = keeper.FilesInVirtualStore())
     done += "\r\n" + std::to_string(stored) + " file(s) of yours that Windows keeps for this folder in \"" + store +
             "\" were kept there.";
   run.log.Write(done);

@@ -172,6 +172,13 @@ void RemoveFile(const std::string& path, bool force) {
   if (!RemoveOneFile(file)) ThrowLastError();
 }
 
+void FlushFolder(const std::string& folder) {
+  UniqueFile handle(CreateFileW(Widen(folder).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (handle) FlushFileBuffers(handle.Get());
+}
+
 void RenameFolder(const std::string& from, const std::string& to) {
   if (!Move(Widen(from), Widen(to), 0)) ThrowLastError();
 }

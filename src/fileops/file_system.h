@@ -58,6 +58,9 @@ void MoveFolder(const std::string& source, const std::string& destination);
 void RemoveFile(const std::string& path, bool force);
 void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse = {});
 void MoveOneFile(const std::string& source, const std::string& destination, const Pulse& pulse = {});
+// Asks the file system to make the folder's entries durable (a rename into
+// it, say); where it cannot, the system's own order of writes has to do.
+void FlushFolder(const std::string& folder);
 // A plain rename: both paths name the folder itself, whatever they end in.
 void RenameFolder(const std::string& from, const std::string& to);
 // true when a file (or a link) lies anywhere below folder; links are not entered.
@@ -77,5 +80,15 @@ std::vector<FileFacts> FilesBelow(const std::string& folder, size_t limit = SIZE
 void RemoveEmptyFolders(const std::string& folder);
 // The text before the last backslash ("C:\" for "C:\Games"); empty when none.
 std::string GetParentFolderName(const std::string& path);
+
+// Moves the file from to the full path to (replacing a file there when
+// replace), so that a cut at any moment leaves the whole source, and under to
+// nothing, the earlier file or the whole new one. Within a volume it is a
+// rename; onto another volume it is MoveFileByCopy.
+void MoveFileWhole(const std::string& from, const std::string& to, bool replace);
+// The move as a copy: the bytes, times and attributes under to + ".zem7move"
+// (one a cut run left goes first), flushed, renamed onto to, and only then
+// the source deleted. It works within a volume too.
+void MoveFileByCopy(const std::string& from, const std::string& to, bool replace);
 
 }  // namespace FileSystem

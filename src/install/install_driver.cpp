@@ -8,8 +8,7 @@
 #include "fileops/folder_rights.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
-#include "install/installation_end.h"
-#include "install/players_files.h"
+#include "install/record_keeper.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
@@ -18,6 +17,12 @@
 namespace {
 
 constexpr const char* kLocation = "modZEM7::InstallZEM7";
+
+// The system's messages end in a full stop, which a sentence around them brings itself.
+std::string WithoutFullStop(std::string text) {
+  while (text.ends_with(".")) text.pop_back();
+  return text;
+}
 
 // What a partly emptied folder still holds, for the user to see: the first
 // few entries and how many more.
@@ -39,19 +44,20 @@ std::string WhatIsLeft(const std::string& folder) {
 // The target is emptied only now, once the user has agreed to install, as the
 // run's first change, through what the checks held. The record says first
 // that the run is under way, and the player's files go aside: a run cut off
-// from here on leaves a folder whose next run tells them apart. A folder
+// from here on leaves a folder whose next run tells them apart. One that
+// cannot set them all aside puts them back and changes nothing. A folder
 // left half deleted gets no steps, and says so; nothing is returned when it
 // is empty.
-std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::HeldTree& held,
-                                               const InstallationRecord* earlier) {
+std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::HeldTree& held, RecordKeeper& keeper) {
   run.log.Write("Deleting folder: " + run.plan.zem7Folder);
   try {
-    SetPlayersFilesAside(run, held, earlier);
+    keeper.BeginRun(run, &held);
   } catch (const RuntimeError& error) {
+    keeper.Abandon(run);
     run.reporter.Report(kLocation, RuntimeError(error.Number(),
                                                 "Your files could not be set aside, so nothing was "
                                                 "deleted: " +
-                                                    error.Description() + "."));
+                                                    WithoutFullStop(error.Description()) + "."));
     return InstallResult::NotStarted;
   }
   try {
@@ -66,19 +72,28 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
   }
 }
 
-// A new folder says at once that a run fills it, before the first file.
-// Made or emptied, it becomes one that its players may write, as the game
-// does into its own folder; once is enough for the folder's life.
-void CreateTargetFolder(RunContext& run) {
+// A new or empty folder says at once that a run fills it, before the first
+// file, with the player's files from the VirtualStore set aside. Made or
+// emptied, it becomes one that its players may write, as the game does into
+// its own folder; once is enough for the folder's life.
+void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
   constexpr const char* kLocation = "modZEM7::SafeCreateFolder";
   SafeCreateFolder(run, run.plan.zem7Folder, true);
   if (!FileSystem::FolderExists(run.plan.zem7Folder)) return;
-  if (!run.facts.underWay) Trap(run.reporter, kLocation, [&] { RecordRunUnderWay(run, {}); });
-  if (run.facts.usersMayModify) return;
+  if (!keeper.IsUnderWay()) {
+    try {
+      keeper.BeginRun(run, nullptr);
+    } catch (const RuntimeError& error) {
+      keeper.Abandon(run);
+      run.reporter.Report(kLocation, error);
+      return;
+    }
+  }
+  if (keeper.UsersMayModify()) return;
   Trap(run.reporter, kLocation, [&] {
     if (FileSystem::LetUsersModify(run.plan.zem7Folder))
       run.log.Write("Letting the Users group modify the folder: " + run.plan.zem7Folder);
-    run.facts.usersMayModify = true;
+    keeper.NoteUsersMayModify();
   });
 }
 
@@ -87,8 +102,11 @@ struct Step {
   void (*perform)(RunContext&);
 };
 
+// The first step, which makes the folder and begins the record, is the
+// keeper's too: it stands here by its name alone.
+constexpr size_t kCreateFolder = 0;
 constexpr Step kSteps[] = {
-    {"modZEM7::SafeCreateFolder", CreateTargetFolder},
+    {"modZEM7::SafeCreateFolder", nullptr},
     {"modZEM7::CopyFlatOutFiles", CopyFlatOutFiles},
     {"modZEM7::CopyZEM7Files", CopyZEM7Files},
     {"modZEM7::UnpackZEM7SystemFiles", UnpackZEM7SystemFiles},
@@ -111,17 +129,17 @@ InstallResult StopBeforeTheSteps(RunContext& run, InstallResult result = Install
 
 // A stop is no error: it is not counted and brings no report, but the log and
 // the user are told where the installation ended, and the window closes.
-InstallResult RecordStop(RunContext& run, size_t step) {
+InstallResult RecordStop(RunContext& run, RecordKeeper& keeper, size_t step) {
   run.stoppable = false;
-  RecordInstallation(run, RecordStage::Stopped);
+  keeper.CommitRun(run, RecordStage::Stopped);
   int errors = run.reporter.Count();
   if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
   run.log.Write("The installation was stopped at the user's request during step " + std::to_string(step + 1) + " of " +
                 std::to_string(kStepCount) + " (" + kSteps[step].location + "); the ZEM7 Game Folder is incomplete.");
   std::string kept;
-  if (!run.facts.holdingFolder.empty()) {
-    kept = "\r\nYour saves and settings are kept in \"" + run.facts.holdingFolder + "\".";
-    run.log.Write("Your files are kept in: " + run.facts.holdingFolder);
+  if (std::string holding = keeper.KeptIn(); !holding.empty()) {
+    kept = "\r\nYour saves and settings are kept in \"" + holding + "\".";
+    run.log.Write("Your files are kept in: " + holding);
   }
   run.ui.SetMousePointer(MousePointer::Default);
   run.ui.ShowMessage(
@@ -163,11 +181,16 @@ class CurrentFolderScope {
   std::wstring fallback_;
 };
 
+void PerformStep(RunContext& run, RecordKeeper& keeper, size_t step) {
+  if (step == kCreateFolder) return CreateTargetFolder(run, keeper);
+  kSteps[step].perform(run);
+}
+
 }  // namespace
 
-InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, const InstallationRecord* earlier) {
+InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, RecordKeeper& keeper) {
   InstallationScope installation(run.ui);
-  run.facts.usersMayModify = earlier && earlier->usersMayModify;
+  run.facts = {};
   size_t step = 0;
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);
@@ -183,22 +206,25 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
     }
     try {
       if (targetToEmpty)
-        if (std::optional<InstallResult> failed = EmptyTargetFolder(run, *targetToEmpty, earlier))
+        if (std::optional<InstallResult> failed = EmptyTargetFolder(run, *targetToEmpty, keeper))
           return StopBeforeTheSteps(run, *failed);
       for (; step < kStepCount; ++step) {
         if (step == kFinalMessage) {
           run.stoppable = false;
-          PutBackPlayersFiles(run);
-          RecordInstallation(run, RecordStage::Complete);
+          keeper.PutBack(run);
+          keeper.CommitRun(run, RecordStage::Complete);
         }
         CurrentFolderScope currentFolder(run.plan.installerFolder);
-        kSteps[step].perform(run);
-        // Without its folder every step would fail, and the shortcuts would point at nothing.
-        if (step == 0 && !FileSystem::FolderExists(run.plan.zem7Folder)) return StopBeforeTheSteps(run);
+        PerformStep(run, keeper, step);
+        // Without its folder, or its record, every step would fail, and the shortcuts would point at nothing.
+        if (step == kCreateFolder && (!FileSystem::FolderExists(run.plan.zem7Folder) || !keeper.IsUnderWay()))
+          return StopBeforeTheSteps(run);
+        // What a step made is the run's from its end: a cut later tells it from what the player makes.
+        if (step < kFinalMessage) Trap(run.reporter, kLocation, [&] { keeper.NoteMade(run); });
         StopIfRequested(run);
       }
     } catch (const InstallationStopped&) {
-      return RecordStop(run, step);
+      return RecordStop(run, keeper, step);
     }
     return InstallResult::Completed;
   });

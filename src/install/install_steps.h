@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fileops/held_tree.h"
-#include "install/installation_record.h"
+#include "install/record_keeper.h"
 #include "support/run_context.h"
 
 enum class InstallResult {
@@ -17,10 +17,9 @@ enum class InstallResult {
   Completed,               // every step ran, each reporting its own failures
 };
 // targetToEmpty: the earlier installation the user agreed to recreate, held
-// since the checks; it is deleted as the run's first change. earlier: its
-// record, when it left one: the player's files are then kept.
-InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty = nullptr,
-                          const InstallationRecord* earlier = nullptr);
+// since the checks; it is deleted as the run's first change. keeper: the
+// target's record as the checks read it, which keeps the player's files.
+InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, RecordKeeper& keeper);
 
 // The mod's own files that the installer's folder must hold: its extractor
 // and its three archives.

@@ -4,9 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <iterator>
 #include <optional>
-#include <set>
 
 #include "support/handles.h"
 #include "support/runtime_error.h"
@@ -88,16 +86,13 @@ bool TakeLine(const std::vector<std::string>& fields, InstallationRecord& record
   if (kind == "stage" && fields.size() == 2) return TakeStage(fields[1], record.stage);
   if (kind == "game" && fields.size() == 2) return record.gameFolder = fields[1], true;
   if (kind == "rights" && fields.size() == 2 && fields[1] == kUsersModify) return record.usersMayModify = true, true;
-  // Older records named their entry; the entry is now known by the folder alone.
-  if (kind == "key" && fields.size() == 2) return true;
+  if (kind == "folder" && fields.size() == 2) return record.folderId = fields[1], true;
+  if (kind == "key" && fields.size() == 2) return record.uninstallKey = fields[1], true;
   if (kind == "shortcut" && fields.size() == 2) return record.shortcuts.push_back(fields[1]), true;
   if (kind == "file" && fields.size() == 4) return TakeFile(fields, record.files, why);
   if (kind == "kept" && fields.size() == 4) return TakeFile(fields, record.kept, why);
+  if (kind == "found" && fields.size() == 4) return TakeFile(fields, record.found, why);
   return false;
-}
-
-std::string FactsKey(const FileSystem::FileFacts& file) {
-  return ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written);
 }
 
 }  // namespace
@@ -107,6 +102,8 @@ std::string RecordText(const InstallationRecord& record) {
   for (const auto& [value, name] : kStageNames)
     if (record.stage == value) text += FullLine({"stage", name});
   text += FullLine({"game", record.gameFolder});
+  if (!record.folderId.empty()) text += FullLine({"folder", record.folderId});
+  if (!record.uninstallKey.empty()) text += FullLine({"key", record.uninstallKey});
   if (record.usersMayModify) text += FullLine({"rights", kUsersModify});
   for (const std::string& shortcut : record.shortcuts) text += FullLine({"shortcut", shortcut});
   auto addFiles = [&](const char* kind, const std::vector<FileSystem::FileFacts>& files) {
@@ -115,6 +112,7 @@ std::string RecordText(const InstallationRecord& record) {
   };
   addFiles("file", record.files);
   addFiles("kept", record.kept);
+  addFiles("found", record.found);
   size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
   return text + FullLine({"end", std::to_string(lines), Checksum(text)});
 }
@@ -142,7 +140,7 @@ std::variant<InstallationRecord, std::string> ParseRecord(const std::string& tex
 
 void WriteRecord(const std::string& folder, const InstallationRecord& record) {
   std::string path = folder + kRecordName;
-  std::string partial = path + ".new";
+  std::string partial = folder + kPartialRecordName;
   DeleteFileW(Widen(partial).c_str());
   if (!CreateNewFile(partial, kByteOrderMark + RecordText(record))) ThrowWin32Error(ERROR_FILE_EXISTS);
   // Flushed before the rename: the name never stands for a record still in the cache only.
@@ -150,8 +148,20 @@ void WriteRecord(const std::string& folder, const InstallationRecord& record) {
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!written || !FlushFileBuffers(written.Get())) ThrowLastError();
   written.Reset();
-  if (!MoveFileExW(Widen(partial).c_str(), Widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    ThrowLastError();
+  FileSystem::MoveFileWhole(partial, path, true);
+  FileSystem::FlushFolder(folder);
+}
+
+bool RestoreTornRecord(const std::string& folder) {
+  std::string path = folder + kRecordName, partial = folder + kPartialRecordName;
+  if (FileSystem::FileExists(path) || !FileSystem::FileExists(partial)) return false;
+  std::optional<std::string> bytes = ReadSmallFile(partial, kLargestRecord);
+  if (!bytes || !bytes->starts_with(kByteOrderMark) ||
+      !std::holds_alternative<InstallationRecord>(ParseRecord(bytes->substr(3))))
+    return false;
+  FileSystem::MoveFileWhole(partial, path, false);
+  FileSystem::FlushFolder(folder);
+  return true;
 }
 
 std::variant<InstallationRecord, std::string> ReadRecord(const std::string& folder) {
@@ -173,22 +183,4 @@ std::vector<std::string> EntriesNeverEmptied() { return {kRecordName, kPartialRe
 
 bool IsInHoldingFolder(const std::string& path) {
   return ToUpper(path).starts_with(ToUpper(std::string(kHoldingFolderName) + "\\"));
-}
-
-std::function<bool(const FileSystem::FileFacts&)> MadeOrChangedSince(const InstallationRecord& record) {
-  bool underWay = record.stage == RecordStage::UnderWay;
-  std::set<std::string> listed;
-  for (const FileSystem::FileFacts& file : underWay ? record.kept : record.files) listed.insert(FactsKey(file));
-  return [listed = std::move(listed), underWay](const FileSystem::FileFacts& file) {
-    return !IsInstallersOwnFile(file.path) && listed.contains(FactsKey(file)) == underWay;
-  };
-}
-
-std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRecord& record,
-                                                           const std::vector<FileSystem::FileFacts>& now) {
-  auto madeOrChanged = MadeOrChangedSince(record);
-  std::vector<FileSystem::FileFacts> players;
-  std::copy_if(now.begin(), now.end(), std::back_inserter(players),
-               [&](const FileSystem::FileFacts& file) { return IsInHoldingFolder(file.path) || madeOrChanged(file); });
-  return players;
 }

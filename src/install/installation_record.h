@@ -14,7 +14,6 @@
 // (which no file name holds); its last line counts the lines and carries a
 // checksum of everything before it, so that a torn or edited record is told
 // from a whole one.
-#include <functional>
 #include <string>
 #include <variant>
 #include <vector>
@@ -30,8 +29,9 @@ constexpr const char* kHoldingFolderName = "ZEM7 Kept Files";
 enum class RecordStage {
   Complete,  // the installation ran to its end: files lists what it put there
   Stopped,   // stopped before its end: files lists what it put there so far
-  UnderWay,  // a run is emptying or filling the folder: kept lists the player's files,
-             // and any other file outside the holding folder is the run's
+  UnderWay,  // a run is emptying or filling the folder: files lists the earlier
+             // installation's files until the emptying, then what the run made by
+             // its last finished step; any other file is the player's
   Removed,   // the mod was removed: whatever is left is the player's
 };
 
@@ -41,13 +41,24 @@ struct InstallationRecord {
   std::vector<std::string> shortcuts;        // full paths
   std::vector<FileSystem::FileFacts> files;  // the installation's, relative to the folder
   std::vector<FileSystem::FileFacts> kept;   // the player's, by the paths they are put back to
-  bool usersMayModify = false;               // the folder was made writable for the Users group
+  // Files found after a run was cut off that the run may have made as well
+  // as the player: kept, but put back only beside what the next run makes.
+  std::vector<FileSystem::FileFacts> found;
+  std::string folderId;         // the folder's own identity, "" in older records
+  std::string uninstallKey;     // the entry in Apps & features it registered, "" when none
+  bool usersMayModify = false;  // the folder was made writable for the Users group
   bool operator==(const InstallationRecord&) const = default;
 };
 
-// Writes folder's record under a temporary name and renames it over the old
-// one, so that a crash never leaves half a record. Throws RuntimeError.
+// Writes folder's record under a temporary name, flushed, and renames it over
+// the old one, then flushes the folder, so that a crash never leaves half a
+// record and a finished write stays. Throws RuntimeError.
 void WriteRecord(const std::string& folder, const InstallationRecord& record);
+// A rename over the record that a file system without a journal (FAT,
+// exFAT) tore between its delete and its rename leaves only the whole new
+// record: that is the record, and it is renamed into place. true when it was.
+// Throws RuntimeError.
+bool RestoreTornRecord(const std::string& folder);
 // folder's record, or why it cannot be trusted: missing, torn, edited, or
 // naming a path that is absolute, climbs out of the folder, names a stream or
 // ends in a dot or a blank (which Windows strips, so "..." would become "..").
@@ -64,12 +75,3 @@ bool IsInstallersOwnFile(const std::string& path);
 std::vector<std::string> EntriesNeverEmptied();
 // Whether a path below the folder lies in the holding folder.
 bool IsInHoldingFolder(const std::string& path);
-// Whether a file outside the holding folder, as it is now, is the player's:
-// one the record does not list as the installation's with that size and
-// last-write time, or, while a run is under way, one it lists as kept with
-// them. Names compare in any case, as Windows does.
-std::function<bool(const FileSystem::FileFacts&)> MadeOrChangedSince(const InstallationRecord& record);
-// The player's files among now (the files below the folder): those of the
-// holding folder, and those that MadeOrChangedSince picks.
-std::vector<FileSystem::FileFacts> FilesMadeOrChangedSince(const InstallationRecord& record,
-                                                           const std::vector<FileSystem::FileFacts>& now);

@@ -1,3 +1,9 @@
+// The player's files through a run that fills the folder: set aside into the
+// holding folder once the record says the run is under way, put back once
+// the steps have run, or put back where they were when the run is abandoned
+// before anything was deleted. What lies in the holding folder is the
+// player's: no run deletes anything in it, whether it made it or an earlier
+// run cut off did.
 #include "install/players_files.h"
 
 #include <windows.h>
@@ -9,24 +15,15 @@
 
 #include "fileops/file_system.h"
 #include "fileops/folder_delete.h"
-#include "install/installation_end.h"
+#include "install/record_keeper.h"
 #include "support/error_report.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
-#include "support/virtual_store.h"
 
 namespace {
 
 constexpr const char* kLocation = "modZEM7::RecordInstallation";
-
-std::string HoldingFolder(const RunContext& run) { return run.plan.zem7Folder + kHoldingFolderName; }
-
-void MoveOrThrow(const std::string& from, const std::string& to, DWORD flags, const std::string& doing) {
-  if (MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), flags)) return;
-  DWORD error = GetLastError();
-  throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (" + doing + ")");
-}
 
 // One version of a file of the player's: where it lies now, and the path
 // below the folder it is kept under.
@@ -34,10 +31,18 @@ struct Version {
   FileSystem::FileFacts facts;  // its place-relative path as it lies now
   std::string source;           // its full path, "" at its place in the held target
   std::string keptAs;           // the path it waits under in the holding folder and goes back to
+  // Found after a cut: the cut run may have made it as well as the player,
+  // so it goes back only beside what the next run makes there.
+  bool unsure = false;
 };
 
+std::string Key(const FileSystem::FileFacts& file) {
+  return ToUpper(file.path) + "\t" + std::to_string(file.size) + "\t" + std::to_string(file.written);
+}
+
 // Where versions of one file meet, the latest keeps the name and each
-// earlier one takes a name that says so.
+// earlier one takes a name that says so; so does a file of the player's
+// named as one of the installer's own, which would otherwise be written over.
 void NameEarlierCopies(std::vector<Version>& versions) {
   std::vector<std::string> taken;
   for (const Version& version : versions) taken.push_back(ToUpper(version.facts.path));
@@ -46,68 +51,33 @@ void NameEarlierCopies(std::vector<Version>& versions) {
   std::set<std::string> named;
   for (Version& version : versions) {
     version.keptAs = version.facts.path;
-    if (named.insert(ToUpper(version.facts.path)).second) continue;
+    if (named.insert(ToUpper(version.facts.path)).second && !IsInstallersOwnFile(version.facts.path)) continue;
     version.keptAs = EarlierCopyName(version.facts.path, taken);
     taken.push_back(ToUpper(version.keptAs));
   }
 }
 
-std::vector<Version> VersionsIn(const std::string& folder) {
+std::vector<Version> VersionsIn(const std::string& folder, const std::set<std::string>& unsure = {}) {
   std::vector<Version> versions;
   for (const FileSystem::FileFacts& file : FileSystem::FilesBelow(folder))
-    versions.push_back({file, folder + "\\" + file.path, {}});
-  return versions;
-}
-
-// The player's files: those at their places that the earlier record does
-// not claim, those an earlier run left in the holding folder, and those
-// Windows put in the folder's VirtualStore for a game without rights.
-std::vector<Version> PlayersVersions(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord* earlier) {
-  std::vector<Version> versions;
-  if (earlier) {
-    auto madeOrChanged = MadeOrChangedSince(*earlier);
-    for (const FileSystem::FileFacts& file : held.Files())
-      if (madeOrChanged(file)) versions.push_back({file, {}, {}});
-  }
-  std::vector<Version> waiting = VersionsIn(HoldingFolder(run));
-  if (!waiting.empty())
-    run.log.Write("Your files kept by an earlier run: " + std::to_string(waiting.size()) + " in " + HoldingFolder(run));
-  versions.insert(versions.end(), waiting.begin(), waiting.end());
-  if (std::string store = VirtualStoreOf(run.plan.zem7Folder); !store.empty()) {
-    std::vector<Version> stored = VersionsIn(store);
-    versions.insert(versions.end(), stored.begin(), stored.end());
-  }
-  NameEarlierCopies(versions);
+    versions.push_back({file, folder + "\\" + file.path, {}, unsure.contains(Key(file))});
   return versions;
 }
 
 // Until it is moved, a version at its place is known by its path as it is;
 // once moved, by the path it goes back to.
-std::vector<FileSystem::FileFacts> KeptFacts(const std::vector<Version>& versions) {
-  std::vector<FileSystem::FileFacts> kept;
-  for (const Version& version : versions) {
-    kept.push_back({version.keptAs, version.facts.size, version.facts.written});
-    if (version.source.empty() && version.keptAs != version.facts.path) kept.push_back(version.facts);
-  }
-  return kept;
+void AddFacts(const Version& version, std::vector<FileSystem::FileFacts>& kept) {
+  kept.push_back({version.keptAs, version.facts.size, version.facts.written});
+  if (version.source.empty() && version.keptAs != version.facts.path) kept.push_back(version.facts);
 }
 
-// A version that is not at its place goes into the holding folder under the
-// name it is kept as; the log names where it came from and what it is now.
-void MoveIntoHolding(RunContext& run, const Version& version) {
-  std::string holding = HoldingFolder(run);
-  std::string destination = holding + "\\" + version.keptAs;
-  if (EqualsIgnoreCase(version.source, destination)) return;
-  FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(destination));
-  MoveOrThrow(version.source, destination, MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH,
-              "keeping \"" + version.source + "\" as \"" + destination + "\"");
-  bool fromHolding = ToUpper(version.source).starts_with(ToUpper(holding + "\\"));
-  if (fromHolding)
-    run.log.Write("Keeping your earlier copy of " + run.plan.zem7Folder + version.facts.path +
-                  " as: " + run.plan.zem7Folder + version.keptAs);
-  else
-    run.log.Write("Keeping your file from the VirtualStore: " + version.source + " as: " + run.plan.zem7Folder +
-                  version.keptAs);
+// A name taken by a file, or by a link the player or another program put
+// there, cannot be the holding folder: it is refused by its name.
+void RefuseWhatIsInTheWay(const std::string& holding) {
+  if (FileSystem::FileExists(holding))
+    throw RuntimeError(ERROR_ALREADY_EXISTS, "\"" + holding + "\" is a file where your files are to be kept");
+  if (FileSystem::IsLink(holding))
+    throw RuntimeError(ERROR_ALREADY_EXISTS, "\"" + holding + "\" is a link where your files are to be kept");
 }
 
 }  // namespace
@@ -123,52 +93,151 @@ std::string EarlierCopyName(const std::string& path, const std::vector<std::stri
   }
 }
 
-void SetPlayersFilesAside(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord* earlier) {
-  std::vector<Version> versions = PlayersVersions(run, held, earlier);
-  RecordRunUnderWay(run, KeptFacts(versions));
+void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
+  ExpectStage({std::nullopt, RecordStage::Complete, RecordStage::Stopped, RecordStage::UnderWay, RecordStage::Removed},
+              "begin the run");
+  std::string holding = HoldingFolder();
+  RefuseWhatIsInTheWay(holding);
+  // The player's files: those at their places that the record does not
+  // claim (none without a record: the question said all would go), those an
+  // earlier run left in the holding folder, and those Windows put in the
+  // folder's VirtualStore for a game without rights.
+  std::set<std::string> sure, unsure;
+  if (record_) {
+    for (const FileSystem::FileFacts& file : record_->kept) sure.insert(Key(file));
+    for (const FileSystem::FileFacts& file : record_->found) unsure.insert(Key(file));
+  }
+  bool cutOff = record_ && record_->stage == RecordStage::UnderWay;
+  std::vector<Version> versions;
+  if (held && record_)
+    for (const FileSystem::FileFacts& file : held->Files())
+      if (IsPlayers(file)) versions.push_back({file, {}, {}, cutOff && !sure.contains(Key(file))});
+  std::vector<Version> waiting = VersionsIn(holding, unsure);
+  if (!waiting.empty())
+    run.log.Write("Your files kept by an earlier run: " + std::to_string(waiting.size()) + " in " + holding);
+  versions.insert(versions.end(), waiting.begin(), waiting.end());
+  if (std::string store = VirtualStore(); !store.empty() && FileSystem::FolderExists(store)) {
+    std::vector<Version> stored = VersionsIn(store);
+    versions.insert(versions.end(), stored.begin(), stored.end());
+  }
+  NameEarlierCopies(versions);
+
+  // Until the emptying, the earlier installation's files are the run's; a
+  // run cut off meanwhile finds them listed.
+  InstallationRecord underWay;
+  underWay.stage = RecordStage::UnderWay;
+  underWay.gameFolder = run.plan.gameFolder;
+  underWay.usersMayModify = current_.usersMayModify;
+  underWay.uninstallKey = current_.uninstallKey;
+  if (record_) underWay.files = record_->files;
+  for (const Version& version : versions) AddFacts(version, version.unsure ? underWay.found : underWay.kept);
+  Write(underWay);
+
   // Those renamed in the holding folder first: they free the names the others take.
   std::stable_partition(versions.begin(), versions.end(), [&](const Version& version) {
-    return ToUpper(version.source).starts_with(ToUpper(HoldingFolder(run) + "\\"));
+    return ToUpper(version.source).starts_with(ToUpper(holding + "\\"));
   });
   std::map<std::string, std::string> atPlace;
   for (const Version& version : versions) {
-    if (version.source.empty())
+    if (version.source.empty()) {
       atPlace[ToUpper(version.facts.path)] = version.keptAs;
+      continue;
+    }
+    std::string destination = holding + "\\" + version.keptAs;
+    if (EqualsIgnoreCase(version.source, destination)) continue;
+    FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(destination));
+    FileSystem::MoveFileWhole(version.source, destination, false);
+    setAside_.push_back({version.source, destination});
+    if (ToUpper(version.source).starts_with(ToUpper(holding + "\\")))
+      run.log.Write("Keeping your earlier copy of " + folder_ + version.facts.path + " as: " + folder_ +
+                    version.keptAs);
     else
-      MoveIntoHolding(run, version);
+      run.log.Write("Keeping your file from the VirtualStore: " + version.source + " as: " + folder_ + version.keptAs);
   }
-  held.MoveOut(HoldingFolder(run), [&](const FileSystem::FileFacts& file) -> std::optional<std::string> {
+  if (!held) return;
+  held->MoveOut(holding, [&](const FileSystem::FileFacts& file) -> std::optional<std::string> {
     auto found = atPlace.find(ToUpper(file.path));
     if (found == atPlace.end()) return std::nullopt;
     if (!EqualsIgnoreCase(found->second, file.path))
-      run.log.Write("Keeping your earlier copy of " + run.plan.zem7Folder + file.path + " as: " + run.plan.zem7Folder +
-                    found->second);
+      run.log.Write("Keeping your earlier copy of " + folder_ + file.path + " as: " + folder_ + found->second);
+    setAside_.push_back({folder_ + file.path, holding + "\\" + found->second});
     return found->second;
   });
-  if (FileSystem::HoldsAnyFile(HoldingFolder(run))) run.facts.holdingFolder = HoldingFolder(run);
 }
 
-void PutBackPlayersFiles(RunContext& run) {
-  std::string holding = HoldingFolder(run);
+void RecordKeeper::Abandon(RunContext& run) {
+  size_t notBack = 0;
+  for (auto move = setAside_.rbegin(); move != setAside_.rend(); ++move) {
+    if (!FileSystem::FileExists(move->to)) continue;
+    try {
+      FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(move->from));
+      FileSystem::MoveFileWhole(move->to, move->from, false);
+    } catch (const RuntimeError&) {
+      ++notBack;  // it waits in the holding folder, which is the player's
+    }
+  }
+  setAside_.clear();
+  if (FileSystem::FolderExists(HoldingFolder()) && !FileSystem::HoldsAnyFile(HoldingFolder()))
+    Trap(run.reporter, kLocation, [&] { DeleteWholeFolder(HoldingFolder()); });
+  if (stage_ == RecordStage::UnderWay)
+    Trap(run.reporter, kLocation, [&] {
+      if (onDisk_) {
+        WriteRecord(folder_, *onDisk_);
+      } else {
+        FileSystem::RemoveFile(folder_ + kRecordName, true);
+        FileSystem::FlushFolder(folder_);
+      }
+      stage_ = onDisk_ ? std::optional(onDisk_->stage) : std::nullopt;
+      current_ = onDisk_ ? *onDisk_ : InstallationRecord();
+    });
+  run.log.Write(notBack == 0 ? "Your files were put back where they were; nothing was changed."
+                             : std::to_string(notBack) +
+                                   " file(s) of yours could not be put back and are kept in: " + HoldingFolder());
+}
+
+void RecordKeeper::PutBack(RunContext& run) {
+  std::string holding = HoldingFolder();
   if (!FileSystem::FolderExists(holding)) return;
+  std::set<std::string> unsure;
+  for (const FileSystem::FileFacts& file : current_.found) unsure.insert(Key(file));
   size_t putBack = 0;
   for (const FileSystem::FileFacts& kept : FileSystem::FilesBelow(holding)) {
-    std::string place = run.plan.zem7Folder + kept.path;
+    std::string place = folder_ + kept.path;
     Trap(run.reporter, kLocation, [&] {
       FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(place));
-      MoveOrThrow(holding + "\\" + kept.path, place, MOVEFILE_REPLACE_EXISTING,
-                  "putting your file \"" + kept.path + "\" back from \"" + holding + "\"");
-      run.log.Write("Keeping your file: " + place);
-      run.facts.keptFiles.push_back(kept.path);
+      std::string from = holding + "\\" + kept.path;
+      if (!unsure.contains(Key(kept)) || !FileSystem::FileExists(place)) {
+        FileSystem::MoveFileWhole(from, place, true);
+        run.log.Write("Keeping your file: " + place);
+        keptFiles_.push_back(kept.path);
+        ++putBack;
+        return;
+      }
+      // A file found after a cut that is the one this run made there, size
+      // and time, is that file; anything else goes beside it.
+      WIN32_FILE_ATTRIBUTE_DATA now{};
+      bool same =
+          GetFileAttributesExW(Widen(place).c_str(), GetFileExInfoStandard, &now) &&
+          ((uint64_t{now.nFileSizeHigh} << 32) | now.nFileSizeLow) == kept.size &&
+          ((uint64_t{now.ftLastWriteTime.dwHighDateTime} << 32) | now.ftLastWriteTime.dwLowDateTime) == kept.written;
+      if (same) {
+        run.log.Write("Deleting File: " + from);
+        return FileSystem::RemoveFile(from, true);
+      }
+      std::vector<std::string> taken;
+      std::string beside;
+      while (FileSystem::FileExists(folder_ + (beside = EarlierCopyName(kept.path, taken))))
+        taken.push_back(ToUpper(beside));
+      FileSystem::MoveFileWhole(from, folder_ + beside, false);
+      run.log.Write("Keeping your file: " + folder_ + beside);
+      keptFiles_.push_back(beside);
       ++putBack;
     });
   }
   run.log.Write(std::to_string(putBack) + " file(s) of yours were kept.");
   if (FileSystem::HoldsAnyFile(holding)) {
-    run.facts.holdingFolder = holding;
     run.log.Write("Your files that could not be put back are in: " + holding);
     return;
   }
   Trap(run.reporter, kLocation, [&] { DeleteWholeFolder(holding); });
-  run.facts.holdingFolder.clear();
 }

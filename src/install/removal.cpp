@@ -78,22 +78,24 @@ std::string WhyRecordIsUnsafe(const std::string& folder, const InstallationRecor
 
 void RemoveInstallation(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord& record) {
   run.log.Write("Deleting the files of the installation.");
-  Trap(run.reporter, kLocation, [&] { held.DeleteAll(KeepAlive(run)); });
-  RemoveShortcuts(run, record);
+  bool deleted = TrapResult(run.reporter, kLocation, false, [&] {
+    held.DeleteAll(KeepAlive(run));
+    return true;
+  });
+  if (deleted) RemoveShortcuts(run, record);
 }
 
-void RemoveEntryRecordAndUninstaller(RunContext& run, const InstallationRecord& record) {
+void RemoveEntryRecordAndUninstaller(RunContext& run, RecordKeeper& keeper, const InstallationRecord& record) {
   const std::string& folder = run.plan.zem7Folder;
   std::string uninstaller = folder + kUninstallerName;
   Trap(run.reporter, kLocation, [&] {
     if (RemoveUninstallEntryOf(folder))
       run.log.Write("Removing the entry in Apps & features: " + UninstallKeyFor(folder));
+    else if (RemoveEntryOfAFolderGone(record.uninstallKey))
+      run.log.Write("Removing the entry in Apps & features: " + record.uninstallKey);
   });
   Trap(run.reporter, kLocation, [&] {
-    InstallationRecord removed;
-    removed.stage = RecordStage::Removed;
-    removed.gameFolder = record.gameFolder;
-    WriteRecord(folder, removed);
+    keeper.CommitRemoval(run);
     std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);
     std::erase_if(left, [](const FileSystem::FileFacts& file) { return IsInstallersOwnFile(file.path); });
     run.log.Write((left.empty() ? "Deleting File: " : "Keeping the record of your files: ") + folder + kRecordName);

@@ -69,3 +69,18 @@ bool RemoveUninstallEntryOf(const std::string& folder) {
   RemoveUninstallEntry(key);
   return true;
 }
+
+bool RemoveEntryOfAFolderGone(const std::string& key) {
+  // Only a name this installer gives: a record cannot lead the removal to another product's entry.
+  if (!key.starts_with("ZEM7Mod-") || key.find('\\') != std::string::npos || !RegistryKeyExists(kUninstallKeys + key))
+    return false;
+  std::string location;
+  try {
+    location = ReadRegistryString(kUninstallKeys + key + "\\InstallLocation");
+  } catch (const RuntimeError&) {
+    return false;
+  }
+  if (location.empty() || FileSystem::FolderExists(location)) return false;
+  RemoveUninstallEntry(key);
+  return true;
+}

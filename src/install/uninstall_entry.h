@@ -20,3 +20,7 @@ void RemoveUninstallEntry(const std::string& key);
 // claims, a copy of an installation never removes the original's entry.
 // Returns whether it removed one. Throws RuntimeError.
 bool RemoveUninstallEntryOf(const std::string& folder);
+// Removes the entry under key, one of this installer's by its name, when the
+// folder its InstallLocation names is gone: the entry a folder had before it
+// was renamed or moved. Returns whether it removed one. Throws RuntimeError.
+bool RemoveEntryOfAFolderGone(const std::string& key);

@@ -45,14 +45,9 @@ struct GameStarter {
       StartThroughDesktopShell;
 };
 
-// What a run made beyond the files in the target, and the player's files it
-// set aside, for the installation's record.
+// What a run made beyond the files in the target, for the installation's record.
 struct InstallationFacts {
   std::vector<std::string> shortcuts;  // full paths of the shortcuts made
-  std::string holdingFolder;           // where the player's files wait while the steps run; "" when none is left
-  std::vector<std::string> keptFiles;  // the player's files put back, relative to the target
-  bool underWay = false;               // the record says that this run is under way
-  bool usersMayModify = false;         // the Users group may modify the target (it was checked, or given)
 };
 
 class RunContext {

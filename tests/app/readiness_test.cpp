@@ -268,11 +268,8 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
       record.files = FileSystem::FilesBelow(target);
       std::erase_if(record.files, [](const FileSystem::FileFacts& file) { return file.path == "shot.bmp"; });
       if (std::string_view(c.name).starts_with("unfinished")) {
-        // A cut-off run's: the player's file put back is kept, the others are the run's.
+        // A cut-off run's: what it made is listed, the player's file put back is not.
         record.stage = RecordStage::UnderWay;
-        record.kept = FileSystem::FilesBelow(target);
-        std::erase_if(record.kept, [](const FileSystem::FileFacts& file) { return file.path != "shot.bmp"; });
-        record.files.clear();
       }
       WriteRecord(target + "\\", record);
       if (record.stage == RecordStage::Complete) WriteFile(target + "\\saves\\slot1.sav", "played since");

@@ -66,7 +66,13 @@ class RemovalTest : public ::testing::Test {
     return contents;
   }
 
-  TempFolder work{"zem7 removal"};
+  // Under Program Files, where Windows keeps a VirtualStore for a game without rights.
+  static std::string ProgramFiles() {
+    wchar_t path[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"ProgramFiles", path, MAX_PATH);
+    return Narrow(path);
+  }
+  TempFolder work{"zem7 removal", ProgramFiles()};
   std::string folder = work / "Games\\FlatOut - ZEM7\\";
   std::string game = work / "Games\\FlatOut\\";
   std::string menu = work / "Menu\\Torvale\\FlatOut - ZEM7\\";

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "fileops/file_system.h"
+#include "install/record_keeper.h"
 
 namespace {
 
@@ -164,12 +165,10 @@ class CutTest : public UnattendedTest {
   void ExpectPlayersFilesAtTheirPlaces() const {
     for (const auto& [file, content] : kPlayersFiles) EXPECT_EQ(ReadFile(target + file), content) << file;
     EXPECT_FALSE(FolderExists(target + "ZEM7 Kept Files"));
-    auto record = ReadRecord(target);
-    ASSERT_TRUE(std::holds_alternative<InstallationRecord>(record)) << std::get<std::string>(record);
+    RecordKeeper keeper = RecordKeeper::Open(target);
+    ASSERT_TRUE(keeper.Record()) << keeper.WhyUnusable();
     std::set<std::string> players, expected;
-    for (const auto& file :
-         FilesMadeOrChangedSince(std::get<InstallationRecord>(record), FileSystem::FilesBelow(target)))
-      players.insert(file.path);
+    for (const auto& file : keeper.PlayersFiles(FileSystem::FilesBelow(target))) players.insert(file.path);
     for (const auto& [file, content] : kPlayersFiles) expected.insert(file);
     EXPECT_EQ(players, expected);
   }

@@ -48,6 +48,10 @@ class DriverTest : public ::testing::Test {
     RemoveUninstallEntry(UninstallKeyFor(run->plan.zem7Folder));
   }
   std::vector<std::string> Log() const { return LogTexts(run->plan.installerFolder + "\\ZEM7InstallLog.txt"); }
+  InstallResult Install(FileSystem::HeldTree* held = nullptr) {
+    RecordKeeper keeper = RecordKeeper::Open(run->plan.zem7Folder);
+    return InstallZEM7(*run, held, keeper);
+  }
 
   TempFolder root{"zem7 driver"};
   ScriptedUi ui;
@@ -56,7 +60,7 @@ class DriverTest : public ::testing::Test {
 
 TEST_F(DriverTest, RunsEveryStepInOrderEvenWhenEachOneFails) {
   WriteFile(run->plan.installerFolder + "\\ZEM7InstallLog.txt", "an earlier run\r\n");
-  InstallZEM7(*run);
+  Install();
 
   auto log = Log();
   ASSERT_FALSE(log.empty());
@@ -100,7 +104,7 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChangeOrSaysWhatIsLeft)
   auto held = Held(target);
   ASSERT_TRUE(held);
 
-  EXPECT_EQ(InstallZEM7(*run, held.get()), InstallResult::Completed);
+  EXPECT_EQ(Install(held.get()), InstallResult::Completed);
 
   auto log = Log();
   ASSERT_GE(log.size(), 4u);
@@ -116,7 +120,7 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChangeOrSaysWhatIsLeft)
   ASSERT_TRUE(held);
   WriteFile(target + "b\\late.txt", "made meanwhile");
   ui.messages.clear();
-  EXPECT_EQ(InstallZEM7(*run, held.get()), InstallResult::PartlyEmptied);
+  EXPECT_EQ(Install(held.get()), InstallResult::PartlyEmptied);
   ASSERT_EQ(ui.messages.size(), 1u);
   const std::string& report = ui.messages[0].text;
   EXPECT_FALSE(report.starts_with("ERROR: 0,")) << report;
@@ -141,11 +145,10 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   WriteRecord(target, installed);
   WriteFile(target + "player\\settings.cfg", "changed by the player");
   WriteFile(target + "screenshots\\shot1.bmp", "new");
-  auto earlier = std::get<InstallationRecord>(ReadRecord(target));
   auto held = Held(target);
   ASSERT_TRUE(held);
 
-  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Completed);
+  EXPECT_EQ(Install(held.get()), InstallResult::Completed);
   EXPECT_EQ(ReadFile(target + "player\\settings.cfg"), "changed by the player");
   EXPECT_EQ(ReadFile(target + "screenshots\\shot1.bmp"), "new");
   EXPECT_FALSE(FileExists(target + "data\\game.dat"));
@@ -157,19 +160,18 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   // The new record is the run's: the player's files are not in it, and its entry is registered.
   auto rerun = ReadRecord(target);
   ASSERT_TRUE(std::holds_alternative<InstallationRecord>(rerun)) << std::get<std::string>(rerun);
-  EXPECT_EQ(FilesMadeOrChangedSince(std::get<InstallationRecord>(rerun), FileSystem::FilesBelow(target)).size(), 2u);
+  EXPECT_EQ(RecordKeeper::Open(target).PlayersFiles(FileSystem::FilesBelow(target)).size(), 2u);
   EXPECT_EQ(std::get<InstallationRecord>(rerun).stage, RecordStage::Complete);
   EXPECT_EQ(ReadRegistryString(kUninstallKeys + UninstallKeyFor(target) + "\\UninstallString"),
             "\"" + target + "ZEM7Uninstall.exe\" /UNINSTALL");
 
-  earlier = std::get<InstallationRecord>(rerun);
   held = Held(target);
   ASSERT_TRUE(held);
   ui.progressText.clear();
   ui.onPump = [&] {
     if (ui.progressText.find("Copying ZEM7 Mod Files.") != std::string::npos) run->stopRequested = true;
   };
-  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Stopped);
+  EXPECT_EQ(Install(held.get()), InstallResult::Stopped);
   EXPECT_EQ(ReadFile(target + "ZEM7 Kept Files\\player\\settings.cfg"), "changed by the player");
   EXPECT_EQ(ReadFile(target + "ZEM7 Kept Files\\screenshots\\shot1.bmp"), "new");
   EXPECT_TRUE(
@@ -180,15 +182,14 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   // holding folder into itself; a later version of a kept file stays at its
   // place and the earlier one beside it.
   WriteFile(target + "player\\settings.cfg", "changed again");
-  earlier = std::get<InstallationRecord>(ReadRecord(target));
-  EXPECT_EQ(earlier.stage, RecordStage::Stopped);
+  EXPECT_EQ(RecordKeeper::Open(target).Record()->stage, RecordStage::Stopped);
   held = Held(target);
   ASSERT_TRUE(held);
   ui.onPump = nullptr;
   run->stopRequested = false;
   ui.Answer(IDNO);
   ui.Answer(IDNO);
-  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Completed);
+  EXPECT_EQ(Install(held.get()), InstallResult::Completed);
   EXPECT_EQ(ReadFile(target + "player\\settings.cfg"), "changed again");
   EXPECT_EQ(ReadFile(target + "player\\settings (earlier copy).cfg"), "changed by the player");
   EXPECT_EQ(ReadFile(target + "screenshots\\shot1.bmp"), "new");
@@ -211,7 +212,7 @@ TEST_F(DriverTest, DamagedDownloadOrAStopDuringItsTestChangesNothing) {
   WriteFile(archive, whole.substr(0, whole.size() - 1));  // cut short, as a broken download is
   auto held = Held(target);
   ASSERT_TRUE(held);
-  EXPECT_EQ(InstallZEM7(*run, held.get()), InstallResult::NotStarted);
+  EXPECT_EQ(Install(held.get()), InstallResult::NotStarted);
   ASSERT_FALSE(ui.messages.empty());
   EXPECT_TRUE(ui.messages.back().text.starts_with(
       "The ZEM7 Mod file \"zem7trackfiles.rar\" is damaged (the RAR extractor's test ended with exit code "))
@@ -226,7 +227,7 @@ TEST_F(DriverTest, DamagedDownloadOrAStopDuringItsTestChangesNothing) {
   ui.onPump = [&] {
     if (ui.progressText.find("Testing the ZEM7 Mod files.") != std::string::npos) run->stopRequested = true;
   };
-  EXPECT_EQ(InstallZEM7(*run), InstallResult::StoppedBeforeAnyChange);
+  EXPECT_EQ(Install(), InstallResult::StoppedBeforeAnyChange);
   EXPECT_EQ(Log().back(),
             "The installation was stopped at the user's request while the ZEM7 Mod files were tested; nothing was "
             "changed.");
@@ -240,7 +241,7 @@ TEST_F(DriverTest, StopEndsTheRunAtTheNextSafePointAndSaysWhere) {
   ui.onPump = [&] {
     if (ui.progressText.find("Copying ZEM7 Mod Files.") != std::string::npos) run->stopRequested = true;
   };
-  EXPECT_EQ(InstallZEM7(*run), InstallResult::Stopped);
+  EXPECT_EQ(Install(), InstallResult::Stopped);
 
   auto log = Log();
   ASSERT_GE(log.size(), 2u);
@@ -273,16 +274,15 @@ TEST_F(DriverTest, RerunAfterAStopWithLinkedTracksEmptiesAndInstalls) {
   ui.onPump = [&] {
     if (ui.progressText.find("> Part 2 of 5.") != std::string::npos) run->stopRequested = true;
   };
-  ASSERT_EQ(InstallZEM7(*run), InstallResult::Stopped);
+  ASSERT_EQ(Install(), InstallResult::Stopped);
   EXPECT_GT(FileSystem::NameCount(target + "datafull\\tracks\\forest\\forest1\\a\\geometry.w32"), 1u);
 
-  auto earlier = std::get<InstallationRecord>(ReadRecord(target));
   auto held = Held(target);
   ASSERT_TRUE(held);
   ui.onPump = nullptr;
   run->stopRequested = false;
   ui.messages.clear();
-  EXPECT_EQ(InstallZEM7(*run, held.get(), &earlier), InstallResult::Completed);
+  EXPECT_EQ(Install(held.get()), InstallResult::Completed);
   EXPECT_EQ(ui.messages.size(), 2u) << (ui.messages.empty() ? "" : ui.messages[0].text);  // the closing questions
   for (int part = 1; part <= 5; ++part)
     EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks" + std::to_string(part) + ".bfs")) << part;
@@ -293,7 +293,7 @@ TEST_F(DriverTest, NoStepRunsForATargetThatCouldNotBeMade) {
   WriteFile(root / "Games\\a file", "x");
   run->plan.zem7Folder = root / "Games\\a file\\FlatOut - ZEM7\\";
 
-  EXPECT_EQ(InstallZEM7(*run), InstallResult::NotStarted);
+  EXPECT_EQ(Install(), InstallResult::NotStarted);
 
   auto log = Log();
   ASSERT_EQ(log.size(), 5u);  // the start, the test, the folder, the report's two lines

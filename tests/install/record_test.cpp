@@ -1,9 +1,11 @@
 #include "install/installation_record.h"
 #include "install/players_files.h"
+#include "install/record_keeper.h"
 
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "support/text.h"
 
 namespace {
 
@@ -67,33 +69,103 @@ TEST(RecordTest, RoundTripsAndRefusesATornEditedOrEscapingRecord) {
   }
 }
 
-// The player's files: those the record does not claim as they are now, or,
-// while a run is under way, those it keeps; and always what waits in the
-// holding folder.
-TEST(RecordTest, ThePlayersFilesAreTheUnclaimedOnesTheKeptOnesWhileUnderWayAndTheHeldOnes) {
+// The player's files: those the record does not claim as they are now,
+// and always what waits in the holding folder. While a run is under way the
+// record lists the earlier installation's files and then what the run made:
+// the same answer. On a drive that keeps local times, a time whole hours
+// off (a change of daylight saving time) is the same time.
+TEST(RecordTest, ThePlayersFilesAreTheUnclaimedOnesAndTheHeldOnesAtEveryStage) {
+  constexpr uint64_t kHour = 36'000'000'000ull;
   // Windows names compare in any case: the same file in other letters is unchanged.
   std::vector<FileSystem::FileFacts> now = {{"FLATOUT.exe", 1234, 133456789012345678ull},
                                             {"ZEM7-Patches\\zem7-tracks1.bfs", 99, 7},
-                                            {"data\\Игры\\save.cfg", 0, 2},
+                                            {"data\\Игры\\save.cfg", 0, 2 + kHour},
                                             {"screenshots\\shot1.bmp", 5, 5},
                                             {"savegame\\SLOT1.sav", 12, 3},
                                             {"ZEM7 Kept Files\\options.cfg", 1, 1},
+                                            {"datafull\\tracks\\a.w32", 1, 1},
                                             {kRecordName, 1, 1},
                                             {kPartialRecordName, 1, 1},
                                             {kUninstallerName, 1, 1}};
+  TempFolder folder;
   auto paths = [&](const InstallationRecord& record) {
+    WriteRecord(folder.Path() + "\\", record);
     std::vector<std::string> players;
-    for (const FileSystem::FileFacts& file : FilesMadeOrChangedSince(record, now)) players.push_back(file.path);
+    for (const FileSystem::FileFacts& file : RecordKeeper::Open(folder.Path() + "\\").PlayersFiles(now))
+      players.push_back(file.path);
     return players;
   };
-  EXPECT_EQ(paths(Sample()), (std::vector<std::string>{"ZEM7-Patches\\zem7-tracks1.bfs", "screenshots\\shot1.bmp",
-                                                       "savegame\\SLOT1.sav", "ZEM7 Kept Files\\options.cfg"}));
+  const std::vector<std::string> changed = {"ZEM7-Patches\\zem7-tracks1.bfs", "data\\Игры\\save.cfg",
+                                            "screenshots\\shot1.bmp", "savegame\\SLOT1.sav",
+                                            "ZEM7 Kept Files\\options.cfg"};
+  EXPECT_EQ(paths(Sample()), changed);
   InstallationRecord underWay = Sample();
   underWay.stage = RecordStage::UnderWay;
-  EXPECT_EQ(paths(underWay), (std::vector<std::string>{"savegame\\SLOT1.sav", "ZEM7 Kept Files\\options.cfg"}));
+  EXPECT_EQ(paths(underWay), changed);
   InstallationRecord removed;
   removed.stage = RecordStage::Removed;
   EXPECT_EQ(paths(removed).size(), 6u);
+  // A record brought from another folder claims nothing here.
+  InstallationRecord copied = Sample();
+  copied.folderId = "0-00000000000000000000000000000001";
+  std::string text = RecordText(copied);
+  WriteFile(folder / kRecordName, "\xEF\xBB\xBF" + text);
+  EXPECT_TRUE(RecordKeeper::Open(folder.Path() + "\\").NamesAnotherFolder());
+  EXPECT_EQ(RecordKeeper::Open(folder.Path() + "\\").PlayersFiles(now).size(), 6u);
+}
+
+TEST(RecordTest, ADriveWithLocalTimesReadsWholeHoursOffAsTheSameTime) {
+  constexpr uint64_t kSecond = 10'000'000, kHour = 3600 * kSecond, t = 133456789012345678ull;
+  struct Case {
+    uint64_t now;
+    bool localTimes, same;
+  };
+  const Case cases[] = {
+      {t, false, true},
+      {t + kHour, false, false},
+      {t + kHour, true, true},
+      {t - kHour, true, true},
+      {t + kHour + 2 * kSecond, true, true},
+      {t + 2 * kHour - kSecond, true, true},
+      {t + 3 * kSecond, true, false},
+      {t + kHour + 3 * kSecond, true, false},
+      {t + 25 * kHour, true, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(SameFileTime(t, c.now, c.localTimes), c.same) << (int64_t(c.now - t) / int64_t(kSecond));
+}
+
+// A rename over the record torn between its delete and its rename (FAT,
+// exFAT) leaves the whole new record alone: it is the record. A torn or
+// edited one under the temporary name is not, and stays as it is.
+TEST(RecordTest, AWholeRecordLeftUnderItsTemporaryNameAloneIsTheRecord) {
+  TempFolder folder;
+  std::string path = folder.Path() + "\\";
+  const std::string whole = "\xEF\xBB\xBF" + RecordText(Sample());
+  struct Case {
+    const char* name;
+    bool withRecord;
+    std::string partial;
+    bool taken;
+  };
+  const Case cases[] = {
+      {"torn rename", false, whole, true},
+      {"cut before the rename", true, whole, false},
+      {"torn write", false, whole.substr(0, whole.size() / 2), false},
+  };
+  for (const Case& c : cases) {
+    DeleteFileW(Widen(path + kRecordName).c_str());
+    InstallationRecord earlier;
+    earlier.stage = RecordStage::Complete;
+    if (c.withRecord) WriteRecord(path, earlier);
+    WriteFile(path + kPartialRecordName, c.partial);
+    RecordKeeper keeper = RecordKeeper::Open(path);
+    ASSERT_EQ(keeper.Record() != nullptr, c.taken || c.withRecord) << c.name;
+    if (c.taken) EXPECT_EQ(keeper.Record()->stage, RecordStage::Stopped) << c.name;
+    if (c.withRecord) EXPECT_EQ(keeper.Record()->stage, RecordStage::Complete) << c.name;
+    EXPECT_EQ(FileExists(path + kPartialRecordName), !c.taken) << c.name;
+    DeleteFileW(Widen(path + kPartialRecordName).c_str());
+  }
 }
 
 // Where two kept versions of one file meet, the earlier one takes a name

@@ -1,0 +1,242 @@
+// Reading the record, the answer to whose a file is, the stage checks, and
+// the transitions that only write the record. Setting the player's files
+// aside and putting them back are in players_files.cpp.
+#include "install/record_keeper.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <set>
+
+#include "fileops/file_system.h"
+#include "fileops/folder_identity.h"
+#include "install/uninstall_entry.h"
+#include "support/error_report.h"
+#include "support/keep_alive.h"
+#include "support/path_helpers.h"
+#include "support/runtime_error.h"
+#include "support/text.h"
+#include "support/virtual_store.h"
+
+namespace {
+
+constexpr const char* kLocation = "modZEM7::RecordInstallation";
+constexpr uint64_t kSecond = 10'000'000;  // in FILETIME's units
+constexpr uint64_t kHour = 3600 * kSecond;
+
+// The run's work folder, which its clean-up deletes: nothing of the player's
+// belongs there, whatever a cut run left in it.
+bool IsWorkFile(const std::string& path) { return ToUpper(path).starts_with("DATAFULL\\"); }
+
+// FAT and exFAT store local times: after a change of daylight saving time,
+// or of the time zone, every file reads whole hours off, and FAT keeps even
+// seconds only.
+bool KeepsLocalTimes(const std::string& folder) {
+  wchar_t root[MAX_PATH + 1] = {}, system[MAX_PATH + 1] = {};
+  if (!GetVolumePathNameW(Widen(folder).c_str(), root, MAX_PATH) ||
+      !GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH))
+    return false;
+  std::string name = ToUpper(Narrow(system));
+  return name == "FAT" || name == "FAT32" || name == "EXFAT";
+}
+
+}  // namespace
+
+bool SameFileTime(uint64_t recorded, uint64_t now, bool localTimes) {
+  if (recorded == now) return true;
+  if (!localTimes) return false;
+  uint64_t apart = recorded > now ? recorded - now : now - recorded;
+  uint64_t offWholeHours = std::min(apart % kHour, kHour - apart % kHour);
+  return apart <= 24 * kHour && offWholeHours <= 2 * kSecond;
+}
+
+namespace {
+
+std::string IdText(const FileSystem::FolderId& id) {
+  std::string text = std::to_string(id.volume) + "-";
+  for (uint8_t byte : id.file) {
+    char digits[3];
+    std::snprintf(digits, sizeof digits, "%02x", byte);
+    text += digits;
+  }
+  return text;
+}
+
+std::string FolderIdText(const std::string& folder) {
+  std::optional<FileSystem::FolderId> id = FileSystem::IdentityOf(folder);
+  return id ? IdText(*id) : std::string();
+}
+
+// A record names its folder by identity; one made in another folder and
+// brought here (a copy of the folder, a record copied in) is none of this one's.
+bool IsOfAnotherFolder(const std::string& recorded, const std::string& folder) {
+  std::optional<FileSystem::FolderId> id = FileSystem::IdentityOf(folder);
+  if (recorded.empty() || !id) return false;
+  std::string now = IdText(*id);
+  // A volume number of 0 is "not known" (Wine's mount manager, early on): the file ids decide.
+  auto fileOf = [](const std::string& text) { return text.substr(text.find('-') + 1); };
+  auto volumeOf = [](const std::string& text) { return text.substr(0, text.find('-')); };
+  bool volumeKnown = volumeOf(recorded) != "0" && volumeOf(now) != "0";
+  return fileOf(recorded) != fileOf(now) || (volumeKnown && volumeOf(recorded) != volumeOf(now));
+}
+
+const char* StageName(std::optional<RecordStage> stage) {
+  if (!stage) return "no record";
+  switch (*stage) {
+    case RecordStage::Complete: return "complete";
+    case RecordStage::Stopped: return "stopped";
+    case RecordStage::UnderWay: return "under way";
+    case RecordStage::Removed: return "removed";
+  }
+  return "?";
+}
+
+std::vector<FileSystem::FileFacts> WithoutPlayersOrOwn(std::vector<FileSystem::FileFacts> files,
+                                                       const std::vector<std::string>& kept = {}) {
+  std::set<std::string> players;
+  for (const std::string& path : kept) players.insert(ToUpper(path));
+  std::erase_if(files, [&](const FileSystem::FileFacts& file) {
+    return players.contains(ToUpper(file.path)) || IsInHoldingFolder(file.path) || IsInstallersOwnFile(file.path);
+  });
+  return files;
+}
+
+uint64_t TotalBytes(const std::vector<FileSystem::FileFacts>& files) {
+  uint64_t bytes = 0;
+  for (const FileSystem::FileFacts& file : files) bytes += file.size;
+  return bytes;
+}
+
+}  // namespace
+
+RecordKeeper RecordKeeper::Open(const std::string& folder) {
+  RecordKeeper keeper(folder);
+  keeper.localTimes_ = KeepsLocalTimes(folder);
+  try {
+    RestoreTornRecord(folder);
+  } catch (const RuntimeError&) {
+    // Left as it is: a record that is not there is read as none.
+  }
+  keeper.hasFile_ = FileSystem::FileExists(folder + kRecordName);
+  if (!keeper.hasFile_) return keeper;
+  auto read = ReadRecord(folder);
+  if (auto* why = std::get_if<std::string>(&read)) {
+    keeper.whyUnusable_ = *why;
+    return keeper;
+  }
+  InstallationRecord record = std::move(std::get<InstallationRecord>(read));
+  keeper.stage_ = record.stage;
+  keeper.onDisk_ = record;
+  keeper.foreign_ = IsOfAnotherFolder(record.folderId, folder);
+  if (keeper.foreign_) {
+    record.files.clear();
+    record.usersMayModify = false;
+    record.uninstallKey.clear();
+  }
+  keeper.current_ = record;
+  for (const FileSystem::FileFacts& file : record.files) keeper.listed_[ToUpper(file.path)] = file;
+  keeper.record_ = std::move(record);
+  return keeper;
+}
+
+bool RecordKeeper::IsPlayers(const FileSystem::FileFacts& file) const {
+  if (IsInHoldingFolder(file.path)) return true;
+  if (IsInstallersOwnFile(file.path) || IsWorkFile(file.path)) return false;
+  auto listed = listed_.find(ToUpper(file.path));
+  return listed == listed_.end() || listed->second.size != file.size ||
+         !SameFileTime(listed->second.written, file.written, localTimes_);
+}
+
+std::vector<FileSystem::FileFacts> RecordKeeper::PlayersFiles(const std::vector<FileSystem::FileFacts>& now) const {
+  std::vector<FileSystem::FileFacts> players;
+  for (const FileSystem::FileFacts& file : now)
+    if (IsPlayers(file)) players.push_back(file);
+  return players;
+}
+
+std::string RecordKeeper::HoldingFolder() const { return folder_ + kHoldingFolderName; }
+
+std::string RecordKeeper::VirtualStore() const { return VirtualStoreOf(folder_); }
+
+size_t RecordKeeper::FilesInVirtualStore() const {
+  std::string store = VirtualStore();
+  return store.empty() ? 0 : FileSystem::FilesBelow(store).size();
+}
+
+std::string RecordKeeper::KeptIn() const {
+  return FileSystem::HoldsAnyFile(HoldingFolder()) ? HoldingFolder() : std::string();
+}
+
+// The stage this keeper knows must be the one a transition leaves, and the
+// record on disk must still say so: another run, or a record copied in
+// meanwhile, is never written over.
+void RecordKeeper::ExpectStage(std::initializer_list<std::optional<RecordStage>> allowed,
+                               const char* transition) const {
+  std::optional<RecordStage> onDisk;
+  if (FileSystem::FileExists(folder_ + kRecordName)) {
+    auto read = ReadRecord(folder_);
+    if (auto* why = std::get_if<std::string>(&read)) throw RuntimeError(ERROR_INVALID_DATA, *why);
+    onDisk = std::get<InstallationRecord>(read).stage;
+  }
+  bool known = std::find(allowed.begin(), allowed.end(), stage_) != allowed.end();
+  if (known && onDisk == stage_) return;
+  throw RuntimeError(ERROR_INVALID_STATE, "The record of \"" + folder_ + "\" says \"" + StageName(onDisk) +
+                                              "\" where the run expected \"" + StageName(stage_) + "\" to " +
+                                              transition);
+}
+
+void RecordKeeper::Write(const InstallationRecord& next) {
+  InstallationRecord record = next;
+  record.folderId = FolderIdText(folder_);
+  WriteRecord(folder_, record);
+  current_ = record;
+  stage_ = record.stage;
+}
+
+void RecordKeeper::NoteMade(RunContext& run) {
+  ExpectStage({RecordStage::UnderWay}, "note what the run made");
+  InstallationRecord next = current_;
+  next.files = WithoutPlayersOrOwn(FileSystem::FilesBelow(folder_, SIZE_MAX, KeepAlive(run)));
+  Write(next);
+}
+
+void RecordKeeper::CommitRun(RunContext& run, RecordStage stage) {
+  if (!FileSystem::FolderExists(folder_)) return;
+  run.log.Write("Recording the installation: " + folder_ + kRecordName);
+  Trap(run.reporter, kLocation, [&] { FileSystem::CopyOneFile(ExecutablePath(), folder_ + kUninstallerName, true); });
+  InstallationRecord record = current_;
+  record.stage = stage;
+  record.gameFolder = run.plan.gameFolder;
+  record.shortcuts = run.facts.shortcuts;
+  record.uninstallKey = UninstallKeyFor(folder_);
+  record.kept.clear();
+  // What the run could not put back waits in the holding folder, as found or as kept.
+  std::set<std::string> waiting;
+  for (const FileSystem::FileFacts& file : FileSystem::FilesBelow(HoldingFolder())) waiting.insert(ToUpper(file.path));
+  std::erase_if(record.found, [&](const FileSystem::FileFacts& file) { return !waiting.contains(ToUpper(file.path)); });
+  // No stop is honoured here: a stopped run is recorded too. The record
+  // comes first: without the entry the installation is still known by it.
+  bool recorded = TrapResult(run.reporter, kLocation, false, [&] {
+    ExpectStage({RecordStage::UnderWay}, "record the installation");
+    record.files = WithoutPlayersOrOwn(FileSystem::FilesBelow(folder_), keptFiles_);
+    Write(record);
+    return true;
+  });
+  if (!recorded) return;
+  Trap(run.reporter, kLocation,
+       [&] { RegisterUninstallEntry(folder_, record.uninstallKey, TotalBytes(record.files)); });
+}
+
+void RecordKeeper::BeginRemoval(RunContext& run) {
+  // A removal cut off after its record said so is finished by the next one.
+  ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::Removed}, "remove the installation");
+  if (FileSystem::FolderExists(HoldingFolder())) PutBack(run);
+}
+
+void RecordKeeper::CommitRemoval(RunContext&) {
+  ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::Removed}, "record the removal");
+  InstallationRecord removed;
+  removed.stage = RecordStage::Removed;
+  removed.gameFolder = current_.gameFolder;
+  Write(removed);
+}
