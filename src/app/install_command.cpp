@@ -86,6 +86,9 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
     if (!target) return CommandOutcome::NotStarted;
     run.plan.gameFolder = *game;
     run.plan.zem7Folder = *target;
+    // A current folder inside the target (a start from there) would hold it
+    // against its emptying: the folders are full paths by now.
+    SetCurrentDirectoryW(Widen(run.plan.installerFolder).c_str());
     ReadyState ready = ReadyToInstall(run, probe);
     if (!ready) return CommandOutcome::NotStarted;
     if (!ConfirmInstallation(run)) return CommandOutcome::Declined;

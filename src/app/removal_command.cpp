@@ -7,6 +7,7 @@
 #include "app/startup.h"
 #include "app/target_folder.h"
 #include "fileops/file_system.h"
+#include "fileops/folder_identity.h"
 #include "fileops/held_tree.h"
 #include "install/record_keeper.h"
 #include "install/removal.h"
@@ -66,6 +67,13 @@ int Refuse(RunContext& run, std::string why) {
   return Finish(run, kExitRefused, "nothing was removed.");
 }
 
+// By identity, which sees through every alias, or by name.
+bool LogLiesInside(const RunContext& run) {
+  std::optional<FileSystem::FolderId> folder = FileSystem::IdentityOf(run.plan.zem7Folder);
+  return ToUpper(run.plan.logPath).starts_with(ToUpper(run.plan.zem7Folder)) ||
+         (folder && FileSystem::IsSameOrInside(run.plan.logPath, *folder));
+}
+
 // The record and the folder are checked before anything is touched. The
 // record names the game it was made from, but the game is looked for as an
 // installation finds it too: no record can lead the removal into it.
@@ -78,8 +86,6 @@ const InstallationRecord* CheckedRecord(RunContext& run, const CommandLineOption
   if (why.empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder, KnownGameFolders(options));
   if (why.empty() && keeper.NamesAnotherFolder())
     why = "its record was made in another folder and copied here, so it does not tell which files are the mod's";
-  if (why.empty() && record->stage == RecordStage::UnderWay)
-    why = "an installation into it was cut off before its end; please run the installer again to finish it first";
   if (why.empty()) why = WhyRecordIsUnsafe(run.plan.zem7Folder, *record);
   if (!why.empty()) {
     Refuse(run, why);
@@ -168,7 +174,17 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
 int RunRemoval(const CommandLineOptions& options) {
   RemovalUserInterface ui(options.mode == RunMode::Window);
   RunContext run(ui, RemovalPlan(options));
+  // Started in its own folder, as a double-click starts it, it would hold
+  // that folder against its removal: the plan's paths are full by now.
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  SetCurrentDirectoryW(temp);
   run.reporter.StartCounting();
+  if (LogLiesInside(run)) {
+    // The refusal itself must not land in the folder it promised to leave alone.
+    run.log.StopWritingTheFile();
+    return Refuse(run, "the log file \"" + run.plan.logPath + "\" cannot lie inside the folder to remove");
+  }
   if (FileSystem::FileExists(run.log.Path())) DeleteFileW(Widen(run.log.Path()).c_str());
   return Remove(run, options);
 }

@@ -30,7 +30,7 @@ std::string PackerInputText(RunContext& run, const std::string& folder) {
 void WaitForFinishMarker(RunContext& run, const std::string& marker, const ProcessResult& packer) {
   const uint32_t started = GetTickCount();
   for (;;) {
-    PumpingPause(run, 1000);
+    PumpingPause(run, run.tools.markerTestIntervalMs);
     if (FileSystem::FileExists(marker)) return;
     if (packer.end == ProcessEnd::Ended && packer.exitCode != 0)
       throw RuntimeError(

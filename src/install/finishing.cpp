@@ -1,7 +1,10 @@
 #include <windows.h>
 
+#include <optional>
+
 #include "fileops/folder_delete.h"
 #include "fileops/file_system.h"
+#include "fileops/folder_identity.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "registry/registry.h"
@@ -32,14 +35,26 @@ bool AskYes(RunContext& run, Question question, const std::string& text, unsigne
   return run.ui.Ask(question, text, kFinalTitle, MB_YESNO | icon) == IDYES;
 }
 
-// The player's own "FlatOut.lnk" on the desktop (most likely to the original
-// game) is kept: the mod's shortcut then gets a name of its own.
-std::string DesktopShortcutPath(RunContext& run, const std::string& desktop, const std::string& game) {
-  std::string usual = desktop + "FlatOut.lnk";
-  if (!FileSystem::FileExists(usual) || EqualsIgnoreCase(ReadShortcutTarget(usual), game)) return usual;
-  std::string own = desktop + "FlatOut - ZEM7.lnk";
-  run.log.Write("The desktop already holds a FlatOut.lnk of another game; the shortcut is saved as: " + own);
-  return own;
+// The first of the names that no other game or installation holds: the
+// player's own "FlatOut.lnk" (most likely to the original game) is kept, and
+// so is another installation's, whose removal would otherwise take this
+// one's. "" when every name is taken.
+std::string FreeShortcutPath(RunContext& run, const std::vector<std::string>& names, const char* where) {
+  for (const std::string& name : names) {
+    if (FileSystem::FileExists(name) && !ShortcutLeadsInto(name, run.plan.zem7Folder)) continue;
+    if (name != names.front())
+      run.log.Write(std::string(where) +
+                    " already holds a FlatOut.lnk of another game; the shortcut is saved as: " + name);
+    return name;
+  }
+  run.log.Write("Keeping the shortcut of another installation: " + names.back());
+  return {};
+}
+
+// A name of the folder's own, for a shortcut beside another installation's.
+std::string FolderName(const std::string& folder) {
+  std::string trimmed = folder.substr(0, folder.size() - 1);
+  return trimmed.substr(trimmed.find_last_of('\\') + 1);
 }
 
 // The first question says how the installation went: the log holds the details of every error.
@@ -62,7 +77,8 @@ void StartGame(RunContext& run) {
   if (!FileSystem::FileExists(game)) ThrowWin32Error(ERROR_FILE_NOT_FOUND);
   if (run.gameStarter.elevatedAboveThePlayer() &&
       run.gameStarter.throughShell(game, run.plan.zem7Folder, kWindowMinimized)) {
-    run.log.Write("Starting the game as the signed-in player: " + game);
+    // The shell only accepts the request: whether the game then starts is its own to tell.
+    run.log.Write("Asked the desktop to start the game as the signed-in player: " + game);
     return;
   }
   run.log.Write("Starting the game: " + game);
@@ -72,6 +88,13 @@ void StartGame(RunContext& run) {
 
 }  // namespace
 
+bool ShortcutLeadsInto(const std::string& shortcut, const std::string& folder) {
+  std::string target = ReadShortcutTarget(shortcut);
+  if (target.empty()) return false;
+  std::optional<FileSystem::FolderId> id = FileSystem::IdentityOf(folder);
+  return id ? FileSystem::IsSameOrInside(target, *id) : ToUpper(target).starts_with(ToUpper(folder));
+}
+
 void CreateShortcuts(RunContext& run) {
   Trap(run.reporter, "modZEM7::CreateShortcuts", [&] {
     run.log.Write("Creating shortcuts.");
@@ -80,13 +103,19 @@ void CreateShortcuts(RunContext& run) {
     SafeCreateFolder(run, programs + "Torvale");
     std::string menuFolder = programs + "Torvale" + "\\FlatOut - ZEM7\\";
     SafeCreateFolder(run, menuFolder);
-    // The game is started from its own folder, as the last step does.
-    SaveShortcut(menuFolder + "FlatOut.lnk", game, run.plan.zem7Folder);
-    run.facts.shortcuts.push_back(menuFolder + "FlatOut.lnk");
+    std::string own = " (" + FolderName(run.plan.zem7Folder) + ").lnk";
+    std::string inMenu =
+        FreeShortcutPath(run, {menuFolder + "FlatOut.lnk", menuFolder + "FlatOut" + own}, "The Start menu");
     std::string desktop = FormatPath(ReadRegistryString(kCommonDesktop));
-    std::string onDesktop = DesktopShortcutPath(run, desktop, game);
-    SaveShortcut(onDesktop, game, run.plan.zem7Folder);
-    run.facts.shortcuts.push_back(onDesktop);
+    std::string onDesktop = FreeShortcutPath(
+        run, {desktop + "FlatOut.lnk", desktop + "FlatOut - ZEM7.lnk", desktop + "FlatOut - ZEM7" + own},
+        "The desktop");
+    for (const std::string& shortcut : {inMenu, onDesktop}) {
+      if (shortcut.empty()) continue;
+      // The game is started from its own folder, as the last step does.
+      SaveShortcut(shortcut, game, run.plan.zem7Folder);
+      run.facts.shortcuts.push_back(shortcut);
+    }
   });
 }
 

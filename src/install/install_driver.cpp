@@ -9,6 +9,7 @@
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "install/record_keeper.h"
+#include "support/cut_point.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
@@ -62,6 +63,7 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
   }
   try {
     held.DeleteAll(KeepAlive(run));
+    CutPoint("target.emptied");
     return std::nullopt;
   } catch (const RuntimeError& error) {
     std::string folder = GetAbsolutePathName(run.plan.zem7Folder);
@@ -220,7 +222,10 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
         if (step == kCreateFolder && (!FileSystem::FolderExists(run.plan.zem7Folder) || !keeper.IsUnderWay()))
           return StopBeforeTheSteps(run);
         // What a step made is the run's from its end: a cut later tells it from what the player makes.
-        if (step < kFinalMessage) Trap(run.reporter, kLocation, [&] { keeper.NoteMade(run); });
+        if (step < kFinalMessage) {
+          CutPoint("step.ended");
+          Trap(run.reporter, kLocation, [&] { keeper.NoteMade(run); });
+        }
         StopIfRequested(run);
       }
     } catch (const InstallationStopped&) {

@@ -42,6 +42,8 @@ void CreateShortcuts(RunContext& run);
 void CleanUp(RunContext& run);
 void FinalMessage(RunContext& run);
 
+// Whether the shortcut leads to an item in folder, which it names by any of its names.
+bool ShortcutLeadsInto(const std::string& shortcut, const std::string& folder);
 // Shared by the steps that start the mod's tools in the target folder.
 void ChangeToZEM7GameFolder(RunContext& run);
 // A tool copied into the target folder, by its quoted full path: by its bare

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <optional>
 
+#include "support/cut_point.h"
 #include "support/handles.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -148,8 +149,10 @@ void WriteRecord(const std::string& folder, const InstallationRecord& record) {
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!written || !FlushFileBuffers(written.Get())) ThrowLastError();
   written.Reset();
+  CutPoint("record.flushed");
   FileSystem::MoveFileWhole(partial, path, true);
   FileSystem::FlushFolder(folder);
+  CutPoint("record.renamed");
 }
 
 bool RestoreTornRecord(const std::string& folder) {

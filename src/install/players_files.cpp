@@ -16,6 +16,7 @@
 #include "fileops/file_system.h"
 #include "fileops/folder_delete.h"
 #include "install/record_keeper.h"
+#include "support/cut_point.h"
 #include "support/error_report.h"
 #include "support/path_helpers.h"
 #include "support/runtime_error.h"
@@ -129,7 +130,10 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
   underWay.gameFolder = run.plan.gameFolder;
   underWay.usersMayModify = current_.usersMayModify;
   underWay.uninstallKey = current_.uninstallKey;
-  if (record_) underWay.files = record_->files;
+  if (record_) {
+    underWay.files = record_->files;
+    underWay.shortcuts = record_->shortcuts;
+  }
   for (const Version& version : versions) AddFacts(version, version.unsure ? underWay.found : underWay.kept);
   Write(underWay);
 
@@ -148,6 +152,7 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
     FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(destination));
     FileSystem::MoveFileWhole(version.source, destination, false);
     setAside_.push_back({version.source, destination});
+    CutPoint("aside.moved");
     if (ToUpper(version.source).starts_with(ToUpper(holding + "\\")))
       run.log.Write("Keeping your earlier copy of " + folder_ + version.facts.path + " as: " + folder_ +
                     version.keptAs);
@@ -158,6 +163,7 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
   held->MoveOut(holding, [&](const FileSystem::FileFacts& file) -> std::optional<std::string> {
     auto found = atPlace.find(ToUpper(file.path));
     if (found == atPlace.end()) return std::nullopt;
+    CutPoint("aside.moved");
     if (!EqualsIgnoreCase(found->second, file.path))
       run.log.Write("Keeping your earlier copy of " + folder_ + file.path + " as: " + folder_ + found->second);
     setAside_.push_back({folder_ + file.path, holding + "\\" + found->second});
@@ -172,6 +178,7 @@ void RecordKeeper::Abandon(RunContext& run) {
     try {
       FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(move->from));
       FileSystem::MoveFileWhole(move->to, move->from, false);
+      CutPoint("abandon.moved");
     } catch (const RuntimeError&) {
       ++notBack;  // it waits in the holding folder, which is the player's
     }
@@ -211,7 +218,7 @@ void RecordKeeper::PutBack(RunContext& run) {
         run.log.Write("Keeping your file: " + place);
         keptFiles_.push_back(kept.path);
         ++putBack;
-        return;
+        return CutPoint("back.moved");
       }
       // A file found after a cut that is the one this run made there, size
       // and time, is that file; anything else goes beside it.
@@ -222,7 +229,8 @@ void RecordKeeper::PutBack(RunContext& run) {
           ((uint64_t{now.ftLastWriteTime.dwHighDateTime} << 32) | now.ftLastWriteTime.dwLowDateTime) == kept.written;
       if (same) {
         run.log.Write("Deleting File: " + from);
-        return FileSystem::RemoveFile(from, true);
+        FileSystem::RemoveFile(from, true);
+        return CutPoint("back.moved");
       }
       std::vector<std::string> taken;
       std::string beside;
@@ -232,6 +240,7 @@ void RecordKeeper::PutBack(RunContext& run) {
       run.log.Write("Keeping your file: " + folder_ + beside);
       keptFiles_.push_back(beside);
       ++putBack;
+      CutPoint("back.moved");
     });
   }
   run.log.Write(std::to_string(putBack) + " file(s) of yours were kept.");

@@ -11,6 +11,7 @@
 #include "fileops/file_system.h"
 #include "fileops/folder_identity.h"
 #include "install/uninstall_entry.h"
+#include "support/cut_point.h"
 #include "support/error_report.h"
 #include "support/keep_alive.h"
 #include "support/path_helpers.h"
@@ -142,9 +143,17 @@ RecordKeeper RecordKeeper::Open(const std::string& folder) {
 bool RecordKeeper::IsPlayers(const FileSystem::FileFacts& file) const {
   if (IsInHoldingFolder(file.path)) return true;
   if (IsInstallersOwnFile(file.path) || IsWorkFile(file.path)) return false;
-  auto listed = listed_.find(ToUpper(file.path));
-  return listed == listed_.end() || listed->second.size != file.size ||
-         !SameFileTime(listed->second.written, file.written, localTimes_);
+  std::string path = ToUpper(file.path);
+  auto listed = listed_.find(path);
+  if (listed != listed_.end() && listed->second.size == file.size &&
+      SameFileTime(listed->second.written, file.written, localTimes_))
+    return false;
+  // A run cut off was at work in "data", which its steps make and delete
+  // again; what it knew there as the player's is listed as kept.
+  if (record_ && record_->stage == RecordStage::UnderWay && path.starts_with("DATA\\"))
+    return std::any_of(record_->kept.begin(), record_->kept.end(),
+                       [&](const FileSystem::FileFacts& kept) { return EqualsIgnoreCase(kept.path, file.path); });
+  return true;
 }
 
 std::vector<FileSystem::FileFacts> RecordKeeper::PlayersFiles(const std::vector<FileSystem::FileFacts>& now) const {
@@ -197,6 +206,10 @@ void RecordKeeper::NoteMade(RunContext& run) {
   ExpectStage({RecordStage::UnderWay}, "note what the run made");
   InstallationRecord next = current_;
   next.files = WithoutPlayersOrOwn(FileSystem::FilesBelow(folder_, SIZE_MAX, KeepAlive(run)));
+  // The shortcuts it made so far, beside the earlier installation's, which lead here too.
+  for (const std::string& shortcut : run.facts.shortcuts)
+    if (std::find(next.shortcuts.begin(), next.shortcuts.end(), shortcut) == next.shortcuts.end())
+      next.shortcuts.push_back(shortcut);
   Write(next);
 }
 
@@ -204,6 +217,7 @@ void RecordKeeper::CommitRun(RunContext& run, RecordStage stage) {
   if (!FileSystem::FolderExists(folder_)) return;
   run.log.Write("Recording the installation: " + folder_ + kRecordName);
   Trap(run.reporter, kLocation, [&] { FileSystem::CopyOneFile(ExecutablePath(), folder_ + kUninstallerName, true); });
+  CutPoint("commit.uninstaller");
   InstallationRecord record = current_;
   record.stage = stage;
   record.gameFolder = run.plan.gameFolder;
@@ -225,16 +239,20 @@ void RecordKeeper::CommitRun(RunContext& run, RecordStage stage) {
   if (!recorded) return;
   Trap(run.reporter, kLocation,
        [&] { RegisterUninstallEntry(folder_, record.uninstallKey, TotalBytes(record.files)); });
+  CutPoint("commit.entry");
 }
 
 void RecordKeeper::BeginRemoval(RunContext& run) {
-  // A removal cut off after its record said so is finished by the next one.
-  ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::Removed}, "remove the installation");
+  // A removal cut off after its record said so is finished by the next one;
+  // a run cut off is removed as far as its record tells.
+  ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::UnderWay, RecordStage::Removed},
+              "remove the installation");
   if (FileSystem::FolderExists(HoldingFolder())) PutBack(run);
 }
 
 void RecordKeeper::CommitRemoval(RunContext&) {
-  ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::Removed}, "record the removal");
+  ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::UnderWay, RecordStage::Removed},
+              "record the removal");
   InstallationRecord removed;
   removed.stage = RecordStage::Removed;
   removed.gameFolder = current_.gameFolder;

@@ -3,7 +3,9 @@
 #include <windows.h>
 
 #include "fileops/file_system.h"
+#include "install/install_steps.h"
 #include "install/uninstall_entry.h"
+#include "support/cut_point.h"
 #include "support/error_report.h"
 #include "support/handles.h"
 #include "support/keep_alive.h"
@@ -16,8 +18,6 @@
 namespace {
 
 constexpr const char* kLocation = "modZEM7::RemoveInstallation";
-
-bool IsInside(const std::string& path, const std::string& folder) { return ToUpper(path).starts_with(ToUpper(folder)); }
 
 // The Start menu's folders that the shortcut step makes go with it when empty;
 // the desktop, or any other folder, never.
@@ -32,12 +32,13 @@ void RemoveShortcutFolders(const std::string& shortcut) {
 void RemoveShortcuts(RunContext& run, const InstallationRecord& record) {
   for (const std::string& shortcut : record.shortcuts) {
     // One that leads elsewhere now is somebody else's.
-    if (!FileSystem::FileExists(shortcut) || !IsInside(ReadShortcutTarget(shortcut), run.plan.zem7Folder)) continue;
+    if (!FileSystem::FileExists(shortcut) || !ShortcutLeadsInto(shortcut, run.plan.zem7Folder)) continue;
     run.log.Write("Deleting File: " + shortcut);
     Trap(run.reporter, kLocation, [&] {
       FileSystem::RemoveFile(shortcut, true);
       RemoveShortcutFolders(shortcut);
     });
+    CutPoint("removal.shortcut");
   }
 }
 
@@ -51,6 +52,7 @@ void DeleteWithRetries(const std::wstring& path) {
 // nothing else: the player's files keep it, as the record of whose they are.
 void DeleteUninstallerThenRecord(const std::string& folder) {
   DeleteWithRetries(Widen(folder + kUninstallerName));
+  CutPoint("removal.uninstaller");
   DeleteFileW(Widen(folder + kPartialRecordName).c_str());
   std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);
   auto read = ReadRecord(folder);
@@ -80,6 +82,7 @@ void RemoveInstallation(RunContext& run, FileSystem::HeldTree& held, const Insta
   run.log.Write("Deleting the files of the installation.");
   bool deleted = TrapResult(run.reporter, kLocation, false, [&] {
     held.DeleteAll(KeepAlive(run));
+    CutPoint("removal.deleted");
     return true;
   });
   if (deleted) RemoveShortcuts(run, record);
@@ -94,6 +97,7 @@ void RemoveEntryRecordAndUninstaller(RunContext& run, RecordKeeper& keeper, cons
     else if (RemoveEntryOfAFolderGone(record.uninstallKey))
       run.log.Write("Removing the entry in Apps & features: " + record.uninstallKey);
   });
+  CutPoint("removal.entry");
   Trap(run.reporter, kLocation, [&] {
     keeper.CommitRemoval(run);
     std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);

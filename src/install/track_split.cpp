@@ -55,7 +55,7 @@ void BuildTrackArchive(RunContext& run, const TrackArchive& part) {
   if (part.withFiller) SafeCopyFile(run, target + "filler76k", target + "data\\", true);
   if (PackBFSFile(run, part.archive)) SafeMoveFile(run, target + part.archive, target + "ZEM7-Patches\\");
   SafeDeleteFolder(run, target + "data");
-  PumpingPause(run, 1000);
+  PumpingPause(run, run.tools.pauseAfterArchiveMs);
 }
 
 }  // namespace

@@ -150,7 +150,14 @@ TEST_F(RemovalTest, RefusesBadRecordsHeldFilesAndFoldersItMustNotEmpty) {
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
        },
        "data\\cars\" is in use by another program"},
-      {"a run under way", [] {}, "cut off before its end", [&] { record.stage = RecordStage::UnderWay; }},
+      {"a record copied from another folder", [] {}, "made in another folder",
+       [&] { record.folderId = "0-00000000000000000000000000000001"; }},
+      {"times changed under the files",
+       [&] {
+         for (const char* file : {"FlatOut.exe", "Common1.bfs", "data\\cars\\car1.bfs"})
+           WriteFile(folder + file, std::string("installed ") + file);
+       },
+       "3 of the 4 files its record lists look changed"},
       {"a drive's root",
        [&] {
          alias.emplace(folder);
@@ -184,6 +191,14 @@ TEST_F(RemovalTest, RefusesBadRecordsHeldFilesAndFoldersItMustNotEmpty) {
     EXPECT_TRUE(FileExists(menu + "FlatOut.lnk"));
     folder = installed;
   }
+  // A log inside the folder it removes is refused, and never written there.
+  CommandLineOptions options;
+  options.mode = RunMode::VerySilent;
+  options.uninstall = true;
+  options.targetFolder = folder;
+  options.logPath = folder + "removal.log";
+  EXPECT_EQ(RunRemoval(options), 2);
+  EXPECT_FALSE(FileExists(folder + "removal.log"));
 }
 
 // The entry goes by the folder's own key, and only when it names this very
@@ -210,6 +225,17 @@ TEST_F(RemovalTest, RemovesOnlyTheEntryThatNamesThisFolder) {
   EXPECT_FALSE(Registered());
   EXPECT_TRUE(RegistryKeyExists(kUninstallKeys + std::string("ZEM7Test-OtherProduct")));
   RemoveUninstallEntry("ZEM7Test-OtherProduct");
+
+  // A folder renamed since: the entry its record noted goes once the folder it names is gone.
+  RegisterUninstallEntry(folder, key, 1);
+  std::string renamed = work / "Games\\FlatOut - ZEM7 renamed\\";
+  for (const char* file : {"FlatOut.exe", "Common1.bfs"}) WriteFile(renamed + file, std::string("installed ") + file);
+  record.files = FileSystem::FilesBelow(renamed);
+  record.uninstallKey = key;
+  WriteRecord(renamed, record);
+  RemoveTree(folder);
+  EXPECT_EQ(RemoveFrom(renamed), 0);
+  EXPECT_FALSE(Registered());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "archive.h"
 #include "install/install_fixture.h"
@@ -131,6 +132,55 @@ TEST_F(DriverTest, RecreateEmptiesTheTargetAsTheRunsFirstChangeOrSaysWhatIsLeft)
   EXPECT_EQ(ListTree(target), (std::vector<std::string>{kRecordName, "b\\", "b\\late.txt"}));
   EXPECT_EQ(std::get<InstallationRecord>(ReadRecord(target)).stage, RecordStage::UnderWay);
   EXPECT_EQ(Log().back(), "Location: modZEM7::InstallZEM7");
+}
+
+// Setting the player's files aside that fails before anything is deleted
+// puts back what it moved, and the earlier record: the run changes nothing,
+// and says why once, by name.
+TEST_F(DriverTest, ASetAsideThatFailsPutsBackEveryFileAndTheEarlierRecord) {
+  const std::string& target = run->plan.zem7Folder;
+  const std::string holding = target + "ZEM7 Kept Files";
+  struct Case {
+    const char* name;
+    std::function<void()> inTheWay;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"a file named as the holding folder", [&] { WriteFile(holding, "mine"); },
+       "is a file where your files are to be kept."},
+      {"a folder where a kept file must go", [&] { WriteFile(holding + "\\player\\settings.cfg\\x.txt", "x"); },
+       "settings.cfg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveTree(target);
+    WriteFile(target + "data\\game.dat", "the installation's");
+    WriteFile(target + "player\\settings.cfg", "as installed");
+    InstallationRecord installed;
+    installed.files = FileSystem::FilesBelow(target);
+    WriteRecord(target, installed);
+    const InstallationRecord earlier = *RecordKeeper::Open(target).Record();
+    WriteFile(target + "player\\settings.cfg", "changed by the player");
+    for (const char* shot : {"a", "b", "c"}) WriteFile(target + "shots\\" + shot + ".bmp", shot);
+    c.inTheWay();
+    auto held = Held(target);
+    ASSERT_TRUE(held);
+    ui.messages.clear();
+    EXPECT_EQ(Install(held.get()), InstallResult::NotStarted);
+    held.reset();
+    EXPECT_EQ(ReadFile(target + "player\\settings.cfg"), "changed by the player");
+    for (const char* shot : {"a", "b", "c"}) EXPECT_EQ(ReadFile(target + "shots\\" + shot + ".bmp"), shot);
+    EXPECT_EQ(ReadFile(target + "data\\game.dat"), "the installation's");
+    EXPECT_EQ(*RecordKeeper::Open(target).Record(), earlier);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("Your files could not be set aside, so nothing was deleted: "),
+              std::string::npos);
+    EXPECT_NE(ui.messages[0].text.find(c.why), std::string::npos) << ui.messages[0].text;
+    EXPECT_EQ(ui.messages[0].text.find(".."), std::string::npos) << ui.messages[0].text;
+    auto log = Log();
+    EXPECT_NE(std::find(log.begin(), log.end(), "Your files were put back where they were; nothing was changed."),
+              log.end());
+  }
 }
 
 // A re-run over a played installation keeps what the player made or changed

@@ -256,8 +256,9 @@ TEST_F(FinalMessageTest, PlayNowStartsTheGameAsThePlayerThroughTheShellOrElseIts
       EXPECT_EQ(asked[0].windowStyle, SW_SHOWMINIMIZED);
     }
     EXPECT_EQ(RecordsAfterGameStart(c.throughShell ? 0 : 1).size(), c.throughShell ? 0u : 1u);
-    EXPECT_EQ(fixture.Log().back(),
-              (c.throughShell ? "Starting the game as the signed-in player: " : "Starting the game: ") + game);
+    EXPECT_EQ(fixture.Log().back(), (c.throughShell ? "Asked the desktop to start the game as the signed-in player: "
+                                                    : "Starting the game: ") +
+                                        game);
   }
 }
 

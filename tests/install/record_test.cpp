@@ -99,8 +99,13 @@ TEST(RecordTest, ThePlayersFilesAreTheUnclaimedOnesAndTheHeldOnesAtEveryStage) {
                                             "screenshots\\shot1.bmp", "savegame\\SLOT1.sav",
                                             "ZEM7 Kept Files\\options.cfg"};
   EXPECT_EQ(paths(Sample()), changed);
+  // What a cut run changed in "data", its work folder, is its own, unless it listed it as kept.
   InstallationRecord underWay = Sample();
   underWay.stage = RecordStage::UnderWay;
+  std::vector<std::string> changedOutsideData = changed;
+  std::erase(changedOutsideData, "data\\Игры\\save.cfg");
+  EXPECT_EQ(paths(underWay), changedOutsideData);
+  underWay.kept.push_back({"data\\Игры\\save.cfg", 0, 2 + kHour});
   EXPECT_EQ(paths(underWay), changed);
   InstallationRecord removed;
   removed.stage = RecordStage::Removed;

@@ -1,0 +1,28 @@
+#pragma once
+// Named places between two writes of what is whose (the record, the holding
+// folder, the entry, the removal's deletions), where a run may end as a
+// kill or a power cut would end it there. A place does nothing unless a
+// test armed the cuts: then the chosen pass ends the run with RunCut, which
+// no trap catches, so that nothing after it is written. The cuts are the
+// process's, not one run's: the writes below the run (the record's file)
+// pass them too.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+void CutPoint(const char* name);
+
+// Thrown at the armed pass; it is no std::exception, so every trap lets it by.
+struct RunCut {
+  std::string point;
+};
+
+namespace CutPoints {
+// From now on, the passes are counted and their names kept; the pass
+// numbered cutAt (from 1) ends the run, 0 none.
+void Arm(size_t cutAt);
+// Counting stops, and no pass ends a run.
+void Disarm();
+// The names of the points passed since Arm, in order.
+std::vector<std::string> Passed();
+}  // namespace CutPoints

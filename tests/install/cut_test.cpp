@@ -1,0 +1,265 @@
+// Runs ended at the named places between two writes of what is whose, as a
+// kill or a power cut would end them there, then continued as a player
+// would: the same command again, or first a game played (a save changed, a
+// new one made) and then the same command, or the removal. Each must end
+// without an error, with every version of every file of the player's
+// present: at its place, beside it as an earlier copy, or in the VirtualStore.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "app/install_command.h"
+#include "app/removal_command.h"
+#include "fileops/file_system.h"
+#include "install/install_fixture.h"
+#include "install/record_keeper.h"
+#include "install/uninstall_entry.h"
+#include "registry/registry.h"
+#include "support/cut_point.h"
+#include "support/path_helpers.h"
+#include "support/virtual_store.h"
+
+namespace {
+
+// Answers as an unattended run does: the command's /RECREATE, Yes to a run
+// that did not finish and to the go-ahead, No to the closing questions.
+class CommandUi : public ScriptedUi {
+ public:
+  explicit CommandUi(bool recreate) : recreate_(recreate) { AnswerAllWithOk(); }
+  int Ask(Question question, const std::string& text, const std::string& title, unsigned) override {
+    messages.push_back({text, title, 0});
+    bool yes = question == Question::ConfirmInstall || question == Question::RecreateUnfinished ||
+               (question == Question::RecreateTarget && recreate_);
+    return yes ? IDYES : IDNO;
+  }
+
+ private:
+  bool recreate_;
+};
+
+std::string ProgramFiles() {
+  wchar_t path[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"ProgramFiles", path, MAX_PATH);
+  return Narrow(path);
+}
+
+enum class Then { SameCommand, PlayThenSameCommand, Remove };
+
+class CutTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FixtureOptions options;
+    options.gameFolder = game;
+    options.distributionFolder = download;
+    options.size = 300 * 1024;
+    options.standInFolder = StandInFolder();
+    BuildFixture(options);
+  }
+  void TearDown() override {
+    CutPoints::Disarm();
+    SetCurrentDirectoryW(Widen(root.Path()).c_str());
+    for (const char* folder : {"Common Programs", "Common Desktop"}) {
+      std::string shell = FormatPath(ReadRegistryString(
+          std::string("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\") + folder));
+      for (const char* shortcut : {"Torvale\\FlatOut - ZEM7\\FlatOut.lnk", "FlatOut.lnk"})
+        DeleteFileW(Widen(shell + shortcut).c_str());
+      RemoveDirectoryW(Widen(shell + "Torvale\\FlatOut - ZEM7").c_str());
+      RemoveDirectoryW(Widen(shell + "Torvale").c_str());
+    }
+    RemoveUninstallEntry(UninstallKeyFor(target));
+    RemoveTree(store);
+  }
+
+  // One installation command, in-process, as a script would give it; a cut
+  // ends it where it is.
+  struct Outcome {
+    CommandOutcome outcome = CommandOutcome::NotStarted;
+    int errors = 0;
+    std::string said;
+    bool cut = false;
+  };
+  Outcome Install(bool recreate) {
+    CommandUi ui(recreate);
+    auto run = NewRun(ui, download);
+    run->tools.markerTestIntervalMs = 0;
+    run->tools.pauseAfterArchiveMs = 0;
+    run->reporter.StartCounting();
+    Outcome outcome;
+    try {
+      outcome.outcome = RunInstallCommand(*run, game, target, [](const std::string&) { return 100ull << 30; });
+    } catch (const RunCut&) {
+      outcome.cut = true;
+    }
+    outcome.errors = run->reporter.Count();
+    for (const std::string& text : ui.MessageTexts()) outcome.said += text + "\n";
+    return outcome;
+  }
+  int Remove() {
+    CommandLineOptions options;
+    options.mode = RunMode::VerySilent;
+    options.uninstall = true;
+    options.targetFolder = target;
+    options.logPath = root / "removal.log";
+    return RunRemoval(options);
+  }
+
+  // The player's versions: at their places, in the VirtualStore, and one
+  // that meets an earlier one there (the later keeps the name).
+  void Play() {
+    for (const auto& [file, content] : std::map<std::string, std::string>{
+             {"Savegame\\slot1.sav", "career, day 3"}, {"Savegame\\options.cfg", "resolution=1920x1200"}})
+      Write(target + file, content);
+    Write(target + "ZEM7\\readme.txt", "edited by the player");
+    Write(store + "\\Savegame\\slot1.sav", "career, day 2, saved without rights");
+    Write(store + "\\Savegame\\cloud.sav", "saved without rights");
+  }
+  // A game played after a cut: a save rewritten (or made again where it was set aside) and a new one.
+  void PlayAgain() {
+    std::string save = target + "Savegame\\slot1.sav";
+    if (FileExists(save)) versions.erase(ReadFile(save));
+    MakeFolders(target + "Savegame");
+    Write(save, "career, day 4");
+    Write(target + "Savegame\\slot2.sav", "a new career");
+  }
+  void Write(const std::string& path, const std::string& content) {
+    WriteFile(path, content);
+    versions.insert(content);
+  }
+
+  void ExpectEveryVersionPresent() const {
+    std::multiset<std::string> present;
+    for (const std::string& folder : {target, store})
+      if (FolderExists(folder))
+        for (const auto& file : FileSystem::FilesBelow(folder)) present.insert(ReadFile(folder + "\\" + file.path));
+    for (const std::string& version : versions)
+      EXPECT_TRUE(present.contains(version)) << version << "\n" << WhatTheLogSaysOfThePlayersFiles();
+  }
+  // The lines of the last run's log that tell what became of the player's files.
+  std::string WhatTheLogSaysOfThePlayersFiles() const {
+    std::string said;
+    for (const std::string& line : LogTexts(download + "\\ZEM7InstallLog.txt"))
+      if (line.find("your") != std::string::npos || line.find("Your") != std::string::npos ||
+          line.find("recreate") != std::string::npos || line.starts_with("Deleting folder"))
+        said += line + "\n";
+    return said;
+  }
+  void ExpectInstalled(const Outcome& outcome) const {
+    EXPECT_EQ(outcome.outcome, CommandOutcome::Installed) << outcome.said;
+    EXPECT_EQ(outcome.errors, 0) << outcome.said;
+    EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks5.bfs"));
+    EXPECT_FALSE(FolderExists(target + "ZEM7 Kept Files"));
+    EXPECT_FALSE(FolderExists(target + "datafull"));
+    const InstallationRecord* record = RecordKeeper::Open(target).Record();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->stage, RecordStage::Complete);
+  }
+
+  // The passes a whole command makes, and of each point its first, middle
+  // and last pass: where it begins, works and ends.
+  template <typename Command>
+  std::vector<std::pair<size_t, std::string>> PassesOf(Command&& command) {
+    CutPoints::Arm(0);
+    command();
+    const std::vector<std::string> passed = wholeRun = CutPoints::Passed();
+    CutPoints::Disarm();
+    std::map<std::string, std::vector<size_t>> byName;
+    for (size_t at = 0; at < passed.size(); ++at) byName[passed[at]].push_back(at + 1);
+    std::set<size_t> chosen;
+    for (const auto& [name, passes] : byName)
+      for (size_t at : {passes.front(), passes[passes.size() / 2], passes.back()}) chosen.insert(at);
+    std::vector<std::pair<size_t, std::string>> cuts;
+    for (size_t at : chosen) cuts.emplace_back(at, passed[at - 1]);
+    return cuts;
+  }
+
+  // Cut at pass, then as then says; the state before is made by arrange.
+  void CutAndGoOn(size_t pass, Then then, bool recreate, bool torn = false) {
+    CutPoints::Arm(pass);
+    Outcome cut = Install(recreate);
+    std::vector<std::string> passed = CutPoints::Passed();
+    CutPoints::Disarm();
+    ASSERT_TRUE(cut.cut) << cut.said;
+    // The same command from the same state passes the same points.
+    ASSERT_EQ(passed, std::vector<std::string>(wholeRun.begin(), wholeRun.begin() + pass));
+    // A file system without a journal tears a rename over a file between its delete and its rename.
+    if (torn) DeleteFileW(Widen(target + kRecordName).c_str());
+    const InstallationRecord* record = RecordKeeper::Open(target).Record();
+    bool finished = record && record->stage == RecordStage::Complete;
+    if (then == Then::Remove) {
+      EXPECT_EQ(Remove(), 0) << ReadFile(root / "removal.log");
+      EXPECT_FALSE(RegistryKeyExists(kUninstallKeys + UninstallKeyFor(target)));
+    } else if (finished && !recreate) {
+      // Cut once it was recorded as finished: without /RECREATE the same command leaves it as it is.
+      if (then == Then::PlayThenSameCommand) PlayAgain();
+      EXPECT_EQ(Install(recreate).outcome, CommandOutcome::NotStarted);
+      EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks5.bfs"));
+    } else {
+      if (then == Then::PlayThenSameCommand) PlayAgain();
+      ExpectInstalled(Install(recreate));
+    }
+    ExpectEveryVersionPresent();
+  }
+
+  TempFolder root{"zem7 cut", ProgramFiles()};
+  std::string game = root / "Games\\FlatOut\\";
+  std::string download = root / "Mod Download";
+  std::string target = root / "Games\\FlatOut - ZEM7\\";
+  std::string store = VirtualStoreOf(target);
+  std::multiset<std::string> versions;
+  std::vector<std::string> wholeRun;  // the points a whole command passes, in order
+};
+
+// A first installation, with saves waiting in the VirtualStore, cut at each
+// point and continued: the same command needs no /RECREATE.
+TEST_F(CutTest, FirstInstallationCutAnywhereIsFinishedOrRemoved) {
+  ASSERT_FALSE(store.empty());
+  Write(store + "\\Savegame\\cloud.sav", "saved without rights");
+  auto cuts = PassesOf([&] { ExpectInstalled(Install(false)); });
+  ASSERT_FALSE(cuts.empty());
+  const Then thens[] = {Then::PlayThenSameCommand, Then::SameCommand, Then::Remove};
+  for (size_t at = 0; at < cuts.size(); ++at) {
+    SCOPED_TRACE("cut at " + cuts[at].second + ", pass " + std::to_string(cuts[at].first));
+    RemoveTree(target);
+    RemoveTree(store);
+    versions.clear();
+    Write(store + "\\Savegame\\cloud.sav", "saved without rights");
+    CutAndGoOn(cuts[at].first, thens[at % std::size(thens)], false);
+  }
+}
+
+// A re-run over a played installation cut at each point, the record's
+// rename torn too: then the same command, played first, or the removal.
+TEST_F(CutTest, RerunCutAnywhereKeepsEveryVersionOfThePlayersFiles) {
+  ExpectInstalled(Install(false));
+  const std::string played = root / "played";
+  auto arrange = [&] {
+    // The played installation, laid out again in the same folder, whose record names it.
+    for (const auto& file : FileSystem::FilesBelow(target))
+      if (file.path != kRecordName) FileSystem::RemoveFile(target + file.path, true);
+    FileSystem::RemoveEmptyFolders(target);
+    FileSystem::CopyFolder(played, target.substr(0, target.size() - 1), true);
+    RemoveTree(store);
+    versions.clear();
+    Play();
+  };
+  FileSystem::CopyFolder(target.substr(0, target.size() - 1), played, false);
+  arrange();
+  auto cuts = PassesOf([&] { ExpectInstalled(Install(true)); });
+  ASSERT_FALSE(cuts.empty());
+  const Then thens[] = {Then::PlayThenSameCommand, Then::Remove, Then::SameCommand};
+  for (size_t at = 0; at < cuts.size(); ++at) {
+    SCOPED_TRACE("cut at " + cuts[at].second + ", pass " + std::to_string(cuts[at].first));
+    arrange();
+    CutAndGoOn(cuts[at].first, thens[at % std::size(thens)], true);
+    if (cuts[at].second != "record.flushed") continue;
+    SCOPED_TRACE("the rename torn");
+    arrange();
+    CutAndGoOn(cuts[at].first, Then::PlayThenSameCommand, true, true);
+  }
+}
+
+}  // namespace
