@@ -48,8 +48,10 @@ InstallPlan RemovalPlan(const CommandLineOptions& options) {
   InstallPlan plan = InstallPlan::ForInstallerFolder(ExecutableFolder());
   wchar_t temp[MAX_PATH + 1] = {};
   GetTempPathW(MAX_PATH, temp);
-  plan.logPath = options.logPath ? GetAbsolutePathName(*options.logPath) : Narrow(temp) + "ZEM7UninstallLog.txt";
-  plan.zem7Folder = FormatPath(GetAbsolutePathName(options.targetFolder ? *options.targetFolder : ExecutableFolder()));
+  plan.logPath =
+      options.logPath ? LongPathName(GetAbsolutePathName(*options.logPath)) : Narrow(temp) + "ZEM7UninstallLog.txt";
+  plan.zem7Folder =
+      FormatPath(LongPathName(GetAbsolutePathName(options.targetFolder ? *options.targetFolder : ExecutableFolder())));
   return plan;
 }
 
@@ -112,9 +114,10 @@ std::string WhyHeld(const FileSystem::Obstacle& obstacle) {
   return "\"" + obstacle.path + "\" is in use by another program (" + SystemMessage(obstacle.error) + ")";
 }
 
-// When most of the files the record lists look changed, their times were
-// more likely changed under them (the clock, the drive, a copy) than by the
-// player: a removal by them would remove nothing and say it had.
+// When most of the files the record lists carry another time at their
+// size, the times were more likely changed under them (the clock, the
+// drive, a copy) than by the player: a removal by them would remove nothing
+// and say it had.
 std::string WhyMostLookChanged(size_t changed, size_t listed) {
   if (listed == 0 || changed * 2 <= listed) return {};
   return std::to_string(changed) + " of the " + std::to_string(listed) +
@@ -141,7 +144,8 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
   auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
   // What the player changed since stays; so does what the record does not list.
   size_t listed = tree.Files().size();
-  size_t changed = tree.Release([&](const FileSystem::FileFacts& file) { return keeper.IsPlayers(file); }).size();
+  size_t changed =
+      keeper.OnlyTimeChanged(tree.Release([&](const FileSystem::FileFacts& file) { return keeper.IsPlayers(file); }));
   if (std::string why = WhyMostLookChanged(changed, listed); !why.empty()) return Refuse(run, why);
   RemoveInstallation(run, tree, *record);
   std::vector<FileSystem::FileFacts> kept = FileSystem::FilesBelow(run.plan.zem7Folder);

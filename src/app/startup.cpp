@@ -41,7 +41,7 @@ bool BeginsLikeALog(const std::string& path) {
 
 InstallPlan PlanFor(const CommandLineOptions& options) {
   InstallPlan plan = InstallPlan::ForInstallerFolder(ExecutableFolder());
-  if (options.logPath) plan.logPath = GetAbsolutePathName(*options.logPath);
+  if (options.logPath) plan.logPath = LongPathName(GetAbsolutePathName(*options.logPath));
   return plan;
 }
 

@@ -45,7 +45,10 @@ bool UsersMayModify(const ACL* acl) {
     if (!IsUsersOrWider(&allowedAce->SidStart)) continue;
     DWORD mask = allowedAce->Mask;
     MapGenericMask(&mask, &mapping);
-    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE) allowed |= mask;
+    // An allowance counts only where it reaches the folder, its subfolders and their files alike.
+    bool reachesAll = (header->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE)) ==
+                      (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    if (header->AceType == ACCESS_ALLOWED_ACE_TYPE && reachesAll) allowed |= mask;
     if (header->AceType == ACCESS_DENIED_ACE_TYPE) denied |= mask;
   }
   return ((allowed & ~denied) & kModifyRights) == kModifyRights;

@@ -7,6 +7,7 @@
 
 #include "fileops/win32_file.h"
 #include "support/handles.h"
+#include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
 
@@ -63,7 +64,7 @@ bool DeleteThroughHandle(HANDLE item, DWORD attributes) {
 // The name a rename through a handle takes is the system's own form of the
 // full path.
 bool RenameThroughHandle(HANDLE item, const std::wstring& destination) {
-  std::wstring name = L"\\??\\" + destination;
+  std::wstring name = NtPathName(destination);
   std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   rename->ReplaceIfExists = FALSE;

@@ -35,13 +35,19 @@ bool AskYes(RunContext& run, Question question, const std::string& text, unsigne
   return run.ui.Ask(question, text, kFinalTitle, MB_YESNO | icon) == IDYES;
 }
 
-// The first of the names that no other game or installation holds: the
-// player's own "FlatOut.lnk" (most likely to the original game) is kept, and
-// so is another installation's, whose removal would otherwise take this
-// one's. "" when every name is taken.
+// Whether the shortcut starts a game other than the one in folder: the
+// player's own (most likely to the original game), or another
+// installation's, whose removal would otherwise take this one's. One that
+// leads nowhere any more starts nothing.
+bool StartsAnotherGame(const std::string& shortcut, const std::string& folder) {
+  if (!FileSystem::FileExists(shortcut) || ShortcutLeadsInto(shortcut, folder)) return false;
+  return FileSystem::FileExists(ReadShortcutTarget(shortcut));
+}
+
+// The first of the names that no other game holds; "" when every one is taken.
 std::string FreeShortcutPath(RunContext& run, const std::vector<std::string>& names, const char* where) {
   for (const std::string& name : names) {
-    if (FileSystem::FileExists(name) && !ShortcutLeadsInto(name, run.plan.zem7Folder)) continue;
+    if (StartsAnotherGame(name, run.plan.zem7Folder)) continue;
     if (name != names.front())
       run.log.Write(std::string(where) +
                     " already holds a FlatOut.lnk of another game; the shortcut is saved as: " + name);

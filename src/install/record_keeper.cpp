@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -148,9 +149,12 @@ bool RecordKeeper::IsPlayers(const FileSystem::FileFacts& file) const {
   if (listed != listed_.end() && listed->second.size == file.size &&
       SameFileTime(listed->second.written, file.written, localTimes_))
     return false;
-  // A run cut off was at work in "data", which its steps make and delete
-  // again; what it knew there as the player's is listed as kept.
-  if (record_ && record_->stage == RecordStage::UnderWay && path.starts_with("DATA\\"))
+  // A run that did not finish was at work in "data", which its steps make
+  // and delete again, also through second names of one file; what it knew
+  // there as the player's is listed as kept.
+  bool unfinished =
+      record_ && !foreign_ && (record_->stage == RecordStage::UnderWay || record_->stage == RecordStage::Stopped);
+  if (unfinished && path.starts_with("DATA\\"))
     return std::any_of(record_->kept.begin(), record_->kept.end(),
                        [&](const FileSystem::FileFacts& kept) { return EqualsIgnoreCase(kept.path, file.path); });
   return true;
@@ -161,6 +165,14 @@ std::vector<FileSystem::FileFacts> RecordKeeper::PlayersFiles(const std::vector<
   for (const FileSystem::FileFacts& file : now)
     if (IsPlayers(file)) players.push_back(file);
   return players;
+}
+
+size_t RecordKeeper::OnlyTimeChanged(const std::vector<FileSystem::FileFacts>& now) const {
+  return static_cast<size_t>(std::count_if(now.begin(), now.end(), [&](const FileSystem::FileFacts& file) {
+    auto listed = listed_.find(ToUpper(file.path));
+    return listed != listed_.end() && listed->second.size == file.size &&
+           !SameFileTime(listed->second.written, file.written, localTimes_);
+  }));
 }
 
 std::string RecordKeeper::HoldingFolder() const { return folder_ + kHoldingFolderName; }

@@ -54,6 +54,9 @@ class RecordKeeper {
   // folder as it is now (its path relative to the folder).
   bool IsPlayers(const FileSystem::FileFacts& file) const;
   std::vector<FileSystem::FileFacts> PlayersFiles(const std::vector<FileSystem::FileFacts>& now) const;
+  // How many of the files listed with their size now carry another time:
+  // what a clock, a drive or a copy does to every file, and a player seldom.
+  size_t OnlyTimeChanged(const std::vector<FileSystem::FileFacts>& now) const;
   std::string HoldingFolder() const;
   // The player's VirtualStore for the folder, "" when Windows keeps none.
   std::string VirtualStore() const;

@@ -51,9 +51,11 @@ std::string FromUtf16(const std::string& bytes) {
 
 // The names the extractor will write, by its own bare list ("lb"): one per
 // line, relative to the folder it extracts into, in UTF-16 or in the
-// console's code page. Nothing when it could not list the archive, or when a
+// console's code page. Nothing when it could not list the archive, when a
 // code page's name has bytes beyond ASCII, which the code pages read each
-// their own way: a name read wrongly would leave its file shared.
+// their own way, or when a name holds a "?", which no file's name holds and
+// a code page writes for a letter it lacks: a name read wrongly would leave
+// its file shared.
 std::optional<std::vector<std::string>> ListArchive(RunContext& run, const std::string& archive) {
   std::string bytes;
   ProcessResult listed =
@@ -67,6 +69,7 @@ std::optional<std::vector<std::string>> ListArchive(RunContext& run, const std::
   for (size_t start = 0, end; start < output.size(); start = end + 1) {
     end = std::min(output.find('\n', start), output.size());
     std::string name = Trim(output.substr(start, end - start), '\r');
+    if (name.find('?') != std::string::npos) return std::nullopt;
     if (!name.empty()) names.push_back(name);
   }
   if (names.empty()) return std::nullopt;

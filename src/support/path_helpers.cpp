@@ -91,6 +91,21 @@ std::string GetAbsolutePathName(const std::string& path) {
   return Narrow(full);
 }
 
+std::string LongPathName(const std::string& path) {
+  std::wstring wide = Widen(path), longName;
+  if (!FillGrowingBuffer(longName,
+                         [&](wchar_t* buffer, DWORD size) { return GetLongPathNameW(wide.c_str(), buffer, size); }))
+    return path;
+  return Narrow(longName);
+}
+
+std::wstring NtPathName(const std::wstring& path) {
+  if (path.starts_with(L"\\??\\")) return path;
+  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return L"\\??\\" + path.substr(4);
+  if (path.starts_with(L"\\\\")) return L"\\??\\UNC\\" + path.substr(2);
+  return L"\\??\\" + path;
+}
+
 // The name's part before its first dot (the extension) or colon (a stream),
 // trailing spaces dropped, is what Windows compares with its devices.
 bool IsDeviceName(const std::string& name) {

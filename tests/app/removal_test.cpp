@@ -66,13 +66,7 @@ class RemovalTest : public ::testing::Test {
     return contents;
   }
 
-  // Under Program Files, where Windows keeps a VirtualStore for a game without rights.
-  static std::string ProgramFiles() {
-    wchar_t path[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"ProgramFiles", path, MAX_PATH);
-    return Narrow(path);
-  }
-  TempFolder work{"zem7 removal", ProgramFiles()};
+  TempFolder work{"zem7 removal", ProgramFilesFolder()};
   std::string folder = work / "Games\\FlatOut - ZEM7\\";
   std::string game = work / "Games\\FlatOut\\";
   std::string menu = work / "Menu\\Torvale\\FlatOut - ZEM7\\";
@@ -222,7 +216,7 @@ TEST_F(RemovalTest, RemovesOnlyTheEntryThatNamesThisFolder) {
   EXPECT_TRUE(FileExists(menu + "FlatOut.lnk"));
 
   EXPECT_EQ(RemoveFrom(folder), 0);
-  EXPECT_FALSE(Registered());
+  EXPECT_FALSE(Registered()) << ReadFile(work / "removal.log");
   EXPECT_TRUE(RegistryKeyExists(kUninstallKeys + std::string("ZEM7Test-OtherProduct")));
   RemoveUninstallEntry("ZEM7Test-OtherProduct");
 

@@ -212,3 +212,9 @@ void RemoveTreeWithLinks(const std::string& folder) {
 }
 
 }  // namespace
+
+std::string ProgramFilesFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"ProgramFiles", path, MAX_PATH);
+  return Narrow(path);
+}

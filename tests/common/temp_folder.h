@@ -31,6 +31,8 @@ void RemoveTree(const std::string& folder);
 void MakeReadOnly(const std::string& path);
 // A symbolic link to a folder (under Wine, a Linux symbolic link); false when it cannot be made.
 bool MakeFolderLink(const std::string& link, const std::string& target);
+// The Program Files folder: below it Windows keeps a VirtualStore for a game without rights.
+std::string ProgramFilesFolder();
 // Under Wine, the name of an existing item through the drive that maps the
 // Linux root ("Z:\\..."): a second name for the same item. "" on Windows.
 std::string LinuxRootAlias(const std::string& path);

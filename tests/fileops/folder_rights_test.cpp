@@ -56,6 +56,8 @@ TEST(FolderRightsTest, UsersGetOneInheritableModifyEntryOnlyWhereTheyCannotModif
       {L"D:(D;OICI;FW;;;BU)(A;OICI;FA;;;BU)", false, true},        // a denial of writing holds
       {L"D:(A;OICIIO;0x1301bf;;;BU)(A;;0x1200a9;;;BU)", false},    // inherited by what is below only
       {L"D:AI(A;OICIID;FA;;;BA)(A;OICIID;0x1200a9;;;BU)", false},  // all inherited from the parent
+      {L"D:(A;;0x1301bf;;;BU)", false},                            // this folder only
+      {L"D:(A;CI;0x1301bf;;;BU)", false},                          // the folders below, not their files
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.sddl));
@@ -65,6 +67,15 @@ TEST(FolderRightsTest, UsersGetOneInheritableModifyEntryOnlyWhereTheyCannotModif
     if (c.usersMayModify) continue;
     FileSystem::UniqueAcl wider = FileSystem::WithUsersModifying(descriptor.acl);
     ExpectOneUsersModifyEntryMore(descriptor.acl, wider.get());
+    // After the folder's own entries, before those it inherits: the order Windows keeps.
+    bool inheritedSeen = false;
+    for (DWORD index = 0; index < wider->AceCount; ++index) {
+      void* entry = nullptr;
+      ASSERT_TRUE(GetAce(wider.get(), index, &entry));
+      bool inherited = (static_cast<ACE_HEADER*>(entry)->AceFlags & INHERITED_ACE) != 0;
+      EXPECT_FALSE(inheritedSeen && !inherited) << "an own entry after an inherited one, at " << index;
+      inheritedSeen |= inherited;
+    }
     EXPECT_EQ(FileSystem::UsersMayModify(wider.get()), !c.deniedStill);
   }
 }

@@ -244,6 +244,9 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   EXPECT_EQ(ReadFile(target + "player\\settings (earlier copy).cfg"), "changed by the player");
   EXPECT_EQ(ReadFile(target + "screenshots\\shot1.bmp"), "new");
   EXPECT_FALSE(FolderExists(target + "ZEM7 Kept Files"));
+  // The third run in the same window knows only its own shortcuts.
+  EXPECT_EQ(RecordKeeper::Open(target).Record()->shortcuts, run->facts.shortcuts);
+  EXPECT_EQ(run->facts.shortcuts.size(), 2u);
   log = Log();
   for (const std::string& line : {"Your files kept by an earlier run: 2 in " + target + "ZEM7 Kept Files",
                                   "Keeping your earlier copy of " + target + "player\\settings.cfg as: " + target +

@@ -98,12 +98,16 @@ TEST(RecordTest, ThePlayersFilesAreTheUnclaimedOnesAndTheHeldOnesAtEveryStage) {
   const std::vector<std::string> changed = {"ZEM7-Patches\\zem7-tracks1.bfs", "data\\Игры\\save.cfg",
                                             "screenshots\\shot1.bmp", "savegame\\SLOT1.sav",
                                             "ZEM7 Kept Files\\options.cfg"};
-  EXPECT_EQ(paths(Sample()), changed);
-  // What a cut run changed in "data", its work folder, is its own, unless it listed it as kept.
-  InstallationRecord underWay = Sample();
-  underWay.stage = RecordStage::UnderWay;
+  InstallationRecord complete = Sample();
+  complete.stage = RecordStage::Complete;
+  EXPECT_EQ(paths(complete), changed);
+  // What a run that did not finish changed in "data", its work folder, is
+  // its own, unless it listed it as kept.
   std::vector<std::string> changedOutsideData = changed;
   std::erase(changedOutsideData, "data\\Игры\\save.cfg");
+  EXPECT_EQ(paths(Sample()), changedOutsideData);
+  InstallationRecord underWay = Sample();
+  underWay.stage = RecordStage::UnderWay;
   EXPECT_EQ(paths(underWay), changedOutsideData);
   underWay.kept.push_back({"data\\Игры\\save.cfg", 0, 2 + kHour});
   EXPECT_EQ(paths(underWay), changed);

@@ -84,6 +84,9 @@ TEST_F(GetShortPathTest, LongNameWithSpacesBecomesEightDotThreeForTheSameFolder)
   for (size_t i = 1; i < parts.size(); ++i) EXPECT_TRUE(IsShortName(parts[i])) << parts[i] << " in " << shortPath;
   ASSERT_TRUE(IdOf(longPath));
   EXPECT_EQ(IdOf(shortPath), IdOf(longPath));
+  // And back: a file made under the short name would be named by it.
+  EXPECT_EQ(ToUpper(LongPathName(shortPath)), ToUpper(longPath));
+  EXPECT_EQ(LongPathName(shortPath + "\\missing.txt"), shortPath + "\\missing.txt");
 }
 
 TEST_F(GetShortPathTest, MissingPathGivesEmptyTextWithoutReport) {
@@ -127,6 +130,23 @@ class CurrentFolder {
  private:
   std::wstring previous_;
 };
+
+// A network path's system name is "\??\UNC\...": "\??\\\server" names nothing.
+TEST(NtPathName, KnowsDrivePathsNetworkPathsAndTheSystemsOwnForms) {
+  struct Case {
+    const wchar_t* path;
+    const wchar_t* name;
+  };
+  const Case cases[] = {
+      {L"C:\\Games\\a.sav", L"\\??\\C:\\Games\\a.sav"},
+      {L"\\\\server\\share\\Games\\a.sav", L"\\??\\UNC\\server\\share\\Games\\a.sav"},
+      {L"\\\\?\\C:\\Games\\a.sav", L"\\??\\C:\\Games\\a.sav"},
+      {L"\\\\?\\UNC\\server\\share\\a.sav", L"\\??\\UNC\\server\\share\\a.sav"},
+      {L"\\\\.\\C:\\a.sav", L"\\??\\C:\\a.sav"},
+      {L"\\??\\C:\\a.sav", L"\\??\\C:\\a.sav"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(NtPathName(c.path), c.name) << Narrow(c.path);
+}
 
 TEST(GetAbsolutePathName, ResolvesAgainstTheCurrentFolderWithoutTrailingBackslash) {
   TempFolder folder;
