@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -21,6 +22,7 @@
 #include "registry/registry.h"
 #include "support/cut_point.h"
 #include "support/path_helpers.h"
+#include "support/shell_link.h"
 #include "support/virtual_store.h"
 
 namespace {
@@ -68,13 +70,11 @@ class CutTest : public ::testing::Test {
     RemoveTree(store);
   }
 
-  // One installation command, in-process, as a script would give it; a cut
-  // ends it where it is.
+  // One installation command, in-process, as a script would give it.
   struct Outcome {
     CommandOutcome outcome = CommandOutcome::NotStarted;
     int errors = 0;
     std::string said;
-    bool cut = false;
   };
   Outcome Install(bool recreate) {
     CommandUi ui(recreate);
@@ -83,11 +83,7 @@ class CutTest : public ::testing::Test {
     run->tools.pauseAfterArchiveMs = 0;
     run->reporter.StartCounting();
     Outcome outcome;
-    try {
-      outcome.outcome = RunInstallCommand(*run, game, target, [](const std::string&) { return 100ull << 30; });
-    } catch (const RunCut&) {
-      outcome.cut = true;
-    }
+    outcome.outcome = RunInstallCommand(*run, game, target, [](const std::string&) { return 100ull << 30; });
     outcome.errors = run->reporter.Count();
     for (const std::string& text : ui.MessageTexts()) outcome.said += text + "\n";
     return outcome;
@@ -147,9 +143,9 @@ class CutTest : public ::testing::Test {
     EXPECT_TRUE(FileExists(target + "ZEM7-Patches\\zem7-tracks5.bfs"));
     EXPECT_FALSE(FolderExists(target + "ZEM7 Kept Files"));
     EXPECT_FALSE(FolderExists(target + "datafull"));
-    const InstallationRecord* record = RecordKeeper::Open(target).Record();
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->stage, RecordStage::Complete);
+    RecordKeeper keeper = RecordKeeper::Open(target);
+    ASSERT_TRUE(keeper.Record());
+    EXPECT_EQ(keeper.Record()->stage, RecordStage::Complete);
   }
 
   // The passes a whole command makes, and of each point its first and last
@@ -173,19 +169,31 @@ class CutTest : public ::testing::Test {
     return cuts;
   }
 
-  // Cut at pass, then as then says; the state before is made by arrange.
-  void CutAndGoOn(size_t pass, Then then, bool recreate, bool torn = false) {
+  // Ends command at pass, which the same command from the same state reaches the same way.
+  void Cut(size_t pass, const std::function<void()>& command) {
     CutPoints::Arm(pass);
-    Outcome cut = Install(recreate);
+    bool cut = false;
+    try {
+      command();
+    } catch (const RunCut&) {
+      cut = true;
+    }
     std::vector<std::string> passed = CutPoints::Passed();
     CutPoints::Disarm();
-    ASSERT_TRUE(cut.cut) << cut.said;
-    // The same command from the same state passes the same points.
+    ASSERT_TRUE(cut);
     ASSERT_EQ(passed, std::vector<std::string>(wholeRun.begin(), wholeRun.begin() + pass));
+  }
+
+  // An installation cut at pass, then as then says.
+  void CutAndGoOn(size_t pass, Then then, bool recreate, bool torn = false) {
+    Cut(pass, [&] { Install(recreate); });
+    if (HasFatalFailure()) return;
     // A file system without a journal tears a rename over a file between its delete and its rename.
     if (torn) DeleteFileW(Widen(target + kRecordName).c_str());
-    const InstallationRecord* record = RecordKeeper::Open(target).Record();
-    bool finished = record && record->stage == RecordStage::Complete;
+    // Read as it lies, leaving a torn rename for the next run to find.
+    auto record = ReadRecord(target);
+    bool finished = std::holds_alternative<InstallationRecord>(record) &&
+                    std::get<InstallationRecord>(record).stage == RecordStage::Complete;
     if (then == Then::Remove) {
       EXPECT_EQ(Remove(), 0) << ReadFile(root / "removal.log");
       EXPECT_FALSE(RegistryKeyExists(kUninstallKeys + UninstallKeyFor(target)));
@@ -206,8 +214,28 @@ class CutTest : public ::testing::Test {
   std::string download = root / "Mod Download";
   std::string target = root / "Games\\FlatOut - ZEM7\\";
   std::string store = VirtualStoreOf(target);
+  // The played installation, laid out again in the same folder, whose record
+  // names it, with its shortcuts and its entry.
+  void KeepPlayed() { FileSystem::CopyFolder(target.substr(0, target.size() - 1), played, false); }
+  void LayOutPlayed() {
+    for (const auto& file : FileSystem::FilesBelow(target))
+      if (file.path != kRecordName) FileSystem::RemoveFile(target + file.path, true);
+    FileSystem::RemoveEmptyFolders(target);
+    FileSystem::CopyFolder(played, target.substr(0, target.size() - 1), true);
+    RecordKeeper keeper = RecordKeeper::Open(target);
+    for (const std::string& shortcut : keeper.Record()->shortcuts) {
+      MakeFolders(FileSystem::GetParentFolderName(shortcut));
+      SaveShortcut(shortcut, target + "FlatOut.exe", target);
+    }
+    RegisterUninstallEntry(target, UninstallKeyFor(target), 1);
+    RemoveTree(store);
+    versions.clear();
+    Play();
+  }
+
   std::multiset<std::string> versions;
   std::vector<std::string> wholeRun;  // the points a whole command passes, in order
+  std::string played = root / "played";
 };
 
 // A first installation, with saves waiting in the VirtualStore (one named
@@ -237,25 +265,14 @@ TEST_F(CutTest, FirstInstallationCutAnywhereIsFinishedOrRemoved) {
 // rename torn too: then the same command, played first, or the removal.
 TEST_F(CutTest, RerunCutAnywhereKeepsEveryVersionOfThePlayersFiles) {
   ExpectInstalled(Install(false));
-  const std::string played = root / "played";
-  auto arrange = [&] {
-    // The played installation, laid out again in the same folder, whose record names it.
-    for (const auto& file : FileSystem::FilesBelow(target))
-      if (file.path != kRecordName) FileSystem::RemoveFile(target + file.path, true);
-    FileSystem::RemoveEmptyFolders(target);
-    FileSystem::CopyFolder(played, target.substr(0, target.size() - 1), true);
-    RemoveTree(store);
-    versions.clear();
-    Play();
-  };
-  FileSystem::CopyFolder(target.substr(0, target.size() - 1), played, false);
-  arrange();
+  KeepPlayed();
+  LayOutPlayed();
   auto cuts = PassesOf([&] { ExpectInstalled(Install(true)); });
   ASSERT_FALSE(cuts.empty());
   const Then thens[] = {Then::PlayThenSameCommand, Then::Remove, Then::SameCommand};
   for (size_t at = 0; at < cuts.size(); ++at) {
     SCOPED_TRACE("cut at " + cuts[at].second + ", pass " + std::to_string(cuts[at].first));
-    arrange();
+    LayOutPlayed();
     CutAndGoOn(cuts[at].first, thens[at % std::size(thens)], true);
     // The rename torn where the record says the run begins, and where it says the run ended.
     auto first = std::find(wholeRun.begin(), wholeRun.end(), "record.flushed");
@@ -264,8 +281,33 @@ TEST_F(CutTest, RerunCutAnywhereKeepsEveryVersionOfThePlayersFiles) {
     if (pass != size_t(first - wholeRun.begin()) + 1 && pass != wholeRun.size() - size_t(last - wholeRun.rbegin()))
       continue;
     SCOPED_TRACE("the rename torn");
-    arrange();
+    LayOutPlayed();
     CutAndGoOn(cuts[at].first, Then::PlayThenSameCommand, true, true);
+  }
+}
+
+// A removal of a played installation cut at each point: the same removal
+// finishes it, also once the player played again, and an installation with
+// /RECREATE takes the folder as it is.
+TEST_F(CutTest, RemovalCutAnywhereIsFinishedOrTheFolderTakesANewInstallation) {
+  ExpectInstalled(Install(false));
+  KeepPlayed();
+  LayOutPlayed();
+  auto cuts = PassesOf([&] { EXPECT_EQ(Remove(), 0); });
+  ASSERT_FALSE(cuts.empty());
+  for (size_t at = 0; at < cuts.size(); ++at) {
+    SCOPED_TRACE("cut at " + cuts[at].second + ", pass " + std::to_string(cuts[at].first));
+    LayOutPlayed();
+    Cut(cuts[at].first, [&] { Remove(); });
+    if (HasFatalFailure()) return;
+    if (at % 3 == 2) {
+      ExpectInstalled(Install(true));
+    } else {
+      if (at % 3 == 1) PlayAgain();
+      EXPECT_EQ(Remove(), 0) << ReadFile(root / "removal.log");
+      EXPECT_FALSE(RegistryKeyExists(kUninstallKeys + UninstallKeyFor(target)));
+    }
+    ExpectEveryVersionPresent();
   }
 }
 
