@@ -81,19 +81,68 @@ UniqueAcl WithUsersModifying(const ACL* acl) {
   return wider;
 }
 
+namespace {
+
+// The folder's own access list, with the descriptor that holds it.
+struct FolderAcl {
+  explicit FolderAcl(const std::wstring& path) {
+    PSECURITY_DESCRIPTOR held = nullptr;
+    DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &acl,
+                                        nullptr, &held);
+    if (error != ERROR_SUCCESS) ThrowWin32Error(error);
+    descriptor.reset(held);
+  }
+  ACL* acl = nullptr;
+  std::unique_ptr<void, LocalFreeDeleter> descriptor;
+};
+
+void SetFolderAcl(std::wstring path, ACL* acl) {
+  DWORD error =
+      SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
+  if (error != ERROR_SUCCESS) ThrowWin32Error(error);
+}
+
+bool IsOurUsersModifyEntry(const ACE_HEADER* header) {
+  if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || header->AceFlags != (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE))
+    return false;
+  auto* allowed = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
+  return allowed->Mask == kModifyRights && IsWellKnownSid(const_cast<DWORD*>(&allowed->SidStart), WinBuiltinUsersSid);
+}
+
+}  // namespace
+
 bool LetUsersModify(const std::string& folder) {
-  std::wstring path = Widen(folder);
-  ACL* current = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  DWORD error = GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                      &current, nullptr, &descriptor);
-  if (error != ERROR_SUCCESS) ThrowWin32Error(error);
-  std::unique_ptr<void, LocalFreeDeleter> owned(descriptor);
-  if (UsersMayModify(current)) return false;
-  UniqueAcl wider = WithUsersModifying(current);
-  error = SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, wider.get(),
-                                nullptr);
-  if (error != ERROR_SUCCESS) ThrowWin32Error(error);
+  FolderAcl current(Widen(folder));
+  if (UsersMayModify(current.acl)) return false;
+  UniqueAcl wider = WithUsersModifying(current.acl);
+  SetFolderAcl(Widen(folder), wider.get());
+  return true;
+}
+
+UniqueAcl WithoutUsersModifying(const ACL* acl) {
+  ACL_SIZE_INFORMATION used{};
+  if (acl && !GetAclInformation(const_cast<ACL*>(acl), &used, sizeof used, AclSizeInformation)) ThrowLastError();
+  DWORD size = acl ? used.AclBytesInUse : sizeof(ACL);
+  DWORD revision = acl ? acl->AclRevision : ACL_REVISION;
+  UniqueAcl narrower(static_cast<ACL*>(LocalAlloc(LPTR, size)));
+  if (!narrower || !InitializeAcl(narrower.get(), size, revision)) ThrowLastError();
+  for (DWORD index = 0; acl && index < acl->AceCount; ++index) {
+    void* entry = nullptr;
+    if (!GetAce(const_cast<ACL*>(acl), index, &entry)) ThrowLastError();
+    auto* header = static_cast<ACE_HEADER*>(entry);
+    if (IsOurUsersModifyEntry(header)) continue;
+    if (!AddAce(narrower.get(), revision, MAXDWORD, entry, header->AceSize)) ThrowLastError();
+  }
+  return narrower;
+}
+
+bool StopUsersModifying(const std::string& folder) {
+  FolderAcl current(Widen(folder));
+  // No list at all (a file system without rights, or Wine's) holds no entry to take off.
+  if (!current.acl) return false;
+  UniqueAcl narrower = WithoutUsersModifying(current.acl);
+  if (narrower->AceCount == current.acl->AceCount) return false;
+  SetFolderAcl(Widen(folder), narrower.get());
   return true;
 }
 

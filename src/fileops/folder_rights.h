@@ -29,5 +29,13 @@ UniqueAcl WithUsersModifying(const ACL* acl);
 // unless they have them; the folder's other entries stay. Returns whether it
 // added the entry. Throws RuntimeError.
 bool LetUsersModify(const std::string& folder);
+// The access list without the entries WithUsersModifying adds (allowed, to
+// the local Users group, modify, inherited by every subfolder and file, and
+// not itself inherited); every other entry stays. Throws RuntimeError.
+UniqueAcl WithoutUsersModifying(const ACL* acl);
+// Takes that entry off folder, so that while an elevated run works there
+// only administrators may write what it starts and believes. Returns
+// whether there was one. Throws RuntimeError.
+bool StopUsersModifying(const std::string& folder);
 
 }  // namespace FileSystem

@@ -75,9 +75,9 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
 }
 
 // A new or empty folder says at once that a run fills it, before the first
-// file, with the player's files from the VirtualStore set aside. Made or
-// emptied, it becomes one that its players may write, as the game does into
-// its own folder; once is enough for the folder's life.
+// file, with the player's files from the VirtualStore set aside. While the
+// run extracts and starts the mod's tools there, only administrators may
+// write it: a right for the players that an earlier run gave comes off.
 void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
   constexpr const char* kLocation = "modZEM7::SafeCreateFolder";
   SafeCreateFolder(run, run.plan.zem7Folder, true);
@@ -91,11 +91,21 @@ void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
       return;
     }
   }
-  if (keeper.UsersMayModify()) return;
+  Trap(run.reporter, kLocation, [&] {
+    if (FileSystem::StopUsersModifying(run.plan.zem7Folder))
+      run.log.Write("Taking the Users group's right to modify off the folder while the installation runs: " +
+                    run.plan.zem7Folder);
+    keeper.NoteUsersMayModify(false);
+  });
+}
+
+// Once the last of the mod's tools has run and gone, the folder becomes one
+// that its players may write, as the game does into its own folder.
+void LetPlayersWriteTheFolder(RunContext& run, RecordKeeper& keeper) {
   Trap(run.reporter, kLocation, [&] {
     if (FileSystem::LetUsersModify(run.plan.zem7Folder))
       run.log.Write("Letting the Users group modify the folder: " + run.plan.zem7Folder);
-    keeper.NoteUsersMayModify();
+    keeper.NoteUsersMayModify(true);
   });
 }
 
@@ -213,6 +223,7 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
       for (; step < kStepCount; ++step) {
         if (step == kFinalMessage) {
           run.stoppable = false;
+          LetPlayersWriteTheFolder(run, keeper);
           keeper.PutBack(run);
           keeper.CommitRun(run, RecordStage::Complete);
         }

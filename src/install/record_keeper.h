@@ -47,8 +47,7 @@ class RecordKeeper {
   // Whether the record was made in another folder and brought here.
   bool NamesAnotherFolder() const { return foreign_; }
   bool IsUnderWay() const { return stage_ == RecordStage::UnderWay; }
-  bool UsersMayModify() const { return current_.usersMayModify; }
-  void NoteUsersMayModify() { current_.usersMayModify = true; }
+  void NoteUsersMayModify(bool mayModify) { current_.usersMayModify = mayModify; }
 
   // The one answer to "is this file the player's?", for a file below the
   // folder as it is now (its path relative to the folder).
