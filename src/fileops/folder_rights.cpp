@@ -1,8 +1,10 @@
 #include "fileops/folder_rights.h"
 
 #include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -96,9 +98,8 @@ struct FolderAcl {
   std::unique_ptr<void, LocalFreeDeleter> descriptor;
 };
 
-void SetFolderAcl(std::wstring path, ACL* acl) {
-  DWORD error =
-      SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, acl, nullptr);
+void SetAcl(std::wstring path, ACL* acl, SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION) {
+  DWORD error = SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, what, nullptr, nullptr, acl, nullptr);
   if (error != ERROR_SUCCESS) ThrowWin32Error(error);
 }
 
@@ -115,7 +116,7 @@ bool LetUsersModify(const std::string& folder) {
   FolderAcl current(Widen(folder));
   if (UsersMayModify(current.acl)) return false;
   UniqueAcl wider = WithUsersModifying(current.acl);
-  SetFolderAcl(Widen(folder), wider.get());
+  SetAcl(Widen(folder), wider.get());
   return true;
 }
 
@@ -136,13 +137,52 @@ UniqueAcl WithoutUsersModifying(const ACL* acl) {
   return narrower;
 }
 
+UniqueAcl ProtectedFromUsers() {
+  PSECURITY_DESCRIPTOR made = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;;FA;;;SY)(A;;FA;;;BA)(A;;0x1200a9;;;BU)",
+                                                            SDDL_REVISION_1, &made, nullptr))
+    ThrowLastError();
+  std::unique_ptr<void, LocalFreeDeleter> descriptor(made);
+  BOOL present = FALSE, defaulted = FALSE;
+  ACL* acl = nullptr;
+  if (!GetSecurityDescriptorDacl(made, &present, &acl, &defaulted) || !acl) ThrowLastError();
+  ACL_SIZE_INFORMATION used{};
+  if (!GetAclInformation(acl, &used, sizeof used, AclSizeInformation)) ThrowLastError();
+  UniqueAcl copy(static_cast<ACL*>(LocalAlloc(LPTR, used.AclBytesInUse)));
+  if (!copy) ThrowLastError();
+  std::memcpy(copy.get(), acl, used.AclBytesInUse);
+  copy->AclSize = static_cast<WORD>(used.AclBytesInUse);
+  return copy;
+}
+
+namespace {
+
+// FAT, exFAT and some shares keep no access lists: there every user may
+// write every file, and nothing can be protected.
+bool KeepsAccessLists(const std::wstring& path) {
+  wchar_t root[MAX_PATH + 1] = {};
+  DWORD flags = 0;
+  if (!GetVolumePathNameW(path.c_str(), root, MAX_PATH) ||
+      !GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0))
+    return true;
+  return (flags & FILE_PERSISTENT_ACLS) != 0;
+}
+
+}  // namespace
+
+void ProtectFromUsers(const std::string& file) {
+  if (!KeepsAccessLists(Widen(file))) return;
+  UniqueAcl acl = ProtectedFromUsers();
+  SetAcl(Widen(file), acl.get(), DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION);
+}
+
 bool StopUsersModifying(const std::string& folder) {
   FolderAcl current(Widen(folder));
   // No list at all (a file system without rights, or Wine's) holds no entry to take off.
   if (!current.acl) return false;
   UniqueAcl narrower = WithoutUsersModifying(current.acl);
   if (narrower->AceCount == current.acl->AceCount) return false;
-  SetFolderAcl(Widen(folder), narrower.get());
+  SetAcl(Widen(folder), narrower.get());
   return true;
 }
 

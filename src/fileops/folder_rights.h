@@ -37,5 +37,14 @@ UniqueAcl WithoutUsersModifying(const ACL* acl);
 // only administrators may write what it starts and believes. Returns
 // whether there was one. Throws RuntimeError.
 bool StopUsersModifying(const std::string& folder);
+// The access list of a file that an elevated run starts or believes (the
+// uninstaller, the record) in a folder the players may modify: the system
+// and administrators may do all, users only read and run it. Throws RuntimeError.
+UniqueAcl ProtectedFromUsers();
+// Gives file that list, protected from what its folder passes down: modify
+// on a folder grants no right to delete what is in it, so the players can
+// neither change, rename nor replace it. Nothing on a volume that keeps no
+// access lists. Throws RuntimeError.
+void ProtectFromUsers(const std::string& file);
 
 }  // namespace FileSystem

@@ -99,13 +99,15 @@ void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
   });
 }
 
-// Once the last of the mod's tools has run and gone, the folder becomes one
-// that its players may write, as the game does into its own folder.
-void LetPlayersWriteTheFolder(RunContext& run, RecordKeeper& keeper) {
+// Once the last of the mod's tools has run and gone, and the uninstaller and
+// the record are protected from the players, the folder becomes one that
+// they may write, as the game does into its own folder. The record notes the
+// right before it is given; a grant that fails is reported, and every run
+// takes the right off first whatever the record says.
+void LetPlayersWriteTheFolder(RunContext& run) {
   Trap(run.reporter, kLocation, [&] {
     if (FileSystem::LetUsersModify(run.plan.zem7Folder))
       run.log.Write("Letting the Users group modify the folder: " + run.plan.zem7Folder);
-    keeper.NoteUsersMayModify(true);
   });
 }
 
@@ -223,9 +225,11 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
       for (; step < kStepCount; ++step) {
         if (step == kFinalMessage) {
           run.stoppable = false;
-          LetPlayersWriteTheFolder(run, keeper);
           keeper.PutBack(run);
+          // The uninstaller and the record are protected before the players may write the folder.
+          keeper.NoteUsersMayModify(true);
           keeper.CommitRun(run, RecordStage::Complete);
+          LetPlayersWriteTheFolder(run);
         }
         CurrentFolderScope currentFolder(run.plan.installerFolder);
         PerformStep(run, keeper, step);

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <optional>
 
+#include "fileops/folder_rights.h"
 #include "support/cut_point.h"
 #include "support/handles.h"
 #include "support/runtime_error.h"
@@ -149,6 +150,8 @@ void WriteRecord(const std::string& folder, const InstallationRecord& record) {
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!written || !FlushFileBuffers(written.Get())) ThrowLastError();
   written.Reset();
+  // Protected before it takes the record's name: the players may modify the folder, never the record.
+  FileSystem::ProtectFromUsers(partial);
   CutPoint("record.flushed");
   FileSystem::MoveFileWhole(partial, path, true);
   FileSystem::FlushFolder(folder);

@@ -11,6 +11,7 @@
 
 #include "fileops/file_system.h"
 #include "fileops/folder_identity.h"
+#include "fileops/folder_rights.h"
 #include "install/uninstall_entry.h"
 #include "support/cut_point.h"
 #include "support/error_report.h"
@@ -228,7 +229,11 @@ void RecordKeeper::NoteMade(RunContext& run) {
 void RecordKeeper::CommitRun(RunContext& run, RecordStage stage) {
   if (!FileSystem::FolderExists(folder_)) return;
   run.log.Write("Recording the installation: " + folder_ + kRecordName);
-  Trap(run.reporter, kLocation, [&] { FileSystem::CopyOneFile(ExecutablePath(), folder_ + kUninstallerName, true); });
+  // Apps & features starts it elevated: the players may read and run it, never change it.
+  Trap(run.reporter, kLocation, [&] {
+    FileSystem::CopyOneFile(ExecutablePath(), folder_ + kUninstallerName, true);
+    FileSystem::ProtectFromUsers(folder_ + kUninstallerName);
+  });
   CutPoint("commit.uninstaller");
   InstallationRecord record = current_;
   record.stage = stage;

@@ -90,4 +90,30 @@ TEST(FolderRightsTest, UsersGetOneInheritableModifyEntryOnlyWhereTheyCannotModif
   }
 }
 
+// The uninstaller and the record: the system and administrators do all,
+// users read and run, and no one else is named.
+TEST(FolderRightsTest, WhatAnElevatedRunBelievesUsersMayOnlyReadAndRun) {
+  FileSystem::UniqueAcl acl = FileSystem::ProtectedFromUsers();
+  ASSERT_EQ(acl->AceCount, 3u);
+  EXPECT_FALSE(FileSystem::UsersMayModify(acl.get()));
+  const struct {
+    WELL_KNOWN_SID_TYPE who;
+    DWORD mask;
+  } expected[] = {{WinLocalSystemSid, FILE_ALL_ACCESS},
+                  {WinBuiltinAdministratorsSid, FILE_ALL_ACCESS},
+                  {WinBuiltinUsersSid, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}};
+  for (DWORD index = 0; index < acl->AceCount; ++index) {
+    void* entry = nullptr;
+    ASSERT_TRUE(GetAce(acl.get(), index, &entry));
+    auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << index;
+    EXPECT_TRUE(IsWellKnownSid(&allowed->SidStart, expected[index].who)) << index;
+    EXPECT_EQ(allowed->Mask, expected[index].mask) << index;
+    EXPECT_EQ(
+        allowed->Mask & (FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER),
+        index == 2 ? 0u : static_cast<DWORD>(FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE | WRITE_DAC | WRITE_OWNER))
+        << index;
+  }
+}
+
 }  // namespace
