@@ -79,7 +79,7 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
 // run extracts and starts the mod's tools there, only administrators may
 // write it: a right for the players that an earlier run gave comes off.
 void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
-  constexpr const char* kLocation = "modZEM7::SafeCreateFolder";
+  constexpr const char* kStepLocation = "modZEM7::SafeCreateFolder";
   SafeCreateFolder(run, run.plan.zem7Folder, true);
   if (!FileSystem::FolderExists(run.plan.zem7Folder)) return;
   if (!keeper.IsUnderWay()) {
@@ -87,11 +87,11 @@ void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
       keeper.BeginRun(run, nullptr);
     } catch (const RuntimeError& error) {
       keeper.Abandon(run);
-      run.reporter.Report(kLocation, error);
+      run.reporter.Report(kStepLocation, error);
       return;
     }
   }
-  Trap(run.reporter, kLocation, [&] {
+  Trap(run.reporter, kStepLocation, [&] {
     if (FileSystem::StopUsersModifying(run.plan.zem7Folder))
       run.log.Write("Taking the Users group's right to modify off the folder while the installation runs: " +
                     run.plan.zem7Folder);

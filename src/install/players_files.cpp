@@ -73,12 +73,16 @@ void AddFacts(const Version& version, std::vector<FileSystem::FileFacts>& kept) 
 }
 
 // A name taken by a file, or by a link the player or another program put
-// there, cannot be the holding folder: it is refused by its name.
-void RefuseWhatIsInTheWay(const std::string& holding) {
+// there, cannot be the holding folder: it is refused by its name. Nor is a
+// VirtualStore that is a link gone through: its files would be somebody
+// else's, moved in from wherever it leads.
+void RefuseWhatIsInTheWay(const std::string& holding, const std::string& store) {
   if (FileSystem::FileExists(holding))
     throw RuntimeError(ERROR_ALREADY_EXISTS, "\"" + holding + "\" is a file where your files are to be kept");
   if (FileSystem::IsLink(holding))
     throw RuntimeError(ERROR_ALREADY_EXISTS, "\"" + holding + "\" is a link where your files are to be kept");
+  if (!store.empty() && FileSystem::IsLink(store))
+    throw RuntimeError(ERROR_CANT_ACCESS_FILE, "\"" + store + "\" is a link, where Windows keeps your saves");
 }
 
 }  // namespace
@@ -98,7 +102,7 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
   ExpectStage({std::nullopt, RecordStage::Complete, RecordStage::Stopped, RecordStage::UnderWay, RecordStage::Removed},
               "begin the run");
   std::string holding = HoldingFolder();
-  RefuseWhatIsInTheWay(holding);
+  RefuseWhatIsInTheWay(holding, VirtualStore());
   // The player's files: those at their places that the record does not
   // claim (none without a record: the question said all would go), those an
   // earlier run left in the holding folder, and those Windows put in the

@@ -311,4 +311,19 @@ TEST_F(CutTest, RemovalCutAnywhereIsFinishedOrTheFolderTakesANewInstallation) {
   }
 }
 
+// A VirtualStore that is a link leads to somebody else's files: the run
+// refuses it by name before it changes anything, and nothing there moves.
+TEST_F(CutTest, AVirtualStoreThatIsALinkIsRefusedByName) {
+  const std::string elsewhere = root / "Elsewhere";
+  WriteFile(elsewhere + "\\Savegame\\theirs.sav", "not the player's");
+  MakeFolders(FileSystem::GetParentFolderName(store));
+  ASSERT_TRUE(MakeFolderLink(store, elsewhere));
+  Outcome outcome = Install(false);
+  EXPECT_EQ(outcome.outcome, CommandOutcome::NotStarted);
+  EXPECT_NE(outcome.said.find("\"" + store + "\" is a link, where Windows keeps your saves"), std::string::npos)
+      << outcome.said;
+  EXPECT_EQ(ReadFile(elsewhere + "\\Savegame\\theirs.sav"), "not the player's");
+  EXPECT_FALSE(FileExists(target + kRecordName));
+}
+
 }  // namespace
