@@ -165,6 +165,8 @@ bool RestoreTornRecord(const std::string& folder) {
   if (!bytes || !bytes->starts_with(kByteOrderMark) ||
       !std::holds_alternative<InstallationRecord>(ParseRecord(bytes->substr(3))))
     return false;
+  // Whoever wrote it, from here on it is the record: the players may not change it.
+  FileSystem::ProtectFromUsers(partial);
   FileSystem::MoveFileWhole(partial, path, false);
   FileSystem::FlushFolder(folder);
   return true;
