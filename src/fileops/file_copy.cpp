@@ -124,10 +124,14 @@ bool CopyOne(const std::wstring& from, const std::wstring& to, bool overwrite, c
 bool LinkOrCopy(const std::wstring& from, const std::wstring& to, DWORD attributes, bool overwrite,
                 FileSystem::LinkedCopy& links, const FileSystem::Pulse& pulse) {
   if (links.linksAllowed && links.refusal == 0 && !(attributes & FILE_ATTRIBUTE_READONLY)) {
-    if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return true;
+    auto linked = [&] {
+      if (links.linkedNames) links.linkedNames->insert({NameKey(Narrow(from)), NameKey(Narrow(to))});
+      return true;
+    };
+    if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return linked();
     DWORD error = GetLastError();
     if (error == ERROR_ALREADY_EXISTS) {
-      if (overwrite && DeleteFileW(to.c_str()) && CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return true;
+      if (overwrite && DeleteFileW(to.c_str()) && CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return linked();
     } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
       links.refusal = error;
     }
@@ -162,9 +166,9 @@ uint32_t NameCountOf(const std::wstring& path) {
 
 // A copy cut off half-way leaves the temporary name behind, which the next
 // copy replaces; the name itself always holds a whole file.
-void GiveOwnFile(const std::wstring& path) {
+void GiveOwnFile(const std::wstring& path, bool knownShared) {
   // A folder's count of names is its count of subfolders to Linux, and so to Wine.
-  if (IsFolder(Attributes(path)) || NameCountOf(path) <= 1) return;
+  if (IsFolder(Attributes(path)) || (!knownShared && NameCountOf(path) <= 1)) return;
   std::wstring own = path + L".zem7own";
   if (!CopyOne(path, own, true, {})) ThrowLastError();
   if (!Retried([&] { return MoveFileExW(own.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING); })) {
@@ -193,12 +197,21 @@ void CopyFolderAsLinks(const std::string& source, const std::string& destination
 
 uint32_t NameCount(const std::string& file) { return NameCountOf(Widen(file)); }
 
-void MakeFileOfItsOwn(const std::string& file) { GiveOwnFile(Widen(file)); }
+void MakeFileOfItsOwn(const std::string& file, bool knownShared) { GiveOwnFile(Widen(file), knownShared); }
 
-void MakeFilesOfTheirOwn(const std::string& folder, const Pulse& pulse) {
-  ForEachFile(Widen(folder), pulse, [](const std::wstring& path, const WIN32_FIND_DATAW& found) {
-    if (!IsLinkAttributes(found.dwFileAttributes)) GiveOwnFile(path);
+void MakeFilesOfTheirOwn(const std::string& folder, const Pulse& pulse, const KnownShared& knownShared, bool deep) {
+  auto giveOwn = [&](const std::wstring& path, const WIN32_FIND_DATAW& found) {
+    if (!IsLinkAttributes(found.dwFileAttributes)) GiveOwnFile(path, knownShared && knownShared(Narrow(path)));
     return true;
+  };
+  if (deep) {
+    ForEachFile(Widen(folder), pulse, giveOwn);
+    return;
+  }
+  std::wstring top = Widen(folder);
+  ForEachEntry(top, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
+    if (pulse) pulse();
+    if (!IsFolder(found.dwFileAttributes)) giveOwn(top + L"\\" + name, found);
   });
 }
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace FileSystem {
@@ -43,17 +44,24 @@ struct LinkedCopy {
   // share may refuse them, a file may be at its limit of names); from then on
   // every file is copied. 0 while none was refused.
   uint32_t refusal = 0;
+  // Where given, the keys (NameKey) of both names of every file linked.
+  std::unordered_set<uint64_t>* linkedNames = nullptr;
 };
 void CopyFolderAsLinks(const std::string& source, const std::string& destination, bool overwrite, LinkedCopy& links,
                        const Pulse& pulse = {});
 // How many names the file has; 0 when it cannot be opened.
 uint32_t NameCount(const std::string& file);
-// When the file has other names too, this one gets a file of its own with the
-// same bytes, times and attributes: a copy under a temporary name takes this
-// name's place, so that the other names keep the file just as it was.
-void MakeFileOfItsOwn(const std::string& file);
-// MakeFileOfItsOwn for every file below folder; links are not entered.
-void MakeFilesOfTheirOwn(const std::string& folder, const Pulse& pulse = {});
+// When the file has other names too (known to share, or so the file system
+// says), this one gets a file of its own with the same bytes, times and
+// attributes: a copy under a temporary name takes this name's place, so that
+// the other names keep the file just as it was.
+void MakeFileOfItsOwn(const std::string& file, bool knownShared = false);
+// MakeFileOfItsOwn for every file below folder (only those in it, without
+// its subfolders, unless deep), those knownShared picks among them known to
+// share; links are not entered.
+using KnownShared = std::function<bool(const std::string& file)>;
+void MakeFilesOfTheirOwn(const std::string& folder, const Pulse& pulse = {}, const KnownShared& knownShared = {},
+                         bool deep = true);
 void MoveFolder(const std::string& source, const std::string& destination);
 void RemoveFile(const std::string& path, bool force);
 void CopyOneFile(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse = {});

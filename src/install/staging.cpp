@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "fileops/file_system.h"
@@ -80,17 +81,32 @@ std::optional<std::vector<std::string>> ListArchive(RunContext& run, const std::
 // new tracks' files, second names of their groups', would change the groups
 // and every other track made from them. Each file it will write gets a file
 // of its own first. Only the track tree holds files with other names of the
-// run's making, so a name that leads elsewhere is passed over. Without a
+// run's making, so a name that leads elsewhere is passed over. Which names
+// share a file is what this run linked, whatever the drive says. Without a
 // list that can be trusted, every file of the tree gets its own.
 void GiveOwnFilesBeforeExtracting(RunContext& run, const std::string& archive) {
   // Both sides in the same full form, whatever form the folder was typed in.
   std::string tree = GetAbsolutePathName(run.plan.zem7Folder + kTrackTree);
+  // Keyed as the run linked them: the folder as planned, not as made full.
+  auto linkedByRun = [&](const std::string& full) {
+    return run.facts.linkedTrackNames.contains(NameKey(run.plan.zem7Folder + kTrackTree + full.substr(tree.size())));
+  };
   std::optional<std::vector<std::string>> names = ListArchive(run, archive);
-  if (!names) return FileSystem::MakeFilesOfTheirOwn(tree, KeepAlive(run));
+  if (!names) return FileSystem::MakeFilesOfTheirOwn(tree, KeepAlive(run), linkedByRun);
+  // A listed name that is not there is a new file or folder, or one read
+  // wrongly, which would leave the file it stands for shared: every file
+  // beside it gets its own. A folder that is not there holds no shared file.
+  std::set<std::string> unsureFolders;
   for (const std::string& name : *names) {
     std::string path = GetAbsolutePathName(run.plan.zem7Folder + name);
-    if (ToUpper(path).starts_with(ToUpper(tree + "\\"))) FileSystem::MakeFileOfItsOwn(path);
+    if (!ToUpper(path).starts_with(ToUpper(tree + "\\"))) continue;
+    if (GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+      FileSystem::MakeFileOfItsOwn(path, linkedByRun(path));
+    else if (std::string folder = FileSystem::GetParentFolderName(path); FileSystem::FolderExists(folder))
+      unsureFolders.insert(folder);
   }
+  for (const std::string& folder : unsureFolders)
+    FileSystem::MakeFilesOfTheirOwn(folder, KeepAlive(run), linkedByRun, false);
 }
 
 // A download refused before anything changed: the user is told which file,

@@ -88,6 +88,7 @@ void CopyTracks(RunContext& run) {
     run.log.Write("Creating the new tracks.");
     const std::string base = run.plan.zem7Folder + "data\\tracks\\";
     FileSystem::LinkedCopy links{run.linkTrackFiles};
+    links.linkedNames = &run.facts.linkedTrackNames;
     for (const TrackCopy& copy : kTrackCopies) {
       if (copy.heading) run.log.Write(copy.heading);
       bool refusedBefore = links.refusal != 0;

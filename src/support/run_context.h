@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "support/desktop_shell.h"
@@ -52,6 +53,9 @@ struct GameStarter {
 // What a run made beyond the files in the target, for the installation's record.
 struct InstallationFacts {
   std::vector<std::string> shortcuts;  // full paths of the shortcuts made
+  // The names that share a file because this run linked them (NameKey):
+  // some network servers say every file has one name.
+  std::unordered_set<uint64_t> linkedTrackNames;
 };
 
 class RunContext {

@@ -77,9 +77,16 @@ std::string Quoted(std::string_view text) {
   return quoted;
 }
 
-std::string Fnv1aHex(std::string_view bytes) {
+uint64_t Fnv1a(std::string_view bytes) {
   uint64_t hash = 14695981039346656037ull;
   for (unsigned char c : bytes) hash = (hash ^ c) * 1099511628211ull;
+  return hash;
+}
+
+uint64_t NameKey(std::string_view path) { return Fnv1a(ToUpper(path)); }
+
+std::string Fnv1aHex(std::string_view bytes) {
+  uint64_t hash = Fnv1a(bytes);
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
   return hex;

@@ -23,3 +23,7 @@ std::string Quoted(std::string_view text);
 // A 64-bit FNV-1a hash of the bytes, in 16 lower-case hex digits: a name or
 // a checksum that tells texts apart, no secret.
 std::string Fnv1aHex(std::string_view bytes);
+uint64_t Fnv1a(std::string_view bytes);
+// One key for a full path in every case it may be spelt in; two paths may
+// share one, seldom, so a key only ever makes the careful choice.
+uint64_t NameKey(std::string_view path);

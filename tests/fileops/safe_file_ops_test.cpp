@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unordered_set>
+
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
 #include "fileops/file_system.h"
@@ -106,7 +108,12 @@ TEST_F(SafeFileOpsTest, CopyFolderAsLinksSharesFilesUntilOneIsGivenItsOwn) {
     WriteFile(derived + "\\track\\a.txt", "old a");
     WriteFile(derived + "\\only-here.txt", "keep");
     FileSystem::LinkedCopy links{c.linksAllowed};
+    std::unordered_set<uint64_t> linked;
+    links.linkedNames = &linked;
     SafeCopyFolderAsLinks(*run, group, derived, true, links);
+    // Which names share a file is known from the linking, whatever a drive says of names.
+    EXPECT_EQ(linked.contains(NameKey(derived + "\\b.txt")) && linked.contains(NameKey(group + "\\b.txt")),
+              c.names == 2);
     EXPECT_EQ(ReadFile(derived + "\\track\\a.txt"), "group a");
     EXPECT_EQ(ReadFile(derived + "\\only-here.txt"), "keep");
     EXPECT_EQ(FileSystem::NameCount(derived + "\\track\\a.txt"), c.names);
@@ -120,8 +127,12 @@ TEST_F(SafeFileOpsTest, CopyFolderAsLinksSharesFilesUntilOneIsGivenItsOwn) {
     WriteFile(derived + "\\track\\a.txt", "the mod's a");
     EXPECT_EQ(ReadFile(group + "\\track\\a.txt"), "group a");
     EXPECT_EQ(FileSystem::NameCount(group + "\\track\\a.txt"), 1u);
-    // And where the extractor's list cannot be trusted, every file does.
-    FileSystem::MakeFilesOfTheirOwn(derived);
+    // Beside a name the extractor's list gives wrongly, the files of its folder do.
+    auto knownShared = [&](const std::string& file) { return linked.contains(NameKey(file)); };
+    FileSystem::MakeFilesOfTheirOwn(derived, {}, knownShared, false);
+    EXPECT_EQ(FileSystem::NameCount(group + "\\b.txt"), 1u);
+    // And where the list cannot be trusted at all, every file does.
+    FileSystem::MakeFilesOfTheirOwn(derived, {}, knownShared);
     EXPECT_EQ(FileSystem::NameCount(group + "\\b.txt"), 1u);
     EXPECT_EQ(ReadFile(derived + "\\b.txt"), "group b");
     EXPECT_EQ(ListTree(derived),
