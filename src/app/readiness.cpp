@@ -183,6 +183,10 @@ namespace {
 std::string WhyNotDeletable(const FileSystem::Obstacle& obstacle) {
   if (!obstacle.reason.empty()) return obstacle.reason + "\r\nPlease select another location.";
   std::string item = "\"" + obstacle.path + "\" ";
+  // Whatever the installation wrote there would land in the file it names.
+  if (!obstacle.leadsTo.empty())
+    return item + "leads outside the folder, to \"" + obstacle.leadsTo +
+           "\" (a link).\r\nPlease remove that link yourself (what it leads to stays) and try again.";
   switch (obstacle.error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:

@@ -12,6 +12,7 @@
 #include "install/record_keeper.h"
 #include "install/removal.h"
 #include "support/console.h"
+#include "support/cut_point.h"
 #include "support/path_helpers.h"
 #include "support/run_context.h"
 #include "support/text.h"
@@ -134,6 +135,9 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
   const InstallationRecord* record = CheckedRecord(run, options, keeper);
   if (!record) return kExitRefused;
   if (!Confirmed(run)) return Finish(run, kExitRefused, "the removal was declined; nothing was removed.");
+  // Everything checked so far was checked by name: from here on it is
+  // judged again through the handles the deletion goes through.
+  CutPoint("removal.answered");
   try {
     keeper.BeginRemoval(run);
   } catch (const RuntimeError& error) {
@@ -142,6 +146,9 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
   auto held = FileSystem::HeldTree::HoldFiles(run.plan.zem7Folder, RecordedPaths(*record));
   if (auto* obstacle = std::get_if<FileSystem::Obstacle>(&held)) return Refuse(run, WhyHeld(*obstacle));
   auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
+  for (const FileSystem::NameLeadingOutside& name : tree.LeadingOutside())
+    run.log.Write("Leaving in place what leads outside the folder: " + run.plan.zem7Folder + name.path + " (to " +
+                  name.leadsTo + ")");
   // What the player changed since stays; so does what the record does not list.
   size_t listed = tree.Files().size();
   size_t changed =

@@ -61,19 +61,6 @@ bool DeleteThroughHandle(HANDLE item, DWORD attributes) {
   return true;
 }
 
-// The name a rename through a handle takes is the system's own form of the
-// full path.
-bool RenameThroughHandle(HANDLE item, const std::wstring& destination) {
-  std::wstring name = NtPathName(destination);
-  std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = FALSE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  std::copy(name.begin(), name.end(), rename->FileName);
-  return SetFileInformationByHandle(item, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
-}
-
 UniqueFile OpenForAttributes(const std::wstring& path) {
   return UniqueFile(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -97,7 +84,7 @@ std::optional<Obstacle> WalkDepthFirst(const std::wstring& top, const HeldTree::
   std::optional<Obstacle> obstacle;
   std::function<void(const std::wstring&, DWORD)> walk = [&](const std::wstring& path, DWORD attributes) {
     if (std::string reason = check ? check(Narrow(path)) : std::string(); !reason.empty())
-      return void(obstacle = Obstacle{Narrow(path), 0, reason});
+      return void(obstacle = Obstacle{Narrow(path), 0, reason, {}});
     try {
       ForEachEntry(path, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
         if (obstacle) return;
@@ -113,7 +100,7 @@ std::optional<Obstacle> WalkDepthFirst(const std::wstring& top, const HeldTree::
       });
     } catch (const RuntimeError& error) {
       // Another program's handle without sharing keeps a folder from being listed too.
-      obstacle = Obstacle{Narrow(path), static_cast<uint32_t>(error.Number()), {}};
+      obstacle = Obstacle{Narrow(path), static_cast<uint32_t>(error.Number()), {}, {}};
     }
     if (!obstacle) obstacle = visit(path, attributes);
   };
@@ -136,9 +123,19 @@ std::optional<Obstacle> HeldTree::HoldItem(const std::wstring& path, DWORD attri
   UniqueFile handle = OpenForDeletion(path, attributes);
   if (!handle) {
     DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION || !IsNameOfHeldFile(path)) return Obstacle{Narrow(path), error, {}};
+    if (error != ERROR_SHARING_VIOLATION || !IsNameOfHeldFile(path)) return Obstacle{Narrow(path), error, {}, {}};
     items_.push_back({path, UniqueFile(), attributes});
     return std::nullopt;
+  }
+  // Judged through the handle it will be deleted or moved through: a name
+  // swapped for a link before it was opened leads elsewhere now.
+  if (!IsLinkAttributes(attributes)) {
+    std::string relative = path.size() > top_.size() ? Narrow(path.substr(top_.size() + 1)) : std::string();
+    if (std::string leads = bounds_->WhereItLeads(handle.Get(), relative); !leads.empty()) {
+      if (refuseLeadingOutside_) return Obstacle{Narrow(path), 0, {}, leads};
+      leadingOutside_.push_back({relative, leads});
+      return std::nullopt;
+    }
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!IsFolder(attributes) && GetFileInformationByHandle(handle.Get(), &info)) {
@@ -155,6 +152,7 @@ std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::Hold(const std::stri
   std::unique_ptr<HeldTree> tree(new HeldTree());
   tree->top_ = WithoutTrailingBackslash(Widen(folder));
   if (!IsFolder(Attributes(tree->top_))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
+  tree->bounds_.emplace(folder);
   std::optional<Obstacle> obstacle =
       WalkDepthFirst(tree->top_, check, pulse, leaveOut,
                      [&](const std::wstring& path, DWORD attributes) { return tree->HoldItem(path, attributes); });
@@ -166,6 +164,8 @@ std::variant<std::unique_ptr<HeldTree>, Obstacle> HeldTree::HoldFiles(const std:
                                                                       const std::vector<std::string>& files) {
   std::unique_ptr<HeldTree> tree(new HeldTree());
   tree->top_ = WithoutTrailingBackslash(Widen(folder));
+  tree->bounds_.emplace(folder);
+  tree->refuseLeadingOutside_ = false;
   for (const std::string& file : files) {
     std::wstring path = tree->top_ + L"\\" + Widen(file);
     DWORD attributes = Attributes(path);
@@ -216,19 +216,20 @@ void HeldTree::MoveOut(const std::string& holding, const KeepAs& keep) {
     std::optional<std::string> kept = keep(FactsOf(item));
     if (!kept) return false;
     std::string destination = holding + "\\" + *kept;
-    CreateFolderPath(GetParentFolderName(destination));
+    std::string full = Narrow(top_) + "\\" + destination;
     // Another name of a file held cannot be opened to be renamed: the file
     // gets the kept name as one more, and this one goes with the rest.
     if (!item.handle) {
-      if (CreateHardLinkW(Widen(destination).c_str(), item.path.c_str(), nullptr)) return false;
+      CreateFolderPath(GetParentFolderName(full));
+      if (CreateHardLinkW(Widen(full).c_str(), item.path.c_str(), nullptr)) return false;
       DWORD error = GetLastError();
       throw RuntimeError(static_cast<int32_t>(error),
-                         SystemMessage(error) + " (keeping \"" + Narrow(item.path) + "\" as \"" + destination + "\")");
+                         SystemMessage(error) + " (keeping \"" + Narrow(item.path) + "\" as \"" + full + "\")");
     }
-    if (!RenameThroughHandle(item.handle.Get(), Widen(destination))) {
+    if (!RenameIntoFolderInside(*bounds_, item.handle.Get(), destination, false, Narrow(item.path))) {
       DWORD error = GetLastError();
       throw RuntimeError(static_cast<int32_t>(error),
-                         SystemMessage(error) + " (moving \"" + Narrow(item.path) + "\" to \"" + destination + "\")");
+                         SystemMessage(error) + " (moving \"" + Narrow(item.path) + "\" to \"" + full + "\")");
     }
     return true;
   });

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "fileops/file_system.h"
+#include "fileops/folder_bounds.h"
 
 namespace FileSystem {
 
@@ -25,6 +26,13 @@ struct Obstacle {
   std::string path;
   uint32_t error = 0;
   std::string reason;
+  std::string leadsTo;  // where a name that leads outside the folder leads
+};
+
+// A name below the folder that leads outside it, and where to.
+struct NameLeadingOutside {
+  std::string path;  // relative to the folder
+  std::string leadsTo;
 };
 
 class HeldTree {
@@ -34,28 +42,35 @@ class HeldTree {
   using FolderCheck = std::function<std::string(const std::string& folder)>;
   // Holds folder and everything in it but the entries of its top level that
   // leaveOut names, which stay as they are; links are held as themselves and
-  // never followed. A folder that cannot be listed is an obstacle too.
+  // never followed. A folder that cannot be listed is an obstacle too, and
+  // so is a name that leads outside the folder (a link the system does not
+  // show as one): what would be written there would go through it.
   static std::variant<std::unique_ptr<HeldTree>, Obstacle> Hold(const std::string& folder, const FolderCheck& check,
                                                                 const Pulse& pulse = {},
                                                                 const std::vector<std::string>& leaveOut = {});
   // Holds the listed files below folder (paths relative to it) that exist
   // and are no folder, and every folder below it, the same way: a folder
-  // that goes once it is empty must not be held by anyone either.
+  // that goes once it is empty must not be held by anyone either. A listed
+  // name that leads outside the folder is not held: it stays, and so do the
+  // folders above it.
   static std::variant<std::unique_ptr<HeldTree>, Obstacle> HoldFiles(const std::string& folder,
                                                                      const std::vector<std::string>& files);
   ~HeldTree();
   HeldTree(const HeldTree&) = delete;
   HeldTree& operator=(const HeldTree&) = delete;
 
+  // The names that were left where they are because they lead outside.
+  const std::vector<NameLeadingOutside>& LeadingOutside() const { return leadingOutside_; }
   // The bytes of the files held.
   uint64_t Bytes() const { return bytes_; }
   // The facts of the files held, as they are now, the paths relative to the folder.
   std::vector<FileFacts> Files() const;
   // Moves the files that keep names (by their facts as they are now, the
-  // paths relative to the folder) into holding, a folder inside it, under
-  // the path it gives (relative to holding): a rename through the handle
-  // held, never a copy. They are held no longer. Throws RuntimeError, naming
-  // the file.
+  // paths relative to the folder) into holding, a folder inside it (its path
+  // relative to the folder), under the path it gives (relative to holding):
+  // a rename through the handle held into a handle to the folder that
+  // receives it, never a copy. They are held no longer. Throws RuntimeError,
+  // naming the file.
   using KeepAs = std::function<std::optional<std::string>(const FileFacts&)>;
   void MoveOut(const std::string& holding, const KeepAs& keep);
   // Lets go of the files that release picks (by their facts as they are
@@ -74,6 +89,9 @@ class HeldTree {
   FileFacts FactsOf(const Item& item) const;
   // Opens one item for deletion without sharing and keeps it; the obstacle when another program has it.
   std::optional<Obstacle> HoldItem(const std::wstring& path, unsigned long attributes, bool onlyOnceEmpty = false);
+  std::optional<FolderBounds> bounds_;
+  bool refuseLeadingOutside_ = true;
+  std::vector<NameLeadingOutside> leadingOutside_;
   std::vector<Item> items_;
   // The files held that have other names too, by volume and file index.
   std::set<std::pair<uint32_t, uint64_t>> heldWithOtherNames_;

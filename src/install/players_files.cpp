@@ -14,6 +14,7 @@
 #include <set>
 
 #include "fileops/file_system.h"
+#include "fileops/folder_bounds.h"
 #include "fileops/folder_delete.h"
 #include "install/record_keeper.h"
 #include "support/cut_point.h"
@@ -31,6 +32,8 @@ constexpr const char* kLocation = "modZEM7::RecordInstallation";
 struct Version {
   FileSystem::FileFacts facts;  // its place-relative path as it lies now
   std::string source;           // its full path, "" at its place in the held target
+  std::string sourceBelow;      // its path below the folder, or below the VirtualStore
+  bool inStore = false;
   std::string keptAs;           // the path it waits under in the holding folder and goes back to
   // Found after a cut: the cut run may have made it as well as the player,
   // so it goes back only beside what the next run makes there.
@@ -58,11 +61,19 @@ void NameEarlierCopies(std::vector<Version>& versions) {
   }
 }
 
-std::vector<Version> VersionsIn(const std::string& folder, const std::set<std::string>& unsure = {}) {
+std::vector<Version> VersionsIn(const std::string& folder, const std::string& below, bool inStore,
+                                const std::set<std::string>& unsure = {}) {
   std::vector<Version> versions;
   for (const FileSystem::FileFacts& file : FileSystem::FilesBelow(folder))
-    versions.push_back({file, folder + "\\" + file.path, {}, unsure.contains(Key(file))});
+    versions.push_back({file, folder + "\\" + file.path, below + file.path, inStore, {}, unsure.contains(Key(file))});
   return versions;
+}
+
+std::string InHolding(const std::string& path) { return std::string(kHoldingFolderName) + "\\" + path; }
+
+// A name that leads outside is somebody else's file: it stays where it is.
+void LogLeftInPlace(RunContext& run, const std::string& path, const std::string& leadsTo) {
+  run.log.Write("Leaving in place what leads outside the folder: " + path + " (to " + leadsTo + ")");
 }
 
 // Until it is moved, a version at its place is known by its path as it is;
@@ -116,13 +127,13 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
   std::vector<Version> versions;
   if (held && record_)
     for (const FileSystem::FileFacts& file : held->Files())
-      if (IsPlayers(file)) versions.push_back({file, {}, {}, cutOff && !sure.contains(Key(file))});
-  std::vector<Version> waiting = VersionsIn(holding, unsure);
+      if (IsPlayers(file)) versions.push_back({file, {}, {}, false, {}, cutOff && !sure.contains(Key(file))});
+  std::vector<Version> waiting = VersionsIn(holding, InHolding(""), false, unsure);
   if (!waiting.empty())
     run.log.Write("Your files kept by an earlier run: " + std::to_string(waiting.size()) + " in " + holding);
   versions.insert(versions.end(), waiting.begin(), waiting.end());
   if (std::string store = VirtualStore(); !store.empty() && FileSystem::FolderExists(store)) {
-    std::vector<Version> stored = VersionsIn(store);
+    std::vector<Version> stored = VersionsIn(store, "", true);
     versions.insert(versions.end(), stored.begin(), stored.end());
   }
   NameEarlierCopies(versions);
@@ -140,6 +151,9 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
   }
   for (const Version& version : versions) AddFacts(version, version.unsure ? underWay.found : underWay.kept);
   Write(underWay);
+  FileSystem::FolderBounds folderBounds(folder_);
+  std::optional<FileSystem::FolderBounds> storeBounds;
+  if (std::string store = VirtualStore(); !store.empty() && FileSystem::FolderExists(store)) storeBounds.emplace(store);
 
   // Those renamed in the holding folder first: they free the names the others take.
   std::stable_partition(versions.begin(), versions.end(), [&](const Version& version) {
@@ -153,9 +167,13 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
     }
     std::string destination = holding + "\\" + version.keptAs;
     if (EqualsIgnoreCase(version.source, destination)) continue;
-    FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(destination));
-    FileSystem::MoveFileWhole(version.source, destination, false);
-    setAside_.push_back({version.source, destination});
+    std::string leads = FileSystem::MoveFileInside(version.inStore ? *storeBounds : folderBounds, version.sourceBelow,
+                                                   folderBounds, InHolding(version.keptAs), false);
+    if (!leads.empty()) {
+      LogLeftInPlace(run, version.source, leads);
+      continue;
+    }
+    setAside_.push_back({version.inStore, version.sourceBelow, InHolding(version.keptAs)});
     CutPoint("aside.moved");
     if (ToUpper(version.source).starts_with(ToUpper(holding + "\\")))
       run.log.Write("Keeping your earlier copy of " + folder_ + version.facts.path + " as: " + folder_ +
@@ -164,13 +182,13 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
       run.log.Write("Keeping your file from the VirtualStore: " + version.source + " as: " + folder_ + version.keptAs);
   }
   if (!held) return;
-  held->MoveOut(holding, [&](const FileSystem::FileFacts& file) -> std::optional<std::string> {
+  held->MoveOut(kHoldingFolderName, [&](const FileSystem::FileFacts& file) -> std::optional<std::string> {
     auto found = atPlace.find(ToUpper(file.path));
     if (found == atPlace.end()) return std::nullopt;
     CutPoint("aside.moved");
     if (!EqualsIgnoreCase(found->second, file.path))
       run.log.Write("Keeping your earlier copy of " + folder_ + file.path + " as: " + folder_ + found->second);
-    setAside_.push_back({folder_ + file.path, holding + "\\" + found->second});
+    setAside_.push_back({false, file.path, InHolding(found->second)});
     return found->second;
   });
 }
@@ -178,11 +196,15 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
 void RecordKeeper::Abandon(RunContext& run) {
   size_t notBack = 0;
   for (auto move = setAside_.rbegin(); move != setAside_.rend(); ++move) {
-    if (!FileSystem::FileExists(move->to)) continue;
+    if (!FileSystem::FileExists(folder_ + move->to)) continue;
     try {
-      FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(move->from));
-      FileSystem::MoveFileWhole(move->to, move->from, false);
-      CutPoint("abandon.moved");
+      FileSystem::FolderBounds folderBounds(folder_);
+      std::optional<FileSystem::FolderBounds> store;
+      if (move->fromStore) store.emplace(VirtualStore());
+      if (!FileSystem::MoveFileInside(folderBounds, move->to, store ? *store : folderBounds, move->from, false).empty())
+        ++notBack;
+      else
+        CutPoint("abandon.moved");
     } catch (const RuntimeError&) {
       ++notBack;  // it waits in the holding folder, which is the player's
     }
@@ -195,7 +217,7 @@ void RecordKeeper::Abandon(RunContext& run) {
       if (onDisk_) {
         WriteRecord(folder_, *onDisk_);
       } else {
-        FileSystem::RemoveFile(folder_ + kRecordName, true);
+        FileSystem::DeleteFileInside(FileSystem::FolderBounds(folder_), kRecordName);
         FileSystem::FlushFolder(folder_);
       }
       stage_ = onDisk_ ? std::optional(onDisk_->stage) : std::nullopt;
@@ -212,18 +234,23 @@ void RecordKeeper::PutBack(RunContext& run) {
   std::set<std::string> unsure;
   for (const FileSystem::FileFacts& file : current_.found) unsure.insert(Key(file));
   size_t putBack = 0;
+  FileSystem::FolderBounds bounds(folder_);
+  // Into the folder through handles proven to lie inside it: a link made
+  // there since, to a folder elsewhere, receives nothing.
+  auto moveBack = [&](const FileSystem::FileFacts& kept, const std::string& to, bool replace) {
+    std::string from = holding + "\\" + kept.path;
+    if (std::string leads = FileSystem::MoveFileInside(bounds, InHolding(kept.path), bounds, to, replace);
+        !leads.empty())
+      return LogLeftInPlace(run, from, leads);
+    run.log.Write("Keeping your file: " + folder_ + to);
+    keptFiles_.push_back(to);
+    ++putBack;
+    CutPoint("back.moved");
+  };
   for (const FileSystem::FileFacts& kept : FileSystem::FilesBelow(holding)) {
     std::string place = folder_ + kept.path;
     Trap(run.reporter, kLocation, [&] {
-      FileSystem::CreateFolderPath(FileSystem::GetParentFolderName(place));
-      std::string from = holding + "\\" + kept.path;
-      if (!unsure.contains(Key(kept)) || !FileSystem::FileExists(place)) {
-        FileSystem::MoveFileWhole(from, place, true);
-        run.log.Write("Keeping your file: " + place);
-        keptFiles_.push_back(kept.path);
-        ++putBack;
-        return CutPoint("back.moved");
-      }
+      if (!unsure.contains(Key(kept)) || !FileSystem::FileExists(place)) return moveBack(kept, kept.path, true);
       // A file found after a cut that is the one this run made there, size
       // and time, is that file; anything else goes beside it.
       WIN32_FILE_ATTRIBUTE_DATA now{};
@@ -232,19 +259,17 @@ void RecordKeeper::PutBack(RunContext& run) {
           ((uint64_t{now.nFileSizeHigh} << 32) | now.nFileSizeLow) == kept.size &&
           ((uint64_t{now.ftLastWriteTime.dwHighDateTime} << 32) | now.ftLastWriteTime.dwLowDateTime) == kept.written;
       if (same) {
+        std::string from = holding + "\\" + kept.path;
         run.log.Write("Deleting File: " + from);
-        FileSystem::RemoveFile(from, true);
+        if (std::string leads = FileSystem::DeleteFileInside(bounds, InHolding(kept.path)); !leads.empty())
+          return LogLeftInPlace(run, from, leads);
         return CutPoint("back.moved");
       }
       std::vector<std::string> taken;
       std::string beside;
       while (FileSystem::FileExists(folder_ + (beside = EarlierCopyName(kept.path, taken))))
         taken.push_back(ToUpper(beside));
-      FileSystem::MoveFileWhole(from, folder_ + beside, false);
-      run.log.Write("Keeping your file: " + folder_ + beside);
-      keptFiles_.push_back(beside);
-      ++putBack;
-      CutPoint("back.moved");
+      moveBack(kept, beside, false);
     });
   }
   run.log.Write(std::to_string(putBack) + " file(s) of yours were kept.");

@@ -104,7 +104,9 @@ class RecordKeeper {
   std::map<std::string, FileSystem::FileFacts> listed_;  // record_'s files by their paths in upper case
   InstallationRecord current_;                           // as written last by this run
   std::optional<RecordStage> stage_;                     // on disk now; none without a record
+  // From a path below the folder, or below the VirtualStore, to one below the folder.
   struct Move {
+    bool fromStore = false;
     std::string from, to;
   };
   std::vector<Move> setAside_;  // this run's moves into the holding folder, in order

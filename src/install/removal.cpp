@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "fileops/file_system.h"
+#include "fileops/folder_bounds.h"
 #include "install/install_steps.h"
 #include "install/uninstall_entry.h"
 #include "support/cut_point.h"
@@ -42,24 +43,34 @@ void RemoveShortcuts(RunContext& run, const InstallationRecord& record) {
   }
 }
 
-void DeleteWithRetries(const std::wstring& path) {
-  for (int attempt = 0; attempt < 100 && !DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
-       ++attempt)
-    Sleep(100);
+// Through handles proven to lie inside the folder: a name the players
+// swapped for a link to elsewhere is left, never gone through. The
+// uninstaller may still be running a moment.
+void DeleteOwnFile(const FileSystem::FolderBounds& bounds, const char* name, int attempts = 1) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      FileSystem::DeleteFileInside(bounds, name);
+      return;
+    } catch (const RuntimeError&) {
+      if (attempt >= attempts) return;
+      Sleep(100);
+    }
+  }
 }
 
 // The record goes after the uninstaller, and only from a folder that holds
 // nothing else: the player's files keep it, as the record of whose they are.
 void DeleteUninstallerThenRecord(const std::string& folder) {
-  DeleteWithRetries(Widen(folder + kUninstallerName));
+  if (!FileSystem::FolderExists(folder)) return;
+  FileSystem::FolderBounds bounds(folder);
+  DeleteOwnFile(bounds, kUninstallerName, 100);
   CutPoint("removal.uninstaller");
-  DeleteFileW(Widen(folder + kPartialRecordName).c_str());
+  DeleteOwnFile(bounds, kPartialRecordName);
   std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);
   auto read = ReadRecord(folder);
   auto* record = std::get_if<InstallationRecord>(&read);
   bool onlyTheRecord = left.size() == 1 && EqualsIgnoreCase(left[0].path, kRecordName);
-  if (record && record->stage == RecordStage::Removed && onlyTheRecord)
-    DeleteFileW(Widen(folder + kRecordName).c_str());
+  if (record && record->stage == RecordStage::Removed && onlyTheRecord) DeleteOwnFile(bounds, kRecordName);
   RemoveDirectoryW(Widen(folder).c_str());
 }
 
@@ -119,7 +130,11 @@ void RemoveEntryRecordAndUninstaller(RunContext& run, RecordKeeper& keeper, cons
 
 int FinishRemoval(unsigned long uninstallerProcess, const std::string& folder) {
   if (UniqueHandle first{OpenProcess(SYNCHRONIZE, FALSE, uninstallerProcess)}) WaitForSingleObject(first.Get(), 60000);
-  DeleteUninstallerThenRecord(folder);
+  try {
+    DeleteUninstallerThenRecord(folder);
+  } catch (const RuntimeError&) {
+    // What is left stays the player's, with its record.
+  }
   // A running program cannot delete itself either: Windows does it at its next start.
   MoveFileExW(Widen(ExecutablePath()).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   return 0;

@@ -7,6 +7,7 @@
 // process's, not one run's: the writes below the run (the record's file)
 // pass them too.
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ namespace CutPoints {
 void Arm(size_t cutAt);
 // Counting stops, and no pass ends a run.
 void Disarm();
+// At the next pass of the point named, and only then, meddle runs first:
+// what a player or another program might do to the folder at that moment.
+void MeddleAt(const char* point, std::function<void()> meddle);
 // The names of the points passed since Arm, in order.
 std::vector<std::string> Passed();
 }  // namespace CutPoints

@@ -186,9 +186,26 @@ TEST_F(ReadinessTest, RecreateIsRefusedForAHeldFileAndCountsTheSpaceItFrees) {
   EXPECT_TRUE(ReadyToInstall(*run, probe));
   EXPECT_EQ(ui.messages.size(), 1u);
 
+  // A link to a file elsewhere, which Wine shows as a plain file, would be
+  // written through: it stops it too, by name, and the file it names stays.
+  WriteFile(work / "Game\\Common2.bfs", "the game's archive");
+  DeleteFileW(Widen(target + "Common2.bfs").c_str());
+  if (MakeLink(target + "Common2.bfs", work / "Game\\Common2.bfs")) {
+    ui.messages.clear();
+    ui.Answer(IDYES);
+    if (!ReadyToInstall(*run, probe)) {
+      ASSERT_EQ(ui.messages.size(), 2u);
+      EXPECT_TRUE(ui.messages[1].text.starts_with("The ZEM7 Game Folder cannot be emptied: \"" + target +
+                                                  "Common2.bfs\" leads outside the folder, to \""))
+          << ui.messages[1].text;
+    }
+    EXPECT_EQ(ReadFile(work / "Game\\Common2.bfs"), "the game's archive");
+    ASSERT_TRUE(RemoveLink(target + "Common2.bfs"));
+  }
+
   // A link that cannot go by itself (a Linux one, under Wine) stops it too.
   WriteFile(work / "Saves\\save1.dat", "the player's saves");
-  ASSERT_TRUE(MakeFolderLink(target + "saves", work / "Saves"));
+  ASSERT_TRUE(MakeLink(target + "saves", work / "Saves"));
   ui.messages.clear();
   ui.Answer(IDYES);
   if (!ReadyToInstall(*run, probe)) {
@@ -372,7 +389,7 @@ TEST_F(ReadinessTest, UnreadableDriveCountsAsFullAndNetworkTargetIsNotMeasured) 
 
 TEST_F(ReadinessTest, TargetsThatWouldHarmTheGameTheInstallerOrTheUsersFilesAreRefusedBeforeAnyQuestion) {
   std::string shortGame = GetShortPath(run->reporter, Game());
-  ASSERT_TRUE(MakeFolderLink(work / "Game link", Game()));
+  ASSERT_TRUE(MakeLink(work / "Game link", Game()));
   WriteFile(work / "a file", "the user's");
   char missingDrive = 'Q';
   while (GetDriveTypeW(Widen(std::string(1, missingDrive) + ":\\").c_str()) != DRIVE_NO_ROOT_DIR) ++missingDrive;

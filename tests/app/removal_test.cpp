@@ -14,6 +14,7 @@
 #include "install/installation_record.h"
 #include "install/uninstall_entry.h"
 #include "registry/registry.h"
+#include "support/cut_point.h"
 #include "support/shell_link.h"
 #include "support/text.h"
 #include "support/virtual_store.h"
@@ -99,12 +100,36 @@ TEST_F(RemovalTest, TakesOnlyTheUnchangedRecordedFilesTheirShortcutsAndTheEntry)
   EXPECT_EQ(log.back(), "Exit code 0: the ZEM7 mod was removed.");
 }
 
+// Names that lead outside are the player's, whenever they came: a file
+// linked to the game's own (as a Linux player saves room), whose link shows
+// the size and time the copy had, and a folder swapped for a link once the
+// question was answered. They stay, are named in the log, and nothing they
+// lead to changes.
+TEST_F(RemovalTest, LeavesWhatLeadsOutsideAndChangesNothingThere) {
+  WriteFile(game + "Common1.bfs", "the game's archive");
+  DeleteFileW(Widen(folder + "Common1.bfs").c_str());
+  if (!MakeLink(folder + "Common1.bfs", game + "Common1.bfs")) GTEST_SKIP() << "no links here";
+  record.files = FileSystem::FilesBelow(folder);
+  std::string outside = work / "Outside";
+  CutPoints::MeddleAt("removal.answered", [&] {
+    ASSERT_TRUE(MoveFileW(Widen(folder + "data").c_str(), Widen(outside).c_str()));
+    ASSERT_TRUE(MakeLink(folder + "data", outside));
+  });
+  EXPECT_EQ(Remove(), 0);
+  EXPECT_EQ(ReadFile(game + "Common1.bfs"), "the game's archive");
+  EXPECT_EQ(ReadFile(outside + "\\cars\\car1.bfs"), "installed data\\cars\\car1.bfs");
+  auto log = LogTexts(work / "removal.log");
+  std::string left = "Leaving in place what leads outside the folder: " + folder + "data\\cars\\car1.bfs (to ";
+  EXPECT_EQ(std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.starts_with(left); }),
+            1);
+}
+
 // Before anything is touched: a record that cannot be trusted, a path that
 // leads out or through a link, a file in use, or a folder that must never
 // be emptied refuse the removal with exit code 2.
 TEST_F(RemovalTest, RefusesBadRecordsHeldFilesAndFoldersItMustNotEmpty) {
   MakeFolders(work / "Saves");
-  ASSERT_TRUE(MakeFolderLink(folder + "linked", work / "Saves"));
+  ASSERT_TRUE(MakeLink(folder + "linked", work / "Saves"));
   struct Case {
     const char* name;
     std::function<void()> arrange;  // after the record is written

@@ -147,12 +147,21 @@ bool Exists(const std::string& path) { return GetFileAttributesW(Widen(path).c_s
 
 // Under Wine a Linux symbolic link, such as the prefix's own profile folders
 // are, made by Linux's own ln; on Windows a Windows one.
-bool MakeFolderLink(const std::string& link, const std::string& target) {
-  if (!WineUnixFileName())
-    return CreateSymbolicLinkW(Widen(link).c_str(), Widen(target).c_str(),
-                               SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+bool MakeLink(const std::string& link, const std::string& target) {
+  if (!WineUnixFileName()) {
+    DWORD flags = SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+    if (FolderExists(target)) flags |= SYMBOLIC_LINK_FLAG_DIRECTORY;
+    return CreateSymbolicLinkW(Widen(link).c_str(), Widen(target).c_str(), flags);
+  }
   return StartLinuxProgram("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + UnixName(link) + "\"",
                            [&] { return Exists(link); });
+}
+
+// Through its name Wine would delete the file a link names: Linux's rm takes the link.
+bool RemoveLink(const std::string& link) {
+  if (!WineUnixFileName())
+    return RemoveDirectoryW(Widen(link).c_str()) || DeleteFileW(Widen(link).c_str());
+  return StartLinuxProgram("Z:\\bin\\rm -f \"" + UnixName(link) + "\"", [&] { return !Exists(link); });
 }
 
 namespace {

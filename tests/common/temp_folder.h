@@ -29,8 +29,11 @@ void MakeFolders(const std::string& path);
 // Removes the folder with everything in it, read-only files and links (never followed) included.
 void RemoveTree(const std::string& folder);
 void MakeReadOnly(const std::string& path);
-// A symbolic link to a folder (under Wine, a Linux symbolic link); false when it cannot be made.
-bool MakeFolderLink(const std::string& link, const std::string& target);
+// A symbolic link to a folder or a file (under Wine, a Linux symbolic link,
+// which Wine shows for a file as a plain file); false when it cannot be made.
+bool MakeLink(const std::string& link, const std::string& target);
+// Removes the link itself, never what it names.
+bool RemoveLink(const std::string& link);
 // The Program Files folder: below it Windows keeps a VirtualStore for a game without rights.
 std::string ProgramFilesFolder();
 // Under Wine, the name of an existing item through the drive that maps the

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "fileops/folder_bounds.h"
 #include "fileops/held_tree.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
@@ -54,7 +55,7 @@ TEST_F(FolderDeleteTest, HeldTreeTakesEveryNameOfAFileAndLeavesTheNamesOutside) 
   EXPECT_EQ(tree.Bytes(), std::string("group").size() + std::string("the user's game").size());
   EXPECT_EQ(tree.Files().size(), 4u);
   // A name kept for the player is one that cannot be renamed while its file is held.
-  tree.MoveOut(target + "\\kept", [](const FileSystem::FileFacts& file) -> std::optional<std::string> {
+  tree.MoveOut("kept", [](const FileSystem::FileFacts& file) -> std::optional<std::string> {
     if (file.path == "datafull\\arenawinter\\sub\\a.dat") return "sub\\a.dat";
     return std::nullopt;
   });
@@ -74,9 +75,9 @@ TEST_F(FolderDeleteTest, NeverGoesThroughALinkInsideOrAtTheTop) {
   WriteFile(work / "Saves\\save1.dat", "the user's saves");
   MakeFolders(work / "Empty decoy");
   WriteFile(target + "\\x.txt", "x");
-  ASSERT_TRUE(MakeFolderLink(target + "\\linked saves", work / "Saves"));
-  ASSERT_TRUE(MakeFolderLink(target + "\\linked decoy", work / "Empty decoy"));
-  ASSERT_TRUE(MakeFolderLink(work / "link", work / "Empty decoy"));
+  ASSERT_TRUE(MakeLink(target + "\\linked saves", work / "Saves"));
+  ASSERT_TRUE(MakeLink(target + "\\linked decoy", work / "Empty decoy"));
+  ASSERT_TRUE(MakeLink(work / "link", work / "Empty decoy"));
 
   for (const std::string& folder : {target, work / "link"}) {
     bool failed = false;
@@ -90,6 +91,43 @@ TEST_F(FolderDeleteTest, NeverGoesThroughALinkInsideOrAtTheTop) {
   }
   EXPECT_EQ(ReadFile(work / "Saves\\save1.dat"), "the user's saves");
   EXPECT_TRUE(FolderExists(work / "Empty decoy"));
+}
+
+// A name that leads outside (a link Wine shows as a plain file, or a folder
+// swapped for a link) is never held, moved or deleted: the emptying refuses
+// it by name, the removal's hold leaves it, and a move or delete through it
+// says where it leads. Nothing outside changes.
+TEST_F(FolderDeleteTest, NamesThatLeadOutsideAreNeverGoneThrough) {
+  WriteFile(game + "\\Common2.bfs", "the game's archive");
+  WriteFile(work / "Elsewhere\\x.txt", "somebody else's");
+  WriteFile(target + "\\kept\\save.dat", "the player's");
+  WriteFile(target + "\\data\\x.txt", "the installation's");
+  if (!MakeLink(target + "\\Common2.bfs", game + "\\Common2.bfs")) GTEST_SKIP() << "no links here";
+  ASSERT_TRUE(MakeLink(target + "\\moved", work / "Elsewhere"));
+  bool wine = !(GetFileAttributesW(Widen(target + "\\Common2.bfs").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+
+  auto emptying = FileSystem::HeldTree::Hold(target, {});
+  if (wine) {
+    ASSERT_TRUE(std::holds_alternative<FileSystem::Obstacle>(emptying));
+    EXPECT_EQ(std::get<FileSystem::Obstacle>(emptying).path, target + "\\Common2.bfs");
+    EXPECT_TRUE(EqualsIgnoreCase(std::get<FileSystem::Obstacle>(emptying).leadsTo, game + "\\Common2.bfs"));
+  }
+  emptying = {};
+
+  FileSystem::FolderBounds bounds(target);
+  EXPECT_EQ(FileSystem::DeleteFileInside(bounds, "Common2.bfs").empty(), !wine);
+  EXPECT_THROW(FileSystem::MoveFileInside(bounds, "kept\\save.dat", bounds, "moved\\save.dat", false), RuntimeError);
+  EXPECT_EQ(FileSystem::MoveFileInside(bounds, "kept\\save.dat", bounds, "savegame\\save.dat", false), "");
+  auto removal = FileSystem::HeldTree::HoldFiles(target, {"Common2.bfs", "data\\x.txt", "moved\\x.txt"});
+  auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(removal);
+  EXPECT_EQ(tree.Files().size(), 1u);
+  tree.DeleteAll();
+
+  EXPECT_EQ(ReadFile(game + "\\Common2.bfs"), "the game's archive");
+  EXPECT_EQ(ReadFile(work / "Elsewhere\\x.txt"), "somebody else's");
+  EXPECT_EQ(ReadFile(target + "\\savegame\\save.dat"), "the player's");
+  EXPECT_FALSE(FolderExists(target + "\\data"));
+  EXPECT_EQ(tree.LeadingOutside().size(), wine ? 2u : 1u);
 }
 
 TEST_F(FolderDeleteTest, MissingFolderIsNoError) {

@@ -317,7 +317,7 @@ TEST_F(CutTest, AVirtualStoreThatIsALinkIsRefusedByName) {
   const std::string elsewhere = root / "Elsewhere";
   WriteFile(elsewhere + "\\Savegame\\theirs.sav", "not the player's");
   MakeFolders(FileSystem::GetParentFolderName(store));
-  ASSERT_TRUE(MakeFolderLink(store, elsewhere));
+  ASSERT_TRUE(MakeLink(store, elsewhere));
   Outcome outcome = Install(false);
   EXPECT_EQ(outcome.outcome, CommandOutcome::NotStarted);
   EXPECT_NE(outcome.said.find("\"" + store + "\" is a link, where Windows keeps your saves"), std::string::npos)
