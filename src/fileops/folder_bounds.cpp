@@ -9,6 +9,7 @@
 #include "fileops/file_system.h"
 #include "fileops/win32_file.h"
 #include "support/handles.h"
+#include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
 
@@ -16,22 +17,13 @@ using namespace Win32File;
 
 namespace {
 
-// The system's own form names a drive path "\\?\C:\..." and a share
-// "\\?\UNC\server\share\..."; the paths the installer compares are the
-// plain ones.
-std::wstring PlainPath(std::wstring path) {
-  if (path.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + path.substr(8);
-  if (path.starts_with(L"\\\\?\\")) return path.substr(4);
-  return path;
-}
-
 std::wstring FinalPathWide(HANDLE handle) {
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
     DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0) return {};
-    if (length < buffer.size()) return PlainPath(std::wstring(buffer.data(), length));
+    if (length < buffer.size()) return PlainPathName(std::wstring(buffer.data(), length));
     buffer.resize(length + 1);
   }
 }

@@ -99,11 +99,13 @@ std::string LongPathName(const std::string& path) {
   return Narrow(longName);
 }
 
-std::wstring NtPathName(const std::wstring& path) {
-  if (path.starts_with(L"\\??\\")) return path;
-  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return L"\\??\\" + path.substr(4);
-  if (path.starts_with(L"\\\\")) return L"\\??\\UNC\\" + path.substr(2);
-  return L"\\??\\" + path;
+std::wstring PlainPathName(const std::wstring& path) {
+  bool systemForm = path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\") || path.starts_with(L"\\??\\");
+  if (!systemForm) return path;
+  std::wstring rest = path.substr(4);
+  if (rest.size() >= 4 && CompareStringOrdinal(rest.c_str(), 4, L"UNC\\", 4, TRUE) == CSTR_EQUAL)
+    return L"\\\\" + rest.substr(4);
+  return rest;
 }
 
 // The name's part before its first dot (the extension) or colon (a stream),

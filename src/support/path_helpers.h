@@ -24,10 +24,11 @@ std::string GetAbsolutePathName(const std::string& path);
 // An existing item's path with every short (8.3) name in it long, as a file
 // made under that path must be named; the path as it is when it does not exist.
 std::string LongPathName(const std::string& path);
-// The system's own (NT) name of a full path, as a rename through a handle
-// takes it: \??\C:\... for a drive's path, \??\UNC\server\share\... for a
-// network path, and the same for their \\?\ and \\.\ forms.
-std::wstring NtPathName(const std::wstring& path);
+// A full path as the installer writes and compares paths, from the forms the
+// system gives back (where an open file really lies, say): "C:\..." from
+// \\?\C:\..., \\.\C:\... and \??\C:\..., and "\\server\share\..." from their
+// UNC forms (\\?\UNC\server\share\...); any other path as it is.
+std::wstring PlainPathName(const std::wstring& path);
 // Whether one name (no backslash) is a device's that Windows keeps in every
 // folder: CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9 and LPT0-9, in any case,
 // with or without an extension, trailing dots or spaces ("nul.log", "COM1 .txt").

@@ -12,6 +12,7 @@
 #include "install/installation_record.h"
 #include "install/uninstall_entry.h"
 #include "registry/registry.h"
+#include "support/cut_point.h"
 #include "support/path_helpers.h"
 
 namespace {
@@ -150,7 +151,10 @@ TEST_F(DriverTest, ASetAsideThatFailsPutsBackEveryFileAndTheEarlierRecord) {
        "is a file where your files are to be kept."},
       {"a folder where a kept file must go", [&] { WriteFile(holding + "\\player\\settings.cfg\\x.txt", "x"); },
        "settings.cfg"},
+      {"a holding folder that is a link", [&] { ASSERT_TRUE(MakeLink(holding, root / "Elsewhere")); },
+       "is a link where your files are to be kept."},
   };
+  WriteFile(root / "Elsewhere\\theirs.txt", "somebody else's");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RemoveTree(target);
@@ -180,7 +184,39 @@ TEST_F(DriverTest, ASetAsideThatFailsPutsBackEveryFileAndTheEarlierRecord) {
     auto log = Log();
     EXPECT_NE(std::find(log.begin(), log.end(), "Your files were put back where they were; nothing was changed."),
               log.end());
+    EXPECT_EQ(ListTree(root / "Elsewhere"), std::vector<std::string>{"theirs.txt"});
   }
+}
+
+// What the players link in the way of their kept files is never gone
+// through: a kept file that is a link to elsewhere (Wine shows it as a plain
+// file) stays in the holding folder, and so does one whose folder became a
+// link to elsewhere while the steps ran. Nothing they lead to changes.
+TEST_F(DriverTest, LinksInTheWayOfTheKeptFilesAreNeverGoneThrough) {
+  const std::string& target = run->plan.zem7Folder;
+  const std::string holding = target + "ZEM7 Kept Files\\";
+  WriteFile(root / "Elsewhere\\settings.cfg", "somebody else's");
+  MakeFolders(root / "Outside");
+  WriteFile(target + "data\\game.dat", "the installation's");
+  InstallationRecord installed;
+  installed.files = FileSystem::FilesBelow(target);
+  WriteRecord(target, installed);
+  WriteFile(target + "screenshots\\shot1.bmp", "new");
+  MakeFolders(holding + "player");
+  if (!MakeLink(holding + "player\\settings.cfg", root / "Elsewhere\\settings.cfg")) GTEST_SKIP() << "no links";
+  CutPoints::MeddleAt("step.ended", [&] { ASSERT_TRUE(MakeLink(target + "screenshots", root / "Outside")); });
+  auto held = Held(target);
+  ASSERT_TRUE(held);
+  Install(held.get());
+  EXPECT_EQ(ReadFile(root / "Elsewhere\\settings.cfg"), "somebody else's");
+  EXPECT_EQ(ListTree(root / "Outside"), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile(holding + "screenshots\\shot1.bmp"), "new");
+  EXPECT_TRUE(FileExists(holding + "player\\settings.cfg"));
+  auto log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Your files that could not be put back are in: " + target +
+                                                  "ZEM7 Kept Files"),
+            log.end());
+  EXPECT_TRUE(RemoveLink(target + "screenshots"));
 }
 
 // A re-run over a played installation keeps what the player made or changed

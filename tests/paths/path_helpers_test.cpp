@@ -131,21 +131,23 @@ class CurrentFolder {
   std::wstring previous_;
 };
 
-// A network path's system name is "\??\UNC\...": "\??\\\server" names nothing.
-TEST(NtPathName, KnowsDrivePathsNetworkPathsAndTheSystemsOwnForms) {
+// A share's system form is "\\?\UNC\server\...": "\\?\UNC" is no drive.
+TEST(PlainPathName, KnowsDrivePathsNetworkPathsAndTheSystemsOwnForms) {
   struct Case {
     const wchar_t* path;
-    const wchar_t* name;
+    const wchar_t* plain;
   };
   const Case cases[] = {
-      {L"C:\\Games\\a.sav", L"\\??\\C:\\Games\\a.sav"},
-      {L"\\\\server\\share\\Games\\a.sav", L"\\??\\UNC\\server\\share\\Games\\a.sav"},
-      {L"\\\\?\\C:\\Games\\a.sav", L"\\??\\C:\\Games\\a.sav"},
-      {L"\\\\?\\UNC\\server\\share\\a.sav", L"\\??\\UNC\\server\\share\\a.sav"},
-      {L"\\\\.\\C:\\a.sav", L"\\??\\C:\\a.sav"},
-      {L"\\??\\C:\\a.sav", L"\\??\\C:\\a.sav"},
+      {L"C:\\Games\\a.sav", L"C:\\Games\\a.sav"},
+      {L"\\\\server\\share\\Games\\a.sav", L"\\\\server\\share\\Games\\a.sav"},
+      {L"\\\\?\\C:\\Games\\a.sav", L"C:\\Games\\a.sav"},
+      {L"\\\\?\\UNC\\server\\share\\a.sav", L"\\\\server\\share\\a.sav"},
+      {L"\\\\?\\unc\\server\\share", L"\\\\server\\share"},
+      {L"\\\\.\\C:\\a.sav", L"C:\\a.sav"},
+      {L"\\??\\UNC\\server\\share\\a.sav", L"\\\\server\\share\\a.sav"},
+      {L"\\\\?\\UNCLE\\a.sav", L"UNCLE\\a.sav"},
   };
-  for (const Case& c : cases) EXPECT_EQ(NtPathName(c.path), c.name) << Narrow(c.path);
+  for (const Case& c : cases) EXPECT_EQ(PlainPathName(c.path), c.plain) << Narrow(c.path);
 }
 
 TEST(GetAbsolutePathName, ResolvesAgainstTheCurrentFolderWithoutTrailingBackslash) {
