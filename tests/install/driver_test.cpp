@@ -243,6 +243,9 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   for (const char* kept : {"player\\settings.cfg", "screenshots\\shot1.bmp"})
     EXPECT_NE(std::find(log.begin(), log.end(), "Keeping your file: " + target + kept), log.end()) << kept;
   EXPECT_NE(std::find(log.begin(), log.end(), "2 file(s) of yours were kept."), log.end());
+  // The players may write the folder only once nothing of the mod runs there any more.
+  auto letting = std::find(log.begin(), log.end(), "Letting the Users group modify the folder: " + target);
+  EXPECT_TRUE(letting != log.end() && letting > std::find(log.begin(), log.end(), "2 file(s) of yours were kept."));
   // The new record is the run's: the player's files are not in it, and its entry is registered.
   auto rerun = ReadRecord(target);
   ASSERT_TRUE(std::holds_alternative<InstallationRecord>(rerun)) << std::get<std::string>(rerun);
