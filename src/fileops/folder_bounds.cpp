@@ -178,4 +178,12 @@ std::string DeleteFileInside(const FolderBounds& bounds, const std::string& rela
   return {};
 }
 
+void ClearNameInside(const FolderBounds& bounds, const std::string& relative) {
+  std::string leads = DeleteFileInside(bounds, relative);
+  if (!leads.empty())
+    throw RuntimeError(ERROR_CANT_ACCESS_FILE, "\"" + Joined(bounds.Folder(), relative) +
+                                                   "\" leads outside the folder, to \"" + leads +
+                                                   "\" (a link); it was left as it is");
+}
+
 }  // namespace FileSystem

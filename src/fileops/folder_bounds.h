@@ -49,5 +49,9 @@ bool RenameIntoFolderInside(const FolderBounds& bounds, void* item, const std::s
 // inside, read-only or not, a moment's sharing retried. Returns where it
 // leads when it does not ("" when deleted, or when there is none).
 std::string DeleteFileInside(const FolderBounds& bounds, const std::string& relative);
+// DeleteFileInside for a name the caller is about to write itself: one that
+// leads outside is refused by its name (RuntimeError), since whatever
+// writes there would write into the file it names.
+void ClearNameInside(const FolderBounds& bounds, const std::string& relative);
 
 }  // namespace FileSystem

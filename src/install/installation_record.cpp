@@ -6,6 +6,7 @@
 #include <charconv>
 #include <optional>
 
+#include "fileops/folder_bounds.h"
 #include "fileops/folder_rights.h"
 #include "support/cut_point.h"
 #include "support/handles.h"
@@ -143,7 +144,7 @@ std::variant<InstallationRecord, std::string> ParseRecord(const std::string& tex
 void WriteRecord(const std::string& folder, const InstallationRecord& record) {
   std::string path = folder + kRecordName;
   std::string partial = folder + kPartialRecordName;
-  DeleteFileW(Widen(partial).c_str());
+  FileSystem::ClearNameInside(FileSystem::FolderBounds(folder), kPartialRecordName);
   if (!CreateNewFile(partial, kByteOrderMark + RecordText(record))) ThrowWin32Error(ERROR_FILE_EXISTS);
   // Flushed before the rename: the name never stands for a record still in the cache only.
   UniqueFile written(CreateFileW(Widen(partial).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

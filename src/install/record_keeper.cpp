@@ -10,6 +10,7 @@
 #include <set>
 
 #include "fileops/file_system.h"
+#include "fileops/folder_bounds.h"
 #include "fileops/folder_identity.h"
 #include "fileops/folder_rights.h"
 #include "install/uninstall_entry.h"
@@ -231,7 +232,8 @@ void RecordKeeper::CommitRun(RunContext& run, RecordStage stage) {
   run.log.Write("Recording the installation: " + folder_ + kRecordName);
   // Apps & features starts it elevated: the players may read and run it, never change it.
   Trap(run.reporter, kLocation, [&] {
-    FileSystem::CopyOneFile(ExecutablePath(), folder_ + kUninstallerName, true);
+    FileSystem::ClearNameInside(FileSystem::FolderBounds(folder_), kUninstallerName);
+    FileSystem::CopyOneFile(ExecutablePath(), folder_ + kUninstallerName, false);
     FileSystem::ProtectFromUsers(folder_ + kUninstallerName);
   });
   CutPoint("commit.uninstaller");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "support/runtime_error.h"
 #include "support/text.h"
 
 namespace {
@@ -34,6 +35,14 @@ TEST(RecordTest, RoundTripsAndRefusesATornEditedOrEscapingRecord) {
                   .starts_with("\xEF\xBB\xBF"
                                "ZEM7 installation record, version 1\r\n"));
   EXPECT_FALSE(FileExists(folder / (std::string(kRecordName) + ".new")));
+  // Its temporary name made a link to a file elsewhere is never written through.
+  TempFolder elsewhere;
+  WriteFile(elsewhere / "theirs.txt", "somebody else's");
+  if (MakeLink(folder / kPartialRecordName, elsewhere / "theirs.txt")) {
+    EXPECT_THROW(WriteRecord(folder.Path() + "\\", Sample()), RuntimeError);
+    EXPECT_EQ(ReadFile(elsewhere / "theirs.txt"), "somebody else's");
+    EXPECT_TRUE(RemoveLink(folder / kPartialRecordName));
+  }
 
   const std::string whole = RecordText(Sample());
   auto withFile = [](const std::string& path) {
