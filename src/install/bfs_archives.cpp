@@ -6,6 +6,7 @@
 #include "support/error_report.h"
 #include "support/path_helpers.h"
 #include "support/process_runner.h"
+#include "support/pumping_wait.h"
 #include "support/progress_log.h"
 #include "support/text.h"
 #include "support/text_file.h"

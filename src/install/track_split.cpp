@@ -7,6 +7,7 @@
 #include "install/install_steps.h"
 #include "support/error_report.h"
 #include "support/process_runner.h"
+#include "support/pumping_wait.h"
 #include "support/progress_log.h"
 
 namespace {
