@@ -33,8 +33,6 @@ struct ToolSettings {
   // How often the packer's marker is looked for while its folder is watched,
   // for a drive that tells of no new names: with the watch it is seen at once.
   uint32_t markerPollMs = 100;
-  // How long the window is given to repaint after each archive.
-  uint32_t pauseAfterArchiveMs = 1000;
   // The job object the external tools run in, made with the first of them:
   // when the installer ends, however it ends, the system ends them too.
   UniqueHandle job;
