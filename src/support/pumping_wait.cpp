@@ -6,15 +6,16 @@
 
 namespace {
 
-// Nothing waits for this: the window's held-back title and a tool's seconds
-// are shown by it, and a user interface that sees its input only when pumped
-// (a test's) gets its turn.
+// No wait's end hangs on this beat: it shows the window's held-back title and
+// a tool's seconds, and gives a user interface that sees its input only when
+// pumped (a test's) its turn.
 constexpr int64_t kHeartbeatMs = 250;
 
 // Sleeps until the object is signalled, new input comes for the thread, or
 // the time has passed; true for the object. What the last pump left in the
 // queue (an interface without a window leaves all of it) is marked as seen
 // first: still "new", it would end every wait at once, and the wait would spin.
+// A message that comes between the pump and this look waits for the next beat.
 bool WaitForObjectOrInput(HANDLE object, DWORD milliseconds) {
   MSG message;
   PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
