@@ -1,9 +1,12 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "fileops/file_system.h"
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/error_report.h"
+#include "support/folder_watch.h"
 #include "support/path_helpers.h"
 #include "support/process_runner.h"
 #include "support/progress_log.h"
@@ -27,18 +30,24 @@ std::string PackerInputText(RunContext& run, const std::string& folder) {
 // after its process has ended. A packer that crashed never does: give up
 // after the bound instead of waiting forever. One that ended with an error
 // code and has left no marker by the first test will not write one later.
+// The first test comes as soon as the packer has ended; after it the folder
+// is watched, and the marker looked for whenever a name in it changes.
 void WaitForFinishMarker(RunContext& run, const std::string& marker, const ProcessResult& packer) {
-  const uint32_t started = GetTickCount();
+  // Watched before the first test: a marker made between the two is not missed.
+  FolderWatch folder(run.plan.zem7Folder);
+  const ULONGLONG started = GetTickCount64();
   for (;;) {
-    PumpingPause(run, run.tools.markerTestIntervalMs);
     if (FileSystem::FileExists(marker)) return;
     if (packer.end == ProcessEnd::Ended && packer.exitCode != 0)
       throw RuntimeError(
           static_cast<int32_t>(packer.exitCode),
           "\"makebfs.exe\" could not make the archive (exit code " + std::to_string(packer.exitCode) + ").");
-    if (GetTickCount() - started >= run.tools.finishMarkerWaitMs)
+    const ULONGLONG waited = GetTickCount64() - started;
+    if (waited >= run.tools.finishMarkerWaitMs)
       throw RuntimeError(static_cast<int32_t>(ERROR_TIMEOUT),
                          "The BFS packer ended without creating \"finished.txt\"; the archive was not made.");
+    folder.Wait(
+        run, static_cast<uint32_t>(std::min<ULONGLONG>(run.tools.finishMarkerWaitMs - waited, run.tools.markerPollMs)));
   }
 }
 

@@ -6,7 +6,6 @@
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
 #include "support/error_report.h"
-#include "support/process_runner.h"
 #include "support/progress_log.h"
 
 namespace {
@@ -55,7 +54,11 @@ void BuildTrackArchive(RunContext& run, const TrackArchive& part) {
   if (part.withFiller) SafeCopyFile(run, target + "filler76k", target + "data\\", true);
   if (PackBFSFile(run, part.archive)) SafeMoveFile(run, target + part.archive, target + "ZEM7-Patches\\");
   SafeDeleteFolder(run, target + "data");
-  PumpingPause(run, run.tools.pauseAfterArchiveMs);
+  // The window has answered all along (each entry and the packer's wait pump
+  // its messages); a stop asked for during this archive ends the split here,
+  // before the next one's moves.
+  run.ui.PumpMessages();
+  StopIfRequested(run);
 }
 
 }  // namespace

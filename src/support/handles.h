@@ -46,6 +46,10 @@ struct FindHandleTraits {
   static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(HANDLE handle) { FindClose(handle); }
 };
+struct ChangeNotificationTraits {
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE handle) { FindCloseChangeNotification(handle); }
+};
 struct RegistryKeyTraits {
   static HKEY Invalid() { return nullptr; }
   static void Close(HKEY key) { RegCloseKey(key); }
@@ -72,6 +76,7 @@ struct AcceleratorTableTraits {
 using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using UniqueFile = UniqueResource<HANDLE, FileHandleTraits>;
 using UniqueFind = UniqueResource<HANDLE, FindHandleTraits>;
+using UniqueChangeNotification = UniqueResource<HANDLE, ChangeNotificationTraits>;
 using UniqueKey = UniqueResource<HKEY, RegistryKeyTraits>;
 using UniqueGdiObject = UniqueResource<HGDIOBJ, GdiObjectTraits>;
 using UniqueMemoryDc = UniqueResource<HDC, MemoryDcTraits>;

@@ -2,19 +2,16 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "support/error_report.h"
 #include "support/handles.h"
 #include "support/program_start.h"
+#include "support/pumping_wait.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
 
 namespace {
 
 constexpr const char* kLocation = "ShellAndWaitForTermination";
-constexpr DWORD kPollIntervalMs = 100;
-constexpr DWORD kPumpIntervalMs = 50;
 // A tool is named once it has worked this long: most end sooner.
 constexpr ULONGLONG kQuietMs = 2000;
 
@@ -68,8 +65,6 @@ HANDLE ToolJob(ToolSettings& tools) {
   return tools.job.Get();
 }
 
-// Polls rather than blocks, so that the window keeps repainting. Even a
-// program that has ended already costs one pass and one pause.
 // A stop ends the program and what it started (its job) at once.
 void EndIfStopRequested(RunContext& run, HANDLE process, HANDLE job) {
   if (!run.stopRequested) return;
@@ -87,21 +82,16 @@ void AwaitStopAfterConsoleBreak(RunContext& run, HANDLE process) {
   if (GetExitCodeProcess(process, &exitCode) && exitCode == STATUS_CONTROL_C_EXIT) PumpingPause(run, kStopOnItsWayMs);
 }
 
+// The thread sleeps on the process itself, so its end is seen the moment it
+// comes, and on the window's messages, which are pumped as they arrive.
 bool WaitForEnd(RunContext& run, HANDLE process, HANDLE job, int32_t timeoutMs, ActivityReport& activity) {
-  ULONGLONG start = GetTickCount64();  // 64 bits: no wrap after 49.7 days
-  for (;;) {
-    bool ended = HasEnded(process);
-    run.ui.PumpMessages();
+  bool ended = WaitPumping(run, process, timeoutMs, [&](uint64_t elapsedMs) {
     EndIfStopRequested(run, process, job);
-    Sleep(kPollIntervalMs);
-    activity.Update(GetTickCount64() - start);
-    if (ended) {
-      AwaitStopAfterConsoleBreak(run, process);
-      return true;
-    }
-    // A program that ended during the last pause has not timed out.
-    if (static_cast<long long>(GetTickCount64() - start) > timeoutMs) return HasEnded(process);
-  }
+    activity.Update(elapsedMs);
+  });
+  if (!ended) return HasEnded(process);  // one that ended as the time ran out has not timed out
+  AwaitStopAfterConsoleBreak(run, process);
+  return true;
 }
 
 ProcessResult RunAndWait(RunContext& run, const std::string& commandLine, int windowStyle, std::string& message,
@@ -173,14 +163,4 @@ ProcessResult ShellAndReadOutput(RunContext& run, const std::string& commandLine
       RunAndWait(run, commandLine, windowStyle, message, kNoTimeLimitMs, Lifetime::EndsWithInstaller, file.Get());
   if (result.end == ProcessEnd::Ended) output = ReadFromStart(file.Get());
   return result;
-}
-
-void PumpingPause(RunContext& run, uint32_t milliseconds) {
-  for (ULONGLONG start = GetTickCount64();;) {
-    run.ui.PumpMessages();
-    StopIfRequested(run);
-    ULONGLONG elapsed = GetTickCount64() - start;
-    if (elapsed >= milliseconds) return;
-    Sleep(static_cast<DWORD>(std::min<ULONGLONG>(kPumpIntervalMs, milliseconds - elapsed)));
-  }
 }

@@ -22,8 +22,8 @@ constexpr int32_t kNoTimeLimitMs = 2000000000;
 //
 // A program that could not be started has been reported, and message is left
 // untouched. One still running after timeoutMs is left running, and message
-// says so. A negative time-out is spent at once, like 0: the program gets one
-// polling pass.
+// says so. A negative time-out is spent at once, like 0: the messages are
+// pumped once, and the program has ended or has timed out.
 enum class ProcessEnd { NotStarted, TimedOut, Ended };
 struct ProcessResult {
   ProcessEnd end = ProcessEnd::NotStarted;
@@ -40,7 +40,3 @@ ProcessResult ShellAndWaitForTermination(RunContext& run, const std::string& com
 // what it writes to its standard output comes back in output, the bytes as
 // it wrote them, once it has ended.
 ProcessResult ShellAndReadOutput(RunContext& run, const std::string& commandLine, int windowStyle, std::string& output);
-
-// Waits the given time while the window keeps answering: the pauses that the
-// packer's marker and the track archives ask for. A stop ends it.
-void PumpingPause(RunContext& run, uint32_t milliseconds);

@@ -31,10 +31,9 @@ struct InstallPlan {
 struct ToolSettings {
   // How long to wait for the packer's "finished.txt" once it has ended.
   uint32_t finishMarkerWaitMs = 120000;
-  // How often the packer's marker is tested once it ended, and how long the
-  // window is given to repaint after each archive.
-  uint32_t markerTestIntervalMs = 1000;
-  uint32_t pauseAfterArchiveMs = 1000;
+  // How often the packer's marker is looked for while its folder is watched,
+  // for a drive that tells of no new names: with the watch it is seen at once.
+  uint32_t markerPollMs = 100;
   // The job object the external tools run in, made with the first of them:
   // when the installer ends, however it ends, the system ends them too.
   UniqueHandle job;

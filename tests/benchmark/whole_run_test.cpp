@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/temp_folder.h"
+#include "run_division.h"
 #include "whole_replay.h"
 #include "whole_run.h"
 
@@ -33,36 +34,36 @@ std::vector<std::string> Kinds(const WholeRun& run) {
 // segments and operations, with what the lines leave out filled in.
 TEST(WholeRunRecorder, ReadsEveryOperationAndFillsInWhatTheLinesLeaveOut) {
   std::string t = kTarget;
-  WholeRun run =
-      ReadWholeRun(Lines({"Are you sure you want to install ZEM7?",
-                          Entry("Testing the ZEM7 Mod files."),
-                          Entry("Creating folder: " + t),
-                          Entry("Copying FlatOut Game Files."),
-                          Entry("Copying File: C:\\G\\FlatOut\\Common2.bfs"),
-                          Entry("Copying ZEM7 Mod Files."),
-                          Entry("Unpacking the ZEM7 Track Files."),
-                          "UNRAR stand-in: extracting 12 files",
-                          Entry("Deleting File: " + t + "zem7systemfiles.rar"),
-                          Entry("Unpacking the 'Common2.bfs' file."),
-                          Entry("Creating the new tracks."),
-                          Entry("Copying Folder: " + t + "data\\tracks\\arena >> " + t + "data\\tracks\\arenaderby"),
-                          Entry("Unpacking the ZEM7 Track Files."),
-                          Entry("Deleting unnecessary track folders."),
-                          Entry("Deleting folder: " + t + "data\\tracks\\arenaderby\\arena1"),
-                          Entry("Creating new BFS files."),
-                          Entry("Moving Folder: " + t + "datafull\\tracks\\arenaderby >> " + t + "data\\tracks\\"),
-                          Entry("Copying File: " + t + "filler76k"),
-                          Entry("Creating the new 'zem7-tracks1.bfs' file."),
-                          Entry("Deleting File: " + t + "finished.txt"),
-                          Entry("Moving File: " + t + "br549temp.bfs"),
-                          Entry("Moving File: " + t + "zem7-tracks1.bfs"),
-                          Entry("Creating shortcuts."),
-                          Entry("Creating folder: C:\\ProgramData\\Start Menu\\Programs\\Torvale"),
-                          Entry("Cleaning up installation files."),
-                          Entry("Deleting File: C:\\G\\FlatOut - ZEM7 old\\x.txt"),
-                          Entry("Recording the installation: " + t + "ZEM7Install.dat"),
-                          Entry("Finished installing the ZEM7 mod.")}),
-                   {kTarget, "D:\\Mod\\ZEM7Installer.exe", 77});
+  std::vector<StampedLine> lines =
+      Lines({"Are you sure you want to install ZEM7?",
+             Entry("Testing the ZEM7 Mod files."),
+             Entry("Creating folder: " + t),
+             Entry("Copying FlatOut Game Files."),
+             Entry("Copying File: C:\\G\\FlatOut\\Common2.bfs"),
+             Entry("Copying ZEM7 Mod Files."),
+             Entry("Unpacking the ZEM7 Track Files."),
+             "UNRAR stand-in: extracting 12 files",
+             Entry("Deleting File: " + t + "zem7systemfiles.rar"),
+             Entry("Unpacking the 'Common2.bfs' file."),
+             Entry("Creating the new tracks."),
+             Entry("Copying Folder: " + t + "data\\tracks\\arena >> " + t + "data\\tracks\\arenaderby"),
+             Entry("Unpacking the ZEM7 Track Files."),
+             Entry("Deleting unnecessary track folders."),
+             Entry("Deleting folder: " + t + "data\\tracks\\arenaderby\\arena1"),
+             Entry("Creating new BFS files."),
+             Entry("Moving Folder: " + t + "datafull\\tracks\\arenaderby >> " + t + "data\\tracks\\"),
+             Entry("Copying File: " + t + "filler76k"),
+             Entry("Creating the new 'zem7-tracks1.bfs' file."),
+             Entry("Deleting File: " + t + "finished.txt"),
+             Entry("Moving File: " + t + "br549temp.bfs"),
+             Entry("Moving File: " + t + "zem7-tracks1.bfs"),
+             Entry("Creating shortcuts."),
+             Entry("Creating folder: C:\\ProgramData\\Start Menu\\Programs\\Torvale"),
+             Entry("Cleaning up installation files."),
+             Entry("Deleting File: C:\\G\\FlatOut - ZEM7 old\\x.txt"),
+             Entry("Recording the installation: " + t + "ZEM7Install.dat"),
+             Entry("Finished installing the ZEM7 mod.")});
+  WholeRun run = ReadWholeRun(lines, {kTarget, "D:\\Mod\\ZEM7Installer.exe", 77});
 
   // Each segment starts with its own line; the shared unpacking line is matched in order.
   for (int segment = 1; segment < kSegments; ++segment) EXPECT_NE(run.segmentStart[segment], 0u) << segment;
@@ -93,6 +94,18 @@ TEST(WholeRunRecorder, ReadsEveryOperationAndFillsInWhatTheLinesLeaveOut) {
   EXPECT_EQ(Kinds(run), expected);
   EXPECT_EQ(run.operations.back().size, 77u);
   EXPECT_FALSE(run.operations[1].fromTarget);
+
+  // After a tool's end the run went on with its next line, not the tool's own
+  // output (at 1080 here), or with the next tool, whichever came first.
+  InstallationTiming timing;
+  timing.installer = {1000, 2000};
+  timing.lines = lines;
+  timing.tools = {{{1062, 1075}}, {{1078, 1082}}, {{1285, 1290}}};
+  std::vector<double> waits = WaitsAfterTools(timing);
+  ASSERT_EQ(waits.size(), 3u);
+  EXPECT_DOUBLE_EQ(waits[0] * 1e7, 3);
+  EXPECT_DOUBLE_EQ(waits[1] * 1e7, 8);
+  EXPECT_DOUBLE_EQ(waits[2] * 1e7, 2000 - 1290);  // nothing after it but the installer's end
 
   EXPECT_EQ(ProgressText("12:01:02 AM : 100% : Done: 5 : 6"), "Done: 5 : 6");
   EXPECT_FALSE(ProgressText("Extracting from x : 5 files"));

@@ -79,8 +79,6 @@ class CutTest : public ::testing::Test {
   Outcome Install(bool recreate) {
     CommandUi ui(recreate);
     auto run = NewRun(ui, download);
-    run->tools.markerTestIntervalMs = 0;
-    run->tools.pauseAfterArchiveMs = 0;
     run->reporter.StartCounting();
     Outcome outcome;
     outcome.outcome = RunInstallCommand(*run, game, target, [](const std::string&) { return 100ull << 30; });

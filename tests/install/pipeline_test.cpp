@@ -232,18 +232,32 @@ TEST_F(PackerTest, StaleMarkerAndArchiveAreDeletedFirstAndTheNewArchiveMovedToIt
   EXPECT_FALSE(ReadFile(fixture.Target() + "in.txt").ends_with("\n"));
 }
 
-TEST_F(PackerTest, PackerThatNeverMarksCompletionIsReportedAndTheNextPackStillRuns) {
+// A marker that comes after the packer ended is seen when the folder tells
+// of it: the poll, set here to a minute, would see it far later. One that
+// never comes is reported once the bound has passed, and the next pack runs.
+TEST_F(PackerTest, LateMarkerIsSeenAsItComesAndOneThatNeverComesIsReportedAfterTheBound) {
+  fixture.run->tools.markerPollMs = 60000;
+  SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"latemarker:300");
+  ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(PackBFSFile(*fixture.run, "zem7-tracks1.bfs"));
+  EXPECT_LT(GetTickCount64() - start, 30000u);
+  EXPECT_TRUE(fixture.ui.messages.empty());
+
   SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"nomarker");
   fixture.run->tools.finishMarkerWaitMs = 1500;
   fixture.ui.AnswerAllWithOk();
-  PackBFSFile(*fixture.run, "zem7-tracks1.bfs");
+  start = GetTickCount64();
   PackBFSFile(*fixture.run, "zem7-tracks2.bfs");
+  EXPECT_GE(GetTickCount64() - start, 1500u);
+  PackBFSFile(*fixture.run, "zem7-tracks3.bfs");
   ASSERT_EQ(fixture.ui.messages.size(), 2u);
   for (const auto& message : fixture.ui.messages)
-    EXPECT_TRUE(message.text.ends_with("Location: modZEM7::PackBFSFile")) << message.text;
+    EXPECT_EQ(message.text,
+              "ERROR: 1460, The BFS packer ended without creating \"finished.txt\"; the archive was not made.\r\n"
+              "Location: modZEM7::PackBFSFile");
   auto log = fixture.Log();
-  EXPECT_EQ(std::count(log.begin(), log.end(), "Creating the new 'zem7-tracks2.bfs' file."), 1);
-  EXPECT_FALSE(FileExists(fixture.Target() + "zem7-tracks1.bfs"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Creating the new 'zem7-tracks3.bfs' file."), 1);
+  EXPECT_FALSE(FileExists(fixture.Target() + "zem7-tracks2.bfs"));
 }
 
 TEST_F(PackerTest, PackerThatFailsIsReportedWithItsExitCodeWithoutWaitingOutTheBound) {

@@ -3,10 +3,15 @@
 #include <windows.h>
 
 #include <gtest/gtest.h>
+#include <tlhelp32.h>
+
+#include <atomic>
 
 #include "common/scripted_ui.h"
 #include "common/temp_folder.h"
+#include "support/handles.h"
 #include "support/path_helpers.h"
+#include "support/pumping_wait.h"
 #include "support/run_context.h"
 #include "support/text.h"
 
@@ -31,6 +36,53 @@ bool WaitForFile(const std::string& path, DWORD timeoutMs) {
   }
   return true;
 }
+
+constexpr uint64_t kTicksPerMs = 10000;  // FILETIME
+
+uint64_t Ticks(const FILETIME& time) { return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime; }
+
+uint64_t PreciseNow() {
+  FILETIME now;
+  GetSystemTimePreciseAsFileTime(&now);
+  return Ticks(now);
+}
+
+// A running child of this test program with the given file name, opened so
+// that its end time outlives it.
+UniqueHandle OpenChildProcess(const wchar_t* name) {
+  UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = snapshot && Process32FirstW(snapshot.Get(), &entry); more;
+       more = Process32NextW(snapshot.Get(), &entry))
+    if (entry.th32ParentProcessID == GetCurrentProcessId() && _wcsicmp(entry.szExeFile, name) == 0)
+      return UniqueHandle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+  return UniqueHandle();
+}
+
+// Posts a message to a thread every 20 ms, from a thread of its own, until stopped.
+class Poster {
+ public:
+  explicit Poster(DWORD target) : target_(target), thread_(CreateThread(nullptr, 0, &Poster::Main, this, 0, nullptr)) {}
+  ~Poster() { Stop(); }
+  int Stop() {
+    stop_ = true;
+    if (thread_) WaitForSingleObject(thread_.Get(), INFINITE);
+    return posted_;
+  }
+
+ private:
+  static DWORD WINAPI Main(void* self) {
+    auto poster = static_cast<Poster*>(self);
+    for (; !poster->stop_; Sleep(20))
+      if (PostThreadMessageW(poster->target_, WM_APP, 0, 0)) ++poster->posted_;
+    return 0;
+  }
+  DWORD target_;
+  std::atomic<bool> stop_ = false;
+  std::atomic<int> posted_ = 0;
+  UniqueHandle thread_;  // last: it starts once the rest is in place
+};
 
 class ProcessRunnerTest : public ::testing::Test {
  protected:
@@ -63,28 +115,49 @@ class ProcessRunnerTest : public ::testing::Test {
   ProcessResult result;
 };
 
-TEST_F(ProcessRunnerTest, ProgramThatEndsIsWaitedForWithOnePassAtLeast) {
-  EXPECT_TRUE(Run(Sleeper(0, "/done:" + (folder / "done.txt")), 10000));
+// The wait sleeps on the process: its end is seen as it comes, where a poll
+// every 100 ms would see it up to 100 ms late, and never sooner than that.
+TEST_F(ProcessRunnerTest, ProgramThatEndsIsSeenAtOnce) {
+  std::string program = folder / "seen at once.exe";
+  ASSERT_TRUE(CopyFileW(Widen(SleeperPath()).c_str(), Widen(program).c_str(), FALSE));
+  UniqueHandle child;
+  ui.onPump = [&] {
+    if (!child) child = OpenChildProcess(L"seen at once.exe");
+  };
+  EXPECT_TRUE(Run(Quoted(program) + " 300 " + Quoted("/done:" + (folder / "done.txt")), 10000));
+  uint64_t returned = PreciseNow();
   EXPECT_EQ(message, "untouched");
   EXPECT_TRUE(FileExists(folder / "done.txt"));
-  EXPECT_GE(ui.pumps, 1);
-  EXPECT_GE(elapsedMs, 80u);  // one pause of about 100 ms, on a coarse clock
   EXPECT_TRUE(ui.messages.empty());
+  ASSERT_TRUE(child) << "the program was not found running";
+  FILETIME created, exited, kernel, user;
+  ASSERT_TRUE(GetProcessTimes(child.Get(), &created, &exited, &kernel, &user));
+  EXPECT_LT(returned - Ticks(exited), 60 * kTicksPerMs) << "the end was seen late";
 }
 
-TEST_F(ProcessRunnerTest, MessagesArePumpedAndAToolPastTwoSecondsIsNamedWhileItRuns) {
+// Another thread posts to this one while the tool runs: each message wakes
+// the wait at once. With nothing to pump, the wait sleeps, but for the
+// window's clock a few times a second.
+TEST_F(ProcessRunnerTest, MessagesArePumpedAsTheyComeAndAToolPastTwoSecondsIsNamedWhileItRuns) {
+  Poster poster(GetCurrentThreadId());
   EXPECT_TRUE(Run(Sleeper(2600), 20000));
-  EXPECT_GE(ui.pumps, 20);
+  int posted = poster.Stop();
+  EXPECT_GE(posted, 20);
+  EXPECT_GE(ui.pumps, posted / 2);
   ASSERT_GE(ui.toolActivity.size(), 2u);
   EXPECT_EQ(ui.toolActivity.front(), std::make_pair(std::string("sleeper.exe"), 2u));
   EXPECT_EQ(ui.toolActivity.back(), std::make_pair(std::string(), 0u));
 
-  // The design's pauses answer the window every 50 ms too.
+  // The posted messages are still queued, as this interface pumps none: they
+  // wake no later wait, and a pause lasts its time.
   ui.pumps = 0;
   ULONGLONG start = GetTickCount64();
-  PumpingPause(*run, 300);
-  EXPECT_GE(GetTickCount64() - start, 290u);
-  EXPECT_GE(ui.pumps, 6);
+  PumpingPause(*run, 1000);
+  EXPECT_GE(GetTickCount64() - start, 990u);
+  EXPECT_GE(ui.pumps, 2);
+  EXPECT_LE(ui.pumps, 12);
+  for (MSG queued; PeekMessageW(&queued, nullptr, 0, 0, PM_REMOVE);) {
+  }
 }
 
 TEST_F(ProcessRunnerTest, StopEndsTheToolWithinASecondAndAToolEndedByCtrlCAwaitsIt) {

@@ -14,9 +14,9 @@
 #include "fileops/file_system.h"
 #include "fixture.h"
 #include "install/install_steps.h"
-#include "sleep_meter.h"
 #include "support/run_context.h"
 #include "support/text.h"
+#include "wait_meter.h"
 
 namespace {
 
@@ -47,7 +47,7 @@ void RenameDataForSplit(const std::string& target) { FileSystem::RenameFolder(ta
 
 struct StepResult {
   double seconds = 0;
-  SleepTallies sleeps;
+  WaitTallies waits;
   TreeCount result;
 };
 
@@ -71,9 +71,9 @@ StepsRun RunSteps(const Folders& folders) {
   for (int phase = 0; phase < kPhases; ++phase) {
     if (phase == kDeletes) ExtractTrackFiles(folders, folders.target);
     size_t firstEntry = ui.entries.size();
-    SleepTallies before = SleepReading();
+    WaitTallies before = WaitReading();
     run.steps[phase].seconds = Timed([&] { stepFunctions[phase](context); });
-    run.steps[phase].sleeps = Difference(SleepReading(), before);
+    run.steps[phase].waits = Difference(WaitReading(), before);
     run.steps[phase].result = CountTree(folders.target + kPhaseResult[phase]);
     std::vector<std::string> entries(ui.entries.begin() + static_cast<long>(firstEntry), ui.entries.end());
     run.operations[phase] = OperationsFromEntries(entries, folders.target);
@@ -152,55 +152,48 @@ void ExportForNative(const Folders& folders, const StepsRun& steps, const Replay
 
 void PrintSteps(const StepsRun& run) {
   Print("\nThe installer's steps (our code, scripted user interface)\n");
-  Print("  " + Padded("step", 27) + Padded("total", 10) + Padded("in Sleep", 10) + "file work (total - Sleep)\n");
-  double total = 0, asleep = 0;
+  Print("  " + Padded("step", 27) + Padded("total", 10) + Padded("waiting", 10) + "file work (total - waiting)\n");
+  double total = 0, waiting = 0;
   for (int phase = 0; phase < kPhases; ++phase) {
     const StepResult& step = run.steps[phase];
-    double sleeping = TotalSeconds(step.sleeps);
+    double waited = step.waits.Seconds();
     total += step.seconds;
-    asleep += sleeping;
+    waiting += waited;
     Print("  " + Padded(kStepNames[phase], 27) + Padded(Fixed(step.seconds) + " s", 10) +
-          Padded(Fixed(sleeping) + " s", 10) + Fixed(step.seconds - sleeping) + " s\n");
+          Padded(Fixed(waited) + " s", 10) + Fixed(step.seconds - waited) + " s\n");
   }
-  Print("  " + Padded("whole", 27) + Padded(Fixed(total) + " s", 10) + Padded(Fixed(asleep) + " s", 10) +
-        Fixed(total - asleep) + " s\n");
+  Print("  " + Padded("whole", 27) + Padded(Fixed(total) + " s", 10) + Padded(Fixed(waiting) + " s", 10) +
+        Fixed(total - waiting) + " s\n");
 }
 
-// The split's waits: every run of the packer costs at least one 100 ms poll
-// after it has ended, and the polls before that cover the packer's own run;
-// then one 1 s poll for its marker, and a 1 s pause before the next archive,
-// each taken in 50 ms steps so that the window answers meanwhile.
-constexpr unsigned kPauseStepMs = 50;
-// The last step of a pause is what remains of it, so it may be shorter.
-bool IsDesignWait(unsigned milliseconds) {
-  return milliseconds == 100 || milliseconds == 1000 || milliseconds <= kPauseStepMs;
-}
-
-void PrintWaits(const StepsRun& run, int packs) {
-  SleepTallies all;
-  for (const StepResult& step : run.steps)
-    for (const auto& [milliseconds, tally] : step.sleeps) {
-      all[milliseconds].count += tally.count;
-      all[milliseconds].seconds += tally.seconds;
+WaitTallies AllWaits(const StepsRun& run) {
+  WaitTallies all;
+  for (const StepResult& step : run.steps) {
+    all.events.count += step.waits.events.count;
+    all.events.seconds += step.waits.events.seconds;
+    for (const auto& [milliseconds, tally] : step.waits.sleeps) {
+      all.sleeps[milliseconds].count += tally.count;
+      all.sleeps[milliseconds].seconds += tally.seconds;
     }
-  Print("\nWaits (every Sleep made by our code during the steps)\n");
-  for (const auto& [milliseconds, tally] : all)
-    Print("  Sleep(" + std::to_string(milliseconds) + ") x " + std::to_string(tally.count) + " = " +
-          Fixed(tally.seconds) + " s\n");
-  unsigned polls = all.contains(100) ? all[100].count : 0;
-  double pausedSeconds = 0;
-  for (const auto& [milliseconds, tally] : all)
-    if (milliseconds <= kPauseStepMs) pausedSeconds += tally.seconds;
-  unsigned seconds = (all.contains(1000) ? all[1000].count : 0) + static_cast<unsigned>(pausedSeconds + 0.5);
-  unsigned others = 0;
-  for (const auto& [milliseconds, tally] : all)
-    if (!IsDesignWait(milliseconds)) others += tally.count;
-  Print("  fixed by design: " + std::to_string(packs) +
+  }
+  return all;
+}
+
+// The design's split waits by the clock: every run of the packer costs a
+// 100 ms poll after it has ended, its marker is first tested 1 s later, and
+// 1 s passes before the next archive. The steps wait on events instead: the
+// packer's end, its folder's notice of the marker, the window's messages.
+void PrintWaits(const StepsRun& run, int packs) {
+  WaitTallies all = AllWaits(run);
+  Print("\nWaits (every wait made by our code during the steps)\n");
+  Print("  on events (the packer's end, the marker's folder, the window's messages): " +
+        std::to_string(all.events.count) + " waits = " + Fixed(all.events.seconds) + " s, the packer's own time\n");
+  Print("  by the clock: " + std::string(all.sleeps.empty() ? "none" : ""));
+  for (const auto& [milliseconds, tally] : all.sleeps)
+    Print("Sleep(" + std::to_string(milliseconds) + ") x " + std::to_string(tally.count) + " = " +
+          Fixed(tally.seconds) + " s; ");
+  Print("\n  the design's, by the clock: " + std::to_string(packs) +
         " packs x (100 ms last poll + 1 s marker poll + 1 s pause) = " + Fixed(packs * 2.1, 1) + " s\n");
-  Print("  polls while the packer ran: " + std::to_string(polls > static_cast<unsigned>(packs) ? polls - packs : 0) +
-        " x 100 ms (the packer's own time, rounded up to the poll)\n");
-  Print("  beyond that: " + std::to_string(seconds > 2u * packs ? seconds - 2 * packs : 0) +
-        " extra 1 s marker polls, " + std::to_string(others) + " other Sleep calls\n");
 }
 
 void PrintComparison(const StepsRun& steps, const ReplayResult (&replays)[3], int rounds) {
@@ -291,8 +284,6 @@ TrackPhaseFigures TimeTrackPhases(const Folders& folders, const std::string& roo
     figures.bare += replays[1].seconds[phase];
     figures.cmd += replays[2].seconds[phase];
   }
-  for (const StepResult& step : steps.steps)
-    for (const auto& [milliseconds, tally] : step.sleeps)
-      if (!IsDesignWait(milliseconds)) figures.unexpectedSleeps += tally.count;
+  figures.clockWaits = AllWaits(steps).SleepCount();
   return figures;
 }

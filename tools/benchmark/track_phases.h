@@ -24,7 +24,7 @@ struct TrackPhaseFigures {
   int problems = 0;
   double ours = 0, bare = 0, cmd = 0;  // the replays' whole times
   bool withCmd = false;
-  unsigned unexpectedSleeps = 0;  // Sleep calls the design does not make
+  unsigned clockWaits = 0;  // Sleep calls in the steps: each a wait for nothing
 };
 
 // Runs and prints it all; `folders.target` must be prepared, and is gone afterwards.

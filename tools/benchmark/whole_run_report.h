@@ -10,8 +10,9 @@
 
 struct WholeRunVerdict {
   int problems = 0;
-  bool measured = false;  // the floor could be made
-  double ratio = 0;       // the whole installation against its floor
+  bool measured = false;   // the floor could be made
+  double ratio = 0;        // the fastest run against its floor, from each step's fastest replay
+  double medianRatio = 0;  // of each round's run against its own floor
   // Disk space at the peak beyond the finished size: the run's, and that of
   // the design's own operations.
   uint64_t runPeak = 0, designPeak = 0;
