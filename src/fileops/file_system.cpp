@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "fileops/folder_bounds.h"
 #include "fileops/win32_file.h"
 #include "support/handles.h"
 #include "support/runtime_error.h"
@@ -72,9 +73,13 @@ void CreateOneFolder(const std::wstring& path) {
   if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
 }
 
-// The entries' attributes come with the listing, so a read-only one is made
-// writable without asking for its attributes again.
-void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, const FileSystem::Pulse& pulse) {
+// The entries' attributes come with the listing, so a read-only folder is
+// made writable without asking for its attributes again. Each file goes
+// through a handle proven to be the very name listed: under Wine a link to
+// a file looks like a plain file, and a delete by its name would delete the
+// file it names.
+void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, const FileSystem::Pulse& pulse,
+                const FileSystem::FolderBounds& bounds) {
   if (force) ClearReadOnly(folder, folderAttributes);
   ForEachEntry(folder, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
     if (pulse) pulse();
@@ -86,11 +91,10 @@ void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, 
       return;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      DeleteTree(path, attributes, force, pulse);
+      DeleteTree(path, attributes, force, pulse, bounds);
       return;
     }
-    if (force) ClearReadOnly(path, attributes);
-    if (!RemoveOneFile(path)) ThrowLastError();
+    FileSystem::ClearNameInside(bounds, Narrow(path).substr(bounds.Folder().size() + 1));
   });
   if (!RemoveOneFolder(folder)) ThrowLastError();
 }
@@ -147,7 +151,7 @@ void DeleteFolder(const std::string& path, bool force, const Pulse& pulse) {
     if (!RemoveLink(folder)) ThrowLastError();
     return;
   }
-  DeleteTree(folder, attributes, force, pulse);
+  DeleteTree(folder, attributes, force, pulse, FolderBounds(Narrow(folder)));
 }
 
 void RemoveEmptyFolders(const std::string& folder) {
