@@ -131,7 +131,8 @@ InstallerDriver::InstallerDriver(const std::string& installerExe, DWORD timeoutM
   process_.Reset(started.hProcess);
   processId_ = started.dwProcessId;
   for (DWORD waited = 0; waited < timeoutMs && !window_; waited += kPollMs) {
-    auto windows = TopWindows(processId_, nullptr, Widen(kWindowTitle).c_str());
+    // By its class: its title is in the language the run shows.
+    auto windows = TopWindows(processId_, L"ZEM7InstallerWindow");
     if (!windows.empty())
       window_ = windows.front();
     else
