@@ -11,8 +11,8 @@
 
 const char* const kUsageText =
     "Usage: ZEM7Installer.exe [/SILENT | /VERYSILENT] [/GAMEDIR=folder] [/DIR=folder]\r\n"
-    "                         [/RECREATE] [/LOBBY] [/PLAY] [/LOG=file]\r\n"
-    "       ZEM7Uninstall.exe /UNINSTALL [/SILENT | /VERYSILENT] [/DIR=folder] [/LOG=file]\r\n"
+    "                         [/RECREATE] [/LOBBY] [/PLAY] [/LOG=file] [/LANG=code]\r\n"
+    "       ZEM7Uninstall.exe /UNINSTALL [/SILENT | /VERYSILENT] [/DIR=folder] [/LOG=file] [/LANG=code]\r\n"
     "\r\n"
     "  /SILENT       show the window and its progress, but ask no question\r\n"
     "  /VERYSILENT   show no window at all\r\n"
@@ -22,6 +22,8 @@ const char* const kUsageText =
     "  /LOBBY        install the Velnor v2 Multiplayer Lobby at the end\r\n"
     "  /PLAY         start the game at the end\r\n"
     "  /LOG=file     write the log there instead of beside the installer\r\n"
+    "  /LANG=code    the language of the window and its boxes (default: the system's):\r\n"
+    "                en, de, fr, es, it, pl, ru, pt-BR, cs; the log stays in English\r\n"
     "  /UNINSTALL    remove the ZEM7 mod from its folder (the uninstaller's, or /DIR=)\r\n"
     "  /? or /HELP   show this text\r\n"
     "\r\n"
@@ -97,6 +99,12 @@ std::string Apply(const Switch& given, CommandLineOptions& options) {
   if (name == "FINISHREMOVAL") {
     options.finishRemovalFor = ProcessId(given.value.value_or(""));
     return options.finishRemovalFor ? "" : "The switch /FINISHREMOVAL needs a process id.";
+  }
+  if (name == "LANG") {
+    options.language = LanguageOfCode(given.value.value_or(""));
+    if (options.language) return {};
+    return "Unknown language for /LANG: \"" + given.value.value_or("") + "\". The languages are: " + LanguageCodes() +
+           ".";
   }
   bool known =
       WhatTakes(name) != Takes::Nothing || std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags);

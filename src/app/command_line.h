@@ -6,6 +6,8 @@
 #include <string>
 #include <variant>
 
+#include "support/language.h"
+
 enum class RunMode {
   Window,      // no silent switch: the switches only fill the window's boxes
   Silent,      // the window shows the progress; no question is asked
@@ -17,6 +19,7 @@ struct CommandLineOptions {
   std::optional<std::string> gameFolder;    // /GAMEDIR=
   std::optional<std::string> targetFolder;  // /DIR=
   std::optional<std::string> logPath;       // /LOG=
+  std::optional<Language> language;         // /LANG=: the window's and the boxes' language
   bool recreate = false;                    // /RECREATE: a target that holds files may be emptied
   bool lobby = false;                       // /LOBBY: Yes to installing the lobby
   bool play = false;                        // /PLAY: Yes to starting the game

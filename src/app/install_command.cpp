@@ -11,13 +11,10 @@
 namespace {
 
 constexpr const char* kLocation = "frmMain::cmdInstall_Click";
-constexpr const char* kTitle = "ZEM7 Installer";
+constexpr TextId kTitle = IDS_TITLE_INSTALLER;
 
 bool ConfirmInstallation(RunContext& run) {
-  int answer = run.ui.Ask(
-      Question::ConfirmInstall,
-      "Are you sure you want to install ZEM7?\r\n\r\nPlease note that this will take at least 10 minutes to install.",
-      kTitle, MB_YESNO | MB_ICONQUESTION);
+  int answer = run.ui.Ask(Question::ConfirmInstall, IDS_CONFIRM_INSTALL, kTitle, MB_YESNO | MB_ICONQUESTION);
   return answer == IDYES;
 }
 
@@ -27,18 +24,14 @@ bool ConfirmInstallation(RunContext& run) {
 // resolved and repeated backslashes made one. An empty text stays empty: it
 // names no folder, and the checks say so. The system's own forms ("\\?\",
 // "\\.\") skip the rules of plain paths and are refused (nothing then).
-std::optional<std::string> PlanFolder(RunContext& run, const std::string& text, const char* which) {
+std::optional<std::string> PlanFolder(RunContext& run, const std::string& text, TextId systemForm) {
   std::string trimmed = Trim(text, ' ');
   if (trimmed.empty()) return std::string();
   std::string collapsed = CollapseBackslashes(trimmed);
   // "C:" alone means the drive, not the folder last current on it.
   if (collapsed.size() == 2 && collapsed[1] == ':') collapsed += '\\';
   if (HasSystemPrefix(collapsed)) {
-    run.ui.ShowMessage(
-        std::string("The ") + which + " \"" + trimmed +
-            "\" is not a possible folder: a path that begins with \\\\?\\ or \\\\.\\ is the system's own "
-            "form.\r\nPlease select another location.",
-        kTitle, MB_OK | MB_ICONHAND);
+    run.ui.ShowMessage(Message(systemForm, {trimmed}), kTitle, MB_OK | MB_ICONHAND);
     return std::nullopt;
   }
   std::string full = GetAbsolutePathName(collapsed);
@@ -72,8 +65,7 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
                                  const std::string& targetFolderText, const FreeSpaceProbe& probe) {
   // The window stays responsive during a run; a second run must not start on top of it.
   if (run.installing) {
-    run.ui.ShowMessage("The installation of ZEM7 is already running.\r\nPlease wait until it has finished.", kTitle,
-                       MB_OK | MB_ICONINFORMATION);
+    run.ui.ShowMessage(IDS_ALREADY_RUNNING, kTitle, MB_OK | MB_ICONINFORMATION);
     return CommandOutcome::NotStarted;
   }
   // From the click on: a second click or a close must not change the folders
@@ -81,8 +73,8 @@ CommandOutcome RunInstallCommand(RunContext& run, const std::string& gameFolderT
   InstallingScope installing(run);
   run.reporter.StartCounting();
   return TrapResult(run.reporter, kLocation, CommandOutcome::NotStarted, [&] {
-    std::optional<std::string> game = PlanFolder(run, gameFolderText, "FlatOut Game Folder");
-    std::optional<std::string> target = game ? PlanFolder(run, targetFolderText, "ZEM7 Game Folder") : std::nullopt;
+    std::optional<std::string> game = PlanFolder(run, gameFolderText, IDS_SYSTEM_FORM_GAME);
+    std::optional<std::string> target = game ? PlanFolder(run, targetFolderText, IDS_SYSTEM_FORM_TARGET) : std::nullopt;
     if (!target) return CommandOutcome::NotStarted;
     run.plan.gameFolder = *game;
     run.plan.zem7Folder = *target;
@@ -115,17 +107,12 @@ bool InstallCommands::MayClose() {
   if (run_.stopRequested || askingToStop_) return false;
   if (run_.stoppable) {
     askingToStop_ = true;
-    int answer = run_.ui.Ask(Question::StopInstallation,
-                             "The installation is still running. Do you want to stop it?\r\n\r\n"
-                             "The ZEM7 Game Folder will be left incomplete; run the installer again to recreate it.",
-                             kTitle, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    int answer =
+        run_.ui.Ask(Question::StopInstallation, IDS_ASK_STOP, kTitle, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
     askingToStop_ = false;
     if (answer == IDYES) run_.stopRequested = true;
     return false;
   }
-  run_.ui.ShowMessage(
-      "The installation is still running and cannot be stopped safely.\r\n"
-      "Please wait until it has finished.",
-      kTitle, MB_OK | MB_ICONINFORMATION);
+  run_.ui.ShowMessage(IDS_CANNOT_STOP, kTitle, MB_OK | MB_ICONINFORMATION);
   return false;
 }

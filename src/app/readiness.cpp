@@ -20,13 +20,13 @@
 
 namespace {
 
-constexpr const char* kTitle = "ZEM7 Installer";
+constexpr TextId kTitle = IDS_TITLE_INSTALLER;
 constexpr unsigned kErrorBox = MB_OK | MB_ICONHAND;                            // 16
 constexpr unsigned kQuestionBox = MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2;  // 292
 constexpr int64_t kRequiredGigabytes = 5;
 constexpr const char* kLocation = "frmMain::CheckIfReadyToInstall";
 
-void Refuse(RunContext& run, const std::string& text) { run.ui.ShowMessage(text, kTitle, kErrorBox); }
+void Refuse(RunContext& run, const Message& text) { run.ui.ShowMessage(text, kTitle, kErrorBox); }
 
 bool IsPatched(const std::string& executable) {
   UniqueFile file(CreateFileW(Widen(executable).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -54,7 +54,7 @@ bool FolderHasEntries(const std::string& folder) {
 
 struct RecreateQuestion {
   Question question;
-  std::string text;
+  Message text;
 };
 
 // Without a record all goes, as the question says, but for what waits in the
@@ -64,14 +64,9 @@ RecreateQuestion RecordlessQuestion(const std::vector<FileSystem::FileFacts>& no
       stored + static_cast<size_t>(std::count_if(now.begin(), now.end(), [](const FileSystem::FileFacts& file) {
         return IsInHoldingFolder(file.path);
       }));
-  std::string text = "The ZEM7 Game Folder contains files, this folder must be empty.\r\n";
-  if (waiting == 0)
-    return {Question::RecreateTarget, text + "Do you wish to recreate this folder (all files will be deleted)?"};
-  return {Question::RecreateTarget, text +
-                                        "Do you wish to recreate this folder? All its files will be deleted but your "
-                                        "saves and settings in \"" +
-                                        std::string(kHoldingFolderName) + "\" (" + std::to_string(waiting) +
-                                        " file(s)), which are kept."};
+  if (waiting == 0) return {Question::RecreateTarget, IDS_RECREATE_ALL};
+  return {Question::RecreateTarget,
+          Message(IDS_RECREATE_BUT_HOLDING, {std::string(kHoldingFolderName), std::to_string(waiting)})};
 }
 
 // An earlier installation that left its record keeps the player's files, and
@@ -86,28 +81,17 @@ std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const RecordKeepe
   if (!keeper.HasRecordFile()) return RecordlessQuestion(now, stored);
   if (!keeper.Record()) {
     const std::string& why = keeper.WhyUnusable();
-    Refuse(run, "The ZEM7 Game Folder holds an earlier ZEM7 installation whose record " +
-                    why.substr(why.find("\" ") + 2) + ".\r\nPlease select a new or empty folder.");
+    Refuse(run, Message(IDS_RECORD_UNUSABLE, {why.substr(why.find("\" ") + 2)}));
     return std::nullopt;
   }
   std::string players = std::to_string(keeper.PlayersFiles(now).size() + stored);
   RecordStage stage = keeper.NamesAnotherFolder() ? RecordStage::Complete : keeper.Record()->stage;
   switch (stage) {
     case RecordStage::Complete:
-      return RecreateQuestion{Question::RecreateTarget,
-                              "The ZEM7 Game Folder holds an earlier ZEM7 installation.\r\n"
-                              "Do you wish to recreate this folder? Your saves and settings (" +
-                                  players + " file(s) made or changed since) are kept."};
+      return RecreateQuestion{Question::RecreateTarget, Message(IDS_RECREATE_EARLIER, {players})};
     case RecordStage::Removed:
-      return RecreateQuestion{Question::RecreateUnfinished,
-                              "The ZEM7 Game Folder holds your files from a ZEM7 installation that was removed.\r\n"
-                              "Do you wish to install the mod there again? Your saves and settings (" +
-                                  players + " file(s)) are kept."};
-    default:
-      return RecreateQuestion{Question::RecreateUnfinished,
-                              "The ZEM7 Game Folder holds a ZEM7 installation that did not finish.\r\n"
-                              "Do you wish to recreate this folder? Your saves and settings (" +
-                                  players + " file(s)) are kept."};
+      return RecreateQuestion{Question::RecreateUnfinished, Message(IDS_REINSTALL_REMOVED, {players})};
+    default: return RecreateQuestion{Question::RecreateUnfinished, Message(IDS_RECREATE_UNFINISHED, {players})};
   }
 }
 
@@ -124,10 +108,10 @@ int64_t WholeGigabytes(uint64_t bytes) {
   return static_cast<int64_t>(std::nearbyint(gigabytes));  // the default rounding sends halves to even
 }
 
-bool CheckGameFileItem(RunContext& run, bool isFile, const std::string& description, const std::string& path) {
+bool CheckGameFileItem(RunContext& run, bool isFile, TextId missing, const std::string& path) {
   return TrapResult(run.reporter, "frmMain::CheckGameFileItem", false, [&] {
     bool exists = isFile ? FileSystem::FileExists(path) : FileSystem::FolderExists(path);
-    if (!exists) Refuse(run, "The " + description + " does not exist, please check the location.");
+    if (!exists) Refuse(run, missing);
     return exists;
   });
 }
@@ -139,25 +123,22 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
   const std::string& target = run.plan.zem7Folder;
   return TrapResult(run.reporter, kLocation, Readiness::Refused, [&] {
     if (ToUpper(game) == ToUpper(target)) {
-      Refuse(run, "The ZEM7 Game Folder cannot match the FlatOut Game Folder.\r\nPlease select another location.");
+      Refuse(run, IDS_SAME_FOLDER);
       return Readiness::Refused;
     }
-    if (!CheckGameFileItem(run, false, "FlatOut Game Folder", game) ||
-        !CheckGameFileItem(run, true, "FlatOut Game EXE file", game + "FlatOut.exe") ||
-        !CheckGameFileItem(run, true, "FlatOut Common 1 BFS", game + "Common1.bfs") ||
-        !CheckGameFileItem(run, true, "FlatOut Common 2 BFS", game + "Common2.bfs"))
+    if (!CheckGameFileItem(run, false, IDS_MISSING_GAME_FOLDER, game) ||
+        !CheckGameFileItem(run, true, IDS_MISSING_GAME_EXE, game + "FlatOut.exe") ||
+        !CheckGameFileItem(run, true, IDS_MISSING_COMMON1, game + "Common1.bfs") ||
+        !CheckGameFileItem(run, true, IDS_MISSING_COMMON2, game + "Common2.bfs"))
       return Readiness::Refused;
     if (!IsPatched(game + "FlatOut.exe")) {
-      Refuse(run,
-             "You have not installed the official 'FlatOut v1.1' Game Patch.\r\n"
-             "This is required to enable the FlatOut ZEM7 mod to work.");
+      Refuse(run, IDS_NOT_PATCHED);
       return Readiness::Refused;
     }
     // The mod's own files: a download without one would fail half way.
     for (const char* file : kDownloadFiles)
       if (!FileSystem::FileExists(run.plan.installerFolder + "\\" + file)) {
-        Refuse(run, "The ZEM7 Mod file \"" + std::string(file) +
-                        "\" is missing from the installer's folder.\r\nPlease download the mod again.");
+        Refuse(run, Message(IDS_DOWNLOAD_FILE_MISSING, {file}));
         return Readiness::Refused;
       }
     if (!IsSafeTarget(run)) return Readiness::Refused;
@@ -166,9 +147,7 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
     if (!FileSystem::FolderExists(target) || !FolderHasEntries(target)) return Readiness::Ready;
     // No installer empties a folder it did not fill.
     if (!IsEarlierInstallationOrEmpty(run, target)) {
-      Refuse(run,
-             "The ZEM7 Game Folder holds files that are not from an earlier ZEM7 installation.\r\n"
-             "Please select a new or empty folder.");
+      Refuse(run, IDS_FOREIGN_FILES);
       return Readiness::Refused;
     }
     std::optional<RecreateQuestion> question = AskToRecreate(run, keeper);
@@ -180,23 +159,15 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
 
 namespace {
 
-std::string WhyNotDeletable(const FileSystem::Obstacle& obstacle) {
-  if (!obstacle.reason.empty()) return obstacle.reason + "\r\nPlease select another location.";
-  std::string item = "\"" + obstacle.path + "\" ";
+Message WhyNotDeletable(const FileSystem::Obstacle& obstacle) {
+  if (!obstacle.reason.empty()) return Message(IDS_SELECT_ANOTHER, {obstacle.reason});
   // Whatever the installation wrote there would land in the file it names.
-  if (!obstacle.leadsTo.empty())
-    return item + "leads outside the folder, to \"" + obstacle.leadsTo +
-           "\" (a link).\r\nPlease remove that link yourself (what it leads to stays) and try again.";
+  if (!obstacle.leadsTo.empty()) return Message(IDS_LEADS_OUTSIDE, {obstacle.path, obstacle.leadsTo});
   switch (obstacle.error) {
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return item + "is in use by another program.\r\nPlease close that program (is the game running?) and try again.";
-    case ERROR_NOT_A_REPARSE_POINT:
-      return item +
-             "is a link that cannot be removed without going through it to the folder it names.\r\n"
-             "Please remove that link yourself and try again.";
-    default:
-      return item + "cannot be deleted (" + SystemMessage(obstacle.error) + ").\r\nPlease select another location.";
+    case ERROR_LOCK_VIOLATION: return Message(IDS_IN_USE, {obstacle.path});
+    case ERROR_NOT_A_REPARSE_POINT: return Message(IDS_LINK_NOT_REMOVABLE, {obstacle.path});
+    default: return Message(IDS_CANNOT_DELETE, {obstacle.path, SystemMessage(obstacle.error)});
   }
 }
 
@@ -217,7 +188,7 @@ std::unique_ptr<FileSystem::HeldTree> HoldTargetForEmptying(RunContext& run) {
     auto held = FileSystem::HeldTree::Hold(run.plan.zem7Folder, ProtectedFolderCheck(run), KeepAlive(run),
                                            EntriesNeverEmptied());
     if (auto* tree = std::get_if<std::unique_ptr<FileSystem::HeldTree>>(&held)) return std::move(*tree);
-    Refuse(run, "The ZEM7 Game Folder cannot be emptied: " + WhyNotDeletable(std::get<FileSystem::Obstacle>(held)));
+    Refuse(run, Message(IDS_CANNOT_EMPTY, {WhyNotDeletable(std::get<FileSystem::Obstacle>(held))}));
     return std::unique_ptr<FileSystem::HeldTree>();
   });
 }
@@ -233,8 +204,6 @@ bool HasEnoughSpace(RunContext& run, const FreeSpaceProbe& probe, uint64_t freed
   } catch (const std::exception&) {
   }
   if (gigabytes >= kRequiredGigabytes) return true;
-  Refuse(run,
-         "The ZEM7 Mod cannot be installed, due to the lack of space on your harddrive.\r\n"
-         "You need at least 5 Gigabyte of free space to install the mod.");
+  Refuse(run, IDS_NO_SPACE);
   return false;
 }

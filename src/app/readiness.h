@@ -20,8 +20,8 @@ enum class Readiness {
 
 // Every check up to the question about a target that holds files.
 Readiness CheckIfReadyToInstall(RunContext& run);
-// true when the game's file (isFile) or folder exists; otherwise says which is missing.
-bool CheckGameFileItem(RunContext& run, bool isFile, const std::string& description, const std::string& path);
+// true when the game's file (isFile) or folder exists; otherwise shows missing, the text that names it.
+bool CheckGameFileItem(RunContext& run, bool isFile, TextId missing, const std::string& path);
 // Once the user agreed to recreate the target: every file and folder in it,
 // held for deletion until the installation empties it; nothing when one
 // cannot go or must not (the user has been told which). Nothing is deleted here.

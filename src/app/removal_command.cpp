@@ -19,17 +19,18 @@
 
 namespace {
 
-constexpr const char* kTitle = "ZEM7 Uninstall";
+constexpr TextId kTitle = IDS_TITLE_UNINSTALL;
 
 // No window: a person gets boxes, a script the console, and nobody waits.
 class RemovalUserInterface : public UserInterface {
  public:
-  explicit RemovalUserInterface(bool withBoxes) : withBoxes_(withBoxes) {}
-  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override {
+  RemovalUserInterface(bool withBoxes, Language language) : withBoxes_(withBoxes), language_(language) {}
+  // The console has the English, as the log; a box the player's language.
+  int ShowMessage(const Message& text, TextId title, unsigned style) override {
     bool error = (style & MB_ICONMASK) == MB_ICONHAND || title == kReportTitle;
-    WriteToConsole(error ? Stream::Error : Stream::Output, text + "\r\n");
+    WriteToConsole(error ? Stream::Error : Stream::Output, text.English() + "\r\n");
     if (!withBoxes_) return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDYES;
-    return MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(), style);
+    return MessageBoxW(nullptr, Widen(text.In(language_)).c_str(), Widen(TextIn(language_, title)).c_str(), style);
   }
   void SetMousePointer(MousePointer) override {}
   void ShowProgress(int, int, const std::string&) override {}
@@ -43,6 +44,7 @@ class RemovalUserInterface : public UserInterface {
 
  private:
   bool withBoxes_;
+  Language language_;
 };
 
 InstallPlan RemovalPlan(const CommandLineOptions& options) {
@@ -62,11 +64,10 @@ int Finish(RunContext& run, int exitCode, const std::string& line) {
 }
 
 // A refusal is told and logged, as the installer's are.
-int Refuse(RunContext& run, std::string why) {
-  if (why.ends_with(".")) why.pop_back();
-  std::string text = "The ZEM7 mod cannot be removed from \"" + run.plan.zem7Folder + "\": " + why + ".";
+int Refuse(RunContext& run, const Message& why) {
+  Message text(IDS_REMOVAL_REFUSED, {run.plan.zem7Folder, why.WithoutFullStop()});
   run.ui.ShowMessage(text, kTitle, MB_OK | MB_ICONHAND);
-  run.log.Write(text);
+  run.log.Write(text.English());
   return Finish(run, kExitRefused, "nothing was removed.");
 }
 
@@ -83,14 +84,13 @@ bool LogLiesInside(const RunContext& run) {
 const InstallationRecord* CheckedRecord(RunContext& run, const CommandLineOptions& options,
                                         const RecordKeeper& keeper) {
   const InstallationRecord* record = keeper.Record();
-  std::string why = keeper.WhyUnusable();
-  if (!keeper.HasRecordFile()) why = "\"" + run.plan.zem7Folder + kRecordName + "\" cannot be read";
+  Message why = keeper.WhyUnusable();
+  if (!keeper.HasRecordFile()) why = Message(IDS_RECORD_UNREADABLE, {run.plan.zem7Folder + kRecordName});
   if (record) run.plan.gameFolder = FormatPath(record->gameFolder);
-  if (why.empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder, KnownGameFolders(options));
-  if (why.empty() && keeper.NamesAnotherFolder())
-    why = "its record was made in another folder and copied here, so it does not tell which files are the mod's";
-  if (why.empty()) why = WhyRecordIsUnsafe(run.plan.zem7Folder, *record);
-  if (!why.empty()) {
+  if (why.Empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder, KnownGameFolders(options));
+  if (why.Empty() && keeper.NamesAnotherFolder()) why = IDS_RECORD_FROM_ELSEWHERE;
+  if (why.Empty()) why = WhyRecordIsUnsafe(run.plan.zem7Folder, *record);
+  if (!why.Empty()) {
     Refuse(run, why);
     return nullptr;
   }
@@ -98,11 +98,8 @@ const InstallationRecord* CheckedRecord(RunContext& run, const CommandLineOption
 }
 
 bool Confirmed(RunContext& run) {
-  return run.ui.Ask(Question::ConfirmInstall,
-                    "Do you want to remove the FlatOut ZEM7 Mod from \"" + run.plan.zem7Folder +
-                        "\"?\r\n\r\nThe FlatOut game folder is not touched. Files that you made or changed in the "
-                        "ZEM7 folder (saves, settings, screenshots) are kept.",
-                    kTitle, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+  return run.ui.Ask(Question::ConfirmInstall, Message(IDS_REMOVAL_QUESTION, {run.plan.zem7Folder}), kTitle,
+                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 std::vector<std::string> RecordedPaths(const InstallationRecord& record) {
@@ -111,19 +108,17 @@ std::vector<std::string> RecordedPaths(const InstallationRecord& record) {
   return paths;
 }
 
-std::string WhyHeld(const FileSystem::Obstacle& obstacle) {
-  return "\"" + obstacle.path + "\" is in use by another program (" + SystemMessage(obstacle.error) + ")";
+Message WhyHeld(const FileSystem::Obstacle& obstacle) {
+  return Message(IDS_HELD_BY_PROGRAM, {obstacle.path, SystemMessage(obstacle.error)});
 }
 
 // When most of the files the record lists carry another time at their
 // size, the times were more likely changed under them (the clock, the
 // drive, a copy) than by the player: a removal by them would remove nothing
 // and say it had.
-std::string WhyMostLookChanged(size_t changed, size_t listed) {
-  if (listed == 0 || changed * 2 <= listed) return {};
-  return std::to_string(changed) + " of the " + std::to_string(listed) +
-         " files its record lists look changed since the installation, more likely by the clock or the drive than "
-         "by you; nothing was removed";
+Message WhyMostLookChanged(size_t changed, size_t listed) {
+  if (listed == 0 || changed * 2 <= listed) return std::string();
+  return Message(IDS_MOST_LOOK_CHANGED, {std::to_string(changed), std::to_string(listed)});
 }
 
 // All or nothing, and the record last: every recorded file and every folder
@@ -131,6 +126,7 @@ std::string WhyMostLookChanged(size_t changed, size_t listed) {
 // record to finish by.
 int Remove(RunContext& run, const CommandLineOptions& options) {
   run.log.Write("Starting to remove the ZEM7 mod from " + run.plan.zem7Folder);
+  run.log.Write(LanguageLogEntry(run.language));
   RecordKeeper keeper = RecordKeeper::Open(run.plan.zem7Folder);
   const InstallationRecord* record = CheckedRecord(run, options, keeper);
   if (!record) return kExitRefused;
@@ -153,25 +149,20 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
   size_t listed = tree.Files().size();
   size_t changed =
       keeper.OnlyTimeChanged(tree.Release([&](const FileSystem::FileFacts& file) { return keeper.IsPlayers(file); }));
-  if (std::string why = WhyMostLookChanged(changed, listed); !why.empty()) return Refuse(run, why);
+  if (Message why = WhyMostLookChanged(changed, listed); !why.Empty()) return Refuse(run, why);
   RemoveInstallation(run, tree, *record);
   std::vector<FileSystem::FileFacts> kept = FileSystem::FilesBelow(run.plan.zem7Folder);
   std::erase_if(kept, [](const FileSystem::FileFacts& file) { return IsInstallersOwnFile(file.path); });
   int errors = run.reporter.Count();
-  std::string done = "The FlatOut ZEM7 Mod was removed from \"" + run.plan.zem7Folder + "\".";
-  if (errors)
-    done = "The FlatOut ZEM7 Mod could not be removed completely from \"" + run.plan.zem7Folder +
-           "\".\r\nIts record stays there: run the removal again to finish it.";
-  else
-    RemoveEntryRecordAndUninstaller(run, keeper, *record);
-  if (!kept.empty())
-    done += "\r\n" + std::to_string(kept.size()) + " file(s) that you made or changed were kept there.";
+  Message outcome(errors ? IDS_REMOVED_PARTLY : IDS_REMOVED, {run.plan.zem7Folder});
+  if (!errors) RemoveEntryRecordAndUninstaller(run, keeper, *record);
+  Message keptThere = kept.empty() ? Message(std::string()) : Message(IDS_KEPT_THERE, {std::to_string(kept.size())});
   // Saves that Windows put aside for a game without rights are never touched.
-  std::string store = keeper.VirtualStore();
+  Message keptInStore = std::string();
   if (size_t stored = keeper.FilesInVirtualStore())
-    done += "\r\n" + std::to_string(stored) + " file(s) of yours that Windows keeps for this folder in \"" + store +
-            "\" were kept there.";
-  run.log.Write(done);
+    keptInStore = Message(IDS_KEPT_IN_STORE, {std::to_string(stored), keeper.VirtualStore()});
+  Message done = Message::Lines({outcome, keptThere, keptInStore});
+  run.log.Write(done.English());
   errors = run.reporter.Count();
   run.ui.ShowMessage(done, kTitle, MB_OK | (errors ? MB_ICONWARNING : MB_ICONINFORMATION));
   if (errors)
@@ -183,8 +174,10 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
 }  // namespace
 
 int RunRemoval(const CommandLineOptions& options) {
-  RemovalUserInterface ui(options.mode == RunMode::Window);
+  LanguageChoice language = ChooseLanguage(options.language);
+  RemovalUserInterface ui(options.mode == RunMode::Window, language.language);
   RunContext run(ui, RemovalPlan(options));
+  run.language = language;
   // Started in its own folder, as a double-click starts it, it would hold
   // that folder against its removal: the plan's paths are full by now.
   wchar_t temp[MAX_PATH + 1] = {};
@@ -194,7 +187,7 @@ int RunRemoval(const CommandLineOptions& options) {
   if (LogLiesInside(run)) {
     // The refusal itself must not land in the folder it promised to leave alone.
     run.log.StopWritingTheFile();
-    return Refuse(run, "the log file \"" + run.plan.logPath + "\" cannot lie inside the folder to remove");
+    return Refuse(run, Message(IDS_LOG_IN_REMOVED_FOLDER, {run.plan.logPath}));
   }
   if (FileSystem::FileExists(run.log.Path())) DeleteFileW(Widen(run.log.Path()).c_str());
   return Remove(run, options);

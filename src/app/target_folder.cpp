@@ -21,11 +21,9 @@ using FileSystem::IsSameOrInside;
 
 namespace {
 
-constexpr const char* kTitle = "ZEM7 Installer";
-
 struct SystemFolder {
   const KNOWNFOLDERID* id;
-  const char* name;
+  TextId name;
   bool noFolderInside;  // a folder in it may well be the system's own, and nothing of a game belongs there
 };
 
@@ -34,31 +32,31 @@ struct SystemFolder {
 // folder holding one, is within its reach. A new folder inside most of them
 // is a fine place for a game.
 constexpr SystemFolder kSystemFolders[] = {
-    {&FOLDERID_Windows, "the Windows folder", true},
-    {&FOLDERID_ProgramFiles, "the Program Files folder", false},
-    {&FOLDERID_ProgramFilesX86, "the Program Files (x86) folder", false},
-    {&FOLDERID_ProgramData, "the ProgramData folder", false},
-    {&FOLDERID_UserProfiles, "the Users folder", false},
-    {&FOLDERID_Profile, "your user profile folder", false},
-    {&FOLDERID_Desktop, "your Desktop folder", false},
-    {&FOLDERID_Documents, "your Documents folder", false},
-    {&FOLDERID_Downloads, "your Downloads folder", false},
-    {&FOLDERID_Music, "your Music folder", false},
-    {&FOLDERID_Pictures, "your Pictures folder", false},
-    {&FOLDERID_Videos, "your Videos folder", false},
-    {&FOLDERID_SavedGames, "your Saved Games folder", false},
-    {&FOLDERID_RoamingAppData, "your AppData\\Roaming folder", false},
-    {&FOLDERID_LocalAppData, "your AppData\\Local folder", false},
-    {&FOLDERID_Public, "the Public folder", false},
-    {&FOLDERID_PublicDesktop, "the Public Desktop folder", false},
-    {&FOLDERID_PublicDocuments, "the Public Documents folder", false},
-    {&FOLDERID_PublicMusic, "the Public Music folder", false},
-    {&FOLDERID_PublicPictures, "the Public Pictures folder", false},
-    {&FOLDERID_PublicVideos, "the Public Videos folder", false},
-    {&FOLDERID_StartMenu, "your Start menu folder", false},
-    {&FOLDERID_Programs, "your Start menu's Programs folder", false},
-    {&FOLDERID_CommonStartMenu, "the common Start menu folder", false},
-    {&FOLDERID_CommonPrograms, "the common Start menu's Programs folder", false},
+    {&FOLDERID_Windows, IDS_FOLDER_WINDOWS, true},
+    {&FOLDERID_ProgramFiles, IDS_FOLDER_PROGRAM_FILES, false},
+    {&FOLDERID_ProgramFilesX86, IDS_FOLDER_PROGRAM_FILES_X86, false},
+    {&FOLDERID_ProgramData, IDS_FOLDER_PROGRAM_DATA, false},
+    {&FOLDERID_UserProfiles, IDS_FOLDER_USERS, false},
+    {&FOLDERID_Profile, IDS_FOLDER_PROFILE, false},
+    {&FOLDERID_Desktop, IDS_FOLDER_DESKTOP, false},
+    {&FOLDERID_Documents, IDS_FOLDER_DOCUMENTS, false},
+    {&FOLDERID_Downloads, IDS_FOLDER_DOWNLOADS, false},
+    {&FOLDERID_Music, IDS_FOLDER_MUSIC, false},
+    {&FOLDERID_Pictures, IDS_FOLDER_PICTURES, false},
+    {&FOLDERID_Videos, IDS_FOLDER_VIDEOS, false},
+    {&FOLDERID_SavedGames, IDS_FOLDER_SAVED_GAMES, false},
+    {&FOLDERID_RoamingAppData, IDS_FOLDER_ROAMING, false},
+    {&FOLDERID_LocalAppData, IDS_FOLDER_LOCAL, false},
+    {&FOLDERID_Public, IDS_FOLDER_PUBLIC, false},
+    {&FOLDERID_PublicDesktop, IDS_FOLDER_PUBLIC_DESKTOP, false},
+    {&FOLDERID_PublicDocuments, IDS_FOLDER_PUBLIC_DOCUMENTS, false},
+    {&FOLDERID_PublicMusic, IDS_FOLDER_PUBLIC_MUSIC, false},
+    {&FOLDERID_PublicPictures, IDS_FOLDER_PUBLIC_PICTURES, false},
+    {&FOLDERID_PublicVideos, IDS_FOLDER_PUBLIC_VIDEOS, false},
+    {&FOLDERID_StartMenu, IDS_FOLDER_START_MENU, false},
+    {&FOLDERID_Programs, IDS_FOLDER_PROGRAMS, false},
+    {&FOLDERID_CommonStartMenu, IDS_FOLDER_COMMON_START_MENU, false},
+    {&FOLDERID_CommonPrograms, IDS_FOLDER_COMMON_PROGRAMS, false},
 };
 
 // "" for a known folder that this system does not have.
@@ -87,7 +85,7 @@ std::string LongName(const std::string& path) {
 
 // A folder the target must keep clear of, as it exists on this system.
 struct Protected {
-  std::string name;  // as a message names it
+  TextId name;  // as a message names it
   std::string path;
   FolderId id;
   bool noFolderInside;
@@ -98,15 +96,15 @@ struct Protected {
 std::vector<Protected> ProtectedFolders(const RunContext& run, bool withInstaller = true,
                                         const std::vector<std::string>& otherGames = {}) {
   std::vector<Protected> folders;
-  auto add = [&](const std::string& name, const std::string& path, bool noFolderInside, bool runsOwn) {
+  auto add = [&](TextId name, const std::string& path, bool noFolderInside, bool runsOwn) {
     if (std::optional<FolderId> id = path.empty() ? std::nullopt : IdentityOf(path))
       folders.push_back({name, path, *id, noFolderInside, runsOwn, LongName(path)});
   };
   for (const SystemFolder& system : kSystemFolders)
     add(system.name, KnownFolderPath(*system.id), system.noFolderInside, false);
-  add("the FlatOut Game Folder", run.plan.gameFolder, true, true);
-  for (const std::string& game : otherGames) add("the FlatOut Game Folder", game, true, true);
-  if (withInstaller) add("the folder of this installer", run.plan.installerFolder, false, true);
+  add(IDS_FOLDER_GAME, run.plan.gameFolder, true, true);
+  for (const std::string& game : otherGames) add(IDS_FOLDER_GAME, game, true, true);
+  if (withInstaller) add(IDS_FOLDER_INSTALLER, run.plan.installerFolder, false, true);
   return folders;
 }
 
@@ -119,35 +117,34 @@ bool IsWithin(const std::string& path, const std::string& outer, const FolderId&
   return inner == container || inner.starts_with(container.ends_with("\\") ? container : container + "\\");
 }
 
-// Why a name cannot be a folder's, or "".
-std::string WhyNotAName(const std::string& name) {
-  if (name.empty()) return {};  // a doubled backslash names no folder of its own
+// Why a name cannot be a folder's, or nothing.
+Message WhyNotAName(const std::string& name) {
+  if (name.empty()) return std::string();  // a doubled backslash names no folder of its own
   bool forbidden = std::any_of(name.begin(), name.end(), [](char c) {
     return static_cast<unsigned char>(c) < 32 || std::string_view("<>:\"/|?*").find(c) != std::string_view::npos;
   });
   if (forbidden || IsDeviceName(name) || name.back() == '.' || name.back() == ' ')
-    return "\"" + name + "\" is not a possible folder name";
-  return {};
+    return Message(IDS_NOT_A_FOLDER_NAME, {name});
+  return std::string();
 }
 
-// Why the missing folder (a full path) cannot be made with its parents, or "".
-std::string WhyNotCreatable(const std::string& folder) {
+// Why the missing folder (a full path) cannot be made with its parents, or nothing.
+Message WhyNotCreatable(const std::string& folder) {
   bool onDrive = folder.size() >= 3 && folder[1] == ':';
   if (onDrive && GetDriveTypeW(Widen(folder.substr(0, 3)).c_str()) == DRIVE_NO_ROOT_DIR)
-    return "the drive " + folder.substr(0, 2) + " does not exist";
-  if (folder.size() > kLongestTarget)
-    return "its path is longer than " + std::to_string(kLongestTarget) + " characters, too long for the game's files";
+    return Message(IDS_NO_SUCH_DRIVE, {folder.substr(0, 2)});
+  if (folder.size() > kLongestTarget) return Message(IDS_PATH_TOO_LONG, {std::to_string(kLongestTarget)});
   // Past the drive's root, or past the server and share of a network path.
   size_t at = onDrive ? 3 : folder.find('\\', folder.find('\\', 2) + 1) + 1;
-  if (at == 0) return {};
+  if (at == 0) return std::string();
   while (at < folder.size()) {
     size_t end = std::min(folder.find('\\', at), folder.size());
-    if (std::string why = WhyNotAName(folder.substr(at, end - at)); !why.empty()) return why;
+    if (Message why = WhyNotAName(folder.substr(at, end - at)); !why.Empty()) return why;
     std::string prefix = folder.substr(0, end);
-    if (FileSystem::FileExists(prefix)) return "\"" + prefix + "\" is a file";
+    if (FileSystem::FileExists(prefix)) return Message(IDS_IS_A_FILE, {prefix});
     at = end + 1;
   }
-  return {};
+  return std::string();
 }
 
 bool IsDriveRoot(const std::string& path) {
@@ -157,48 +154,43 @@ bool IsDriveRoot(const std::string& path) {
   return std::any_of(roots.begin(), roots.end(), [&](const auto& root) { return root.id == *id; });
 }
 
-// Why an existing target conflicts with a protected folder, or "".
 // Why an existing target is, or holds, one of the folders (the system's
-// and the user's, or the run's own), or "".
-std::string ConflictOfExisting(const std::string& target, const FolderId& targetId,
-                               const std::vector<Protected>& folders, bool runsOwn) {
+// and the user's, or the run's own), or nothing.
+Message ConflictOfExisting(const std::string& target, const FolderId& targetId, const std::vector<Protected>& folders,
+                           bool runsOwn) {
   for (const Protected& folder : folders) {
     if (folder.runsOwn != runsOwn || !IsWithin(folder.path, target, targetId)) continue;
     if (runsOwn && folder.noFolderInside && (folder.id == targetId || LongName(folder.path) == LongName(target)))
-      return "The ZEM7 Game Folder cannot match " + folder.name + ".";
-    return "The ZEM7 Game Folder cannot " + std::string(runsOwn ? "" : "be or ") + "contain " + folder.name + ".";
+      return Message(IDS_TARGET_MATCHES, {folder.name});
+    return Message(runsOwn ? IDS_TARGET_CONTAINS : IDS_TARGET_IS_OR_CONTAINS, {folder.name});
   }
-  return {};
+  return std::string();
 }
 
-// Why the target may not be used, or "".
-std::string WhyNotATarget(const RunContext& run, const std::string& target, bool withInstaller = true,
-                          const std::vector<std::string>& otherGames = {}) {
+// Why the target may not be used, or nothing.
+Message WhyNotATarget(const RunContext& run, const std::string& target, bool withInstaller = true,
+                      const std::vector<std::string>& otherGames = {}) {
   if (target.size() <= 3 || (target.starts_with("\\\\") && std::count(target.begin(), target.end(), '\\') <= 3) ||
       IsDriveRoot(target))
-    return "The ZEM7 Game Folder cannot be the root of a drive.";
+    return IDS_TARGET_IS_ROOT;
   std::vector<Protected> folders = ProtectedFolders(run, withInstaller, otherGames);
   std::optional<FolderId> targetId = FileSystem::FolderExists(target) ? IdentityOf(target) : std::nullopt;
   if (targetId) {
     // The user's folders come before the link test, as under Wine they are
     // links themselves; the run's own after it, so that a link to the game
     // is named as a link.
-    if (std::string conflict = ConflictOfExisting(target, *targetId, folders, false); !conflict.empty())
-      return conflict;
-    if (FileSystem::IsLink(target)) return "The ZEM7 Game Folder is a link to another folder.";
-    if (std::string conflict = ConflictOfExisting(target, *targetId, folders, true); !conflict.empty()) return conflict;
-    if (target.size() > kLongestTarget)
-      return "The ZEM7 Game Folder's path is longer than " + std::to_string(kLongestTarget) +
-             " characters, too long for the game's files.";
+    if (Message conflict = ConflictOfExisting(target, *targetId, folders, false); !conflict.Empty()) return conflict;
+    if (FileSystem::IsLink(target)) return IDS_TARGET_IS_LINK;
+    if (Message conflict = ConflictOfExisting(target, *targetId, folders, true); !conflict.Empty()) return conflict;
+    if (target.size() > kLongestTarget) return Message(IDS_TARGET_TOO_LONG, {std::to_string(kLongestTarget)});
   }
   for (const Protected& folder : folders) {
     if (!folder.noFolderInside || !IsWithin(target, folder.path, folder.id)) continue;
-    return "The ZEM7 Game Folder cannot lie inside " + folder.name + ".";
+    return Message(IDS_TARGET_INSIDE, {folder.name});
   }
   if (!targetId)
-    if (std::string why = WhyNotCreatable(target); !why.empty())
-      return "The ZEM7 Game Folder cannot be created: " + why + ".";
-  return {};
+    if (Message why = WhyNotCreatable(target); !why.Empty()) return Message(IDS_TARGET_NOT_CREATABLE, {why});
+  return std::string();
 }
 
 }  // namespace
@@ -209,28 +201,26 @@ bool IsSafeTarget(RunContext& run) {
   // A log of the user's choosing must survive the run: the target is
   // emptied, and the game is only read.
   bool ownLog = !EqualsIgnoreCase(run.plan.logPath, InstallPlan::ForInstallerFolder(run.plan.installerFolder).logPath);
-  std::string reason = WhyNotATarget(run, target);
+  Message reason = WhyNotATarget(run, target);
   bool logInside = false;
-  if (reason.empty() && ownLog) {
+  if (reason.Empty() && ownLog) {
     for (const std::string& folder : {target, GetAbsolutePathName(run.plan.gameFolder)}) {
       // A target yet to be made has no identity: its path tells.
       std::optional<FolderId> id = IdentityOf(folder);
       bool byName = ToUpper(run.plan.logPath).starts_with(ToUpper(folder) + "\\");
       logInside = logInside || byName || (id && IsSameOrInside(run.plan.logPath, *id));
     }
-    if (logInside)
-      reason = "The log file \"" + run.plan.logPath +
-               "\" cannot lie inside the FlatOut Game Folder or the ZEM7 Game Folder.";
+    if (logInside) reason = Message(IDS_LOG_IN_FOLDERS, {run.plan.logPath});
   }
-  if (reason.empty()) return true;
+  if (reason.Empty()) return true;
   // The refusal itself must not land in a log that would harm the game or be emptied away.
   if (logInside) run.log.StopWritingTheFile();
-  run.ui.ShowMessage(reason + "\r\nPlease select another location.", kTitle, MB_OK | MB_ICONHAND);
+  run.ui.ShowMessage(Message(IDS_SELECT_ANOTHER, {reason}), IDS_TITLE_INSTALLER, MB_OK | MB_ICONHAND);
   return false;
 }
 
-std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder,
-                                       const std::vector<std::string>& gameFolders) {
+Message WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder,
+                                   const std::vector<std::string>& gameFolders) {
   return WhyNotATarget(run, GetAbsolutePathName(folder), false, gameFolders);
 }
 
@@ -246,7 +236,7 @@ FileSystem::HeldTree::FolderCheck ProtectedFolderCheck(const RunContext& run) {
     std::string longName = LongName(path);
     for (const Protected& folder : folders)
       if (folder.id == *id || folder.longName == longName)
-        return "\"" + path + "\" is " + folder.name + ", reached through another name.";
+        return "\"" + path + "\" is " + TextIn(Language::English, folder.name) + ", reached through another name.";
     for (const FileSystem::DriveRoot& root : roots)
       if (root.id == *id) return "\"" + path + "\" is the root of the drive " + root.root.substr(0, 2) + ".";
     return {};

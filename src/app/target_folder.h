@@ -12,11 +12,11 @@
 
 // true when the target may be used; otherwise the user has been told why.
 bool IsSafeTarget(RunContext& run);
-// Why a folder that holds an installation may not be removed from, or "": the
+// Why a folder that holds an installation may not be removed from, or nothing: the
 // same rules as for a target, the uninstaller's own folder aside, with every
 // FlatOut game folder of gameFolders kept clear of as the plan's game is.
-std::string WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder,
-                                       const std::vector<std::string>& gameFolders);
+Message WhyNotAnInstallationFolder(const RunContext& run, const std::string& folder,
+                                   const std::vector<std::string>& gameFolders);
 // An existing target whose entries may go: an earlier ZEM7 installation
 // (its record, the game's executable or the holding folder at its top), or
 // folders with no file at any depth.

@@ -49,7 +49,7 @@ int ExitCodeOf(CommandOutcome outcome, int errors) {
   return errors == 0 ? kExitInstalled : kExitInstalledWithErrors;
 }
 
-constexpr const char* kChecksTitle = "ZEM7 Installer";
+constexpr TextId kChecksTitle = IDS_TITLE_INSTALLER;
 
 // Ctrl+C or Ctrl+Break in the console the installer is attached to asks the
 // window to close, as a polite request to end does. The console calls its
@@ -81,7 +81,8 @@ class StopOnConsoleBreak {
 
 }  // namespace
 
-int UnattendedUserInterface::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
+int UnattendedUserInterface::ShowMessage(const Message& message, TextId title, unsigned style) {
+  std::string text = message.English();
   WriteToConsole(Stream::Error, text + "\r\n");
   // Reports are logged by the reporter, and a stop by the driver; what comes
   // with the checks' title is a refusal.
@@ -89,9 +90,9 @@ int UnattendedUserInterface::ShowMessage(const std::string& text, const std::str
   return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDNO;
 }
 
-int UnattendedUserInterface::Ask(Question question, const std::string& text, const std::string&, unsigned) {
+int UnattendedUserInterface::Ask(Question question, const Message& text, TextId, unsigned) {
   bool yes = Answer(question, options_);
-  WriteToConsole(Stream::Output, text + (yes ? " Yes" : " No") + "\r\n");
+  WriteToConsole(Stream::Output, text.English() + (yes ? " Yes" : " No") + "\r\n");
   // Refused without a further word in the window: a script needs the reason.
   if (question == Question::RecreateTarget && !yes) {
     std::string refusal = "The ZEM7 Game Folder contains files, and /RECREATE was not given.";
@@ -142,10 +143,13 @@ void UnattendedUserInterface::Unload() {
 }
 
 int RunUnattended(const CommandLineOptions& options) {
-  MainWindow window;
+  // A /SILENT run's window speaks the player's language; what a script reads is English.
+  LanguageChoice language = ChooseLanguage(options.language);
+  MainWindow window(language.language);
   WindowUserInterface windowUi(window);
   UnattendedUserInterface ui(options, windowUi);
   RunContext run(ui, PlanFor(options));
+  run.language = language;
   InstallCommands commands(run);
   RunFolders folders;
   if (options.mode == RunMode::Silent) {

@@ -18,8 +18,9 @@ class UnattendedUserInterface : public UserInterface {
       : options_(options), window_(window), display_(options.mode == RunMode::Silent ? &window : nullptr) {}
 
   // Reports and refusals go to standard error; nothing waits for an OK.
-  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
-  int Ask(Question question, const std::string& text, const std::string& title, unsigned style) override;
+  // Both in English: a script reads them, and the log keeps the refusals.
+  int ShowMessage(const Message& text, TextId title, unsigned style) override;
+  int Ask(Question question, const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
   // Each entry also goes to standard output as it happens.

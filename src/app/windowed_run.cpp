@@ -20,9 +20,11 @@ void RunMessageLoop(MainWindow& window) {
 }  // namespace
 
 int RunWindow(const CommandLineOptions& options) {
-  MainWindow window;
+  LanguageChoice language = ChooseLanguage(options.language);
+  MainWindow window(language.language);
   WindowUserInterface ui(window);
   RunContext run(ui, PlanFor(options));
+  run.language = language;
   InstallCommands commands(run);
   Main(run, window, commands, options);
   // A start-up that failed before the window was shown has been reported;

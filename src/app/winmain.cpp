@@ -49,10 +49,11 @@ int DeferToTheRunningInstaller(const CommandLineOptions& options) {
     SetForegroundWindow(running);
     return kExitBadStart;
   }
-  std::string text = "Another ZEM7 installation is already running.";
-  WriteToConsole(Stream::Error, text + "\r\n");
+  WriteToConsole(Stream::Error, TextIn(Language::English, IDS_ANOTHER_RUNNING) + "\r\n");
+  Language language = ChooseLanguage(options.language).language;
   if (options.mode == RunMode::Window)
-    MessageBoxW(nullptr, Widen(text).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(nullptr, Widen(TextIn(language, IDS_ANOTHER_RUNNING)).c_str(),
+                Widen(TextIn(language, IDS_TITLE_INSTALLER)).c_str(), MB_OK | MB_ICONINFORMATION);
   return kExitBadStart;
 }
 

@@ -23,7 +23,7 @@ constexpr const char* kCommonPrograms =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Programs";
 constexpr const char* kCommonDesktop =
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\Common Desktop";
-constexpr const char* kFinalTitle = "ZEM7 Installation";
+constexpr TextId kFinalTitle = IDS_TITLE_INSTALLATION;
 
 // The tools, their libraries and their work files; the game copy, the mod's
 // files and the patch archives stay.
@@ -31,7 +31,7 @@ constexpr const char* kWorkFiles[] = {"bfs_format.obj", "makebfs.exe",   "in.txt
                                       "msvcp60.dll",    "msvcrt.dll",    "zlib.dll",     "zlib1.dll", "filler76k",
                                       "unrar.exe",      "bfsunpack.exe", "br549temp.bfs"};
 
-bool AskYes(RunContext& run, Question question, const std::string& text, unsigned icon = MB_ICONQUESTION) {
+bool AskYes(RunContext& run, Question question, const Message& text, unsigned icon = MB_ICONQUESTION) {
   return run.ui.Ask(question, text, kFinalTitle, MB_YESNO | icon) == IDYES;
 }
 
@@ -64,14 +64,13 @@ std::string FolderName(const std::string& folder) {
 }
 
 // The first question says how the installation went: the log holds the details of every error.
-std::string LobbyQuestion(RunContext& run, int errors) {
-  std::string outcome = "The FlatOut ZEM7 Mod is now successfully installed.";
+Message LobbyQuestion(RunContext& run, int errors) {
+  Message outcome = IDS_INSTALLED;
   if (errors > 0) {
     std::string logName = run.log.Path().substr(run.log.Path().find_last_of('\\') + 1);
-    outcome = "The installation of the FlatOut ZEM7 Mod finished with " + std::to_string(errors) +
-              " error(s); please read " + logName + ".";
+    outcome = Message(IDS_INSTALLED_WITH_ERRORS, {std::to_string(errors), logName});
   }
-  return outcome + "\r\nWould you like to install the Velnor v2 Multiplayer Lobby system?";
+  return Message::Lines({outcome, IDS_ASK_LOBBY});
 }
 
 // Where the desktop's shell cannot start it (none runs), or the installer
@@ -146,7 +145,7 @@ void FinalMessage(RunContext& run) {
       ShellAndWaitForTermination(run, Quoted(run.plan.installerFolder + "\\Velnor2Setup.exe"), kWindowNormal, message,
                                  kNoTimeLimitMs, Lifetime::OwnProgram);
     }
-    if (AskYes(run, Question::PlayNow, "Would you like to play the FlatOut ZEM7 mod now?")) StartGame(run);
+    if (AskYes(run, Question::PlayNow, IDS_ASK_PLAY)) StartGame(run);
     run.ui.Unload();
   });
 }

@@ -150,17 +150,13 @@ InstallResult RecordStop(RunContext& run, RecordKeeper& keeper, size_t step) {
   if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
   run.log.Write("The installation was stopped at the user's request during step " + std::to_string(step + 1) + " of " +
                 std::to_string(kStepCount) + " (" + kSteps[step].location + "); the ZEM7 Game Folder is incomplete.");
-  std::string kept;
+  Message kept = std::string();
   if (std::string holding = keeper.KeptIn(); !holding.empty()) {
-    kept = "\r\nYour saves and settings are kept in \"" + holding + "\".";
+    kept = Message(IDS_KEPT_IN, {holding});
     run.log.Write("Your files are kept in: " + holding);
   }
   run.ui.SetMousePointer(MousePointer::Default);
-  run.ui.ShowMessage(
-      "The installation of the FlatOut ZEM7 Mod was stopped; the ZEM7 Game Folder is incomplete.\r\n"
-      "Run the installer again to recreate it." +
-          kept,
-      "ZEM7 Installation", MB_OK | MB_ICONWARNING);
+  run.ui.ShowMessage(Message::Lines({IDS_STOPPED, kept}), IDS_TITLE_INSTALLATION, MB_OK | MB_ICONWARNING);
   run.ui.Unload();
   return InstallResult::Stopped;
 }
@@ -172,8 +168,7 @@ InstallResult StopBeforeAnyChange(RunContext& run) {
       "The installation was stopped at the user's request while the ZEM7 Mod files were tested; nothing "
       "was changed.");
   run.ui.SetMousePointer(MousePointer::Default);
-  run.ui.ShowMessage("The installation of the FlatOut ZEM7 Mod was stopped before anything was changed.",
-                     "ZEM7 Installation", MB_OK | MB_ICONWARNING);
+  run.ui.ShowMessage(IDS_STOPPED_BEFORE_CHANGE, IDS_TITLE_INSTALLATION, MB_OK | MB_ICONWARNING);
   run.ui.Unload();
   return InstallResult::StoppedBeforeAnyChange;
 }
@@ -209,6 +204,7 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);
     run.log.Write("Starting to installing ZEM7 mod.");
+    run.log.Write(LanguageLogEntry(run.language));
     run.ui.SetMousePointer(MousePointer::Hourglass);
     // From the go-ahead to the end of the clean-up, the user may stop it.
     run.stoppable = true;

@@ -111,9 +111,8 @@ void GiveOwnFilesBeforeExtracting(RunContext& run, const std::string& archive) {
 
 // A download refused before anything changed: the user is told which file,
 // and that the mod must be downloaded again.
-bool RefuseDownload(RunContext& run, const std::string& what) {
-  run.ui.ShowMessage("The ZEM7 Mod file " + what + "\r\nPlease download the mod again.", "ZEM7 Installer",
-                     MB_OK | MB_ICONHAND);
+bool RefuseDownload(RunContext& run, const Message& what) {
+  run.ui.ShowMessage(what, IDS_TITLE_INSTALLER, MB_OK | MB_ICONHAND);
   return false;
 }
 
@@ -127,12 +126,9 @@ bool TestModArchives(RunContext& run) {
     ProcessResult test =
         ShellAndWaitForTermination(run, Quoted(folder + "\\unrar.exe") + " t -idq " + Quoted(folder + "\\" + archive),
                                    kWindowMinimized, message, kNoTimeLimitMs);
-    if (test.end != ProcessEnd::Ended)
-      return RefuseDownload(run, "\"unrar.exe\" could not be started to test \"" + std::string(archive) + "\".");
+    if (test.end != ProcessEnd::Ended) return RefuseDownload(run, Message(IDS_TEST_NOT_STARTED, {archive}));
     if (test.exitCode != 0)
-      return RefuseDownload(run, "\"" + std::string(archive) +
-                                     "\" is damaged (the RAR extractor's test ended with exit code " +
-                                     std::to_string(test.exitCode) + ").");
+      return RefuseDownload(run, Message(IDS_ARCHIVE_DAMAGED, {archive, std::to_string(test.exitCode)}));
   }
   return true;
 }

@@ -10,7 +10,7 @@ void ErrorReporter::StartCounting() {
 void ErrorReporter::Report(std::string_view location, const RuntimeError& error) {
   ++reports_;
   ui_.SetMousePointer(MousePointer::Default);
-  std::string report = FormatErrorReport(error.Number(), error.Description(), location);
-  log_.Write(report);
+  Message report = FormatErrorReport(error.Number(), error.Description(), location);
+  log_.Write(report.English());
   ui_.ShowMessage(report, kReportTitle, MB_OK);
 }

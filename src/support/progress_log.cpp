@@ -55,9 +55,9 @@ std::string ProgressLog::ShowEntry(std::string_view text) {
 void ProgressLog::ReportWriteFailure(const std::exception& error) {
   writeFailed_ = true;
   RuntimeError failure = AsRuntimeError(error);
-  std::string report = FormatErrorReport(failure.Number(), failure.Description(), kLocation);
+  Message report = FormatErrorReport(failure.Number(), failure.Description(), kLocation);
   ui_.SetMousePointer(MousePointer::Default);
-  ShowEntry(report);
+  ShowEntry(report.English());
   ui_.PumpMessages();
   ui_.ShowMessage(report, kReportTitle, MB_OK);
 }

@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
-constexpr const char* kReportTitle = "ZEM7Installer";
+#include "support/texts.h"
+
+constexpr TextId kReportTitle = IDS_TITLE_REPORT;
 
 // "ERROR: <number>, <description>" CR LF "Location: <location>".
-std::string FormatErrorReport(int32_t number, std::string_view description, std::string_view location);
+Message FormatErrorReport(int32_t number, std::string_view description, std::string_view location);

@@ -14,6 +14,7 @@
 #include "support/desktop_shell.h"
 #include "support/error_report.h"
 #include "support/handles.h"
+#include "support/language.h"
 #include "support/platform.h"
 #include "support/progress_log.h"
 #include "support/user_interface.h"
@@ -74,6 +75,8 @@ class RunContext {
   ToolSettings tools;
   GameStarter gameStarter;
   InstallationFacts facts;
+  // The language the window and the boxes show; the log says which.
+  LanguageChoice language;
   // The new tracks' files as second names of their groups' where the volume
   // allows; off, they are copied, as on a volume without links.
   bool linkTrackFiles = true;

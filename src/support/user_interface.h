@@ -3,6 +3,8 @@
 // implements it, and tests put a scripted one in its place.
 #include <string>
 
+#include "support/texts.h"
+
 enum class MousePointer { Default = 0, Hourglass = 11 };
 
 // The questions an installation asks, so that an unattended run can answer
@@ -20,9 +22,11 @@ class UserInterface {
  public:
   virtual ~UserInterface() = default;
   // A modal message box; style is the MB_* combination, the result the ID* answer.
-  virtual int ShowMessage(const std::string& text, const std::string& title, unsigned style) = 0;
+  // A box shows the text in the player's language; what is written for a
+  // script or the log is its English.
+  virtual int ShowMessage(const Message& text, TextId title, unsigned style) = 0;
   // A Yes/No question; shown as a message box unless an implementation knows the answer.
-  virtual int Ask(Question question, const std::string& text, const std::string& title, unsigned style) {
+  virtual int Ask(Question question, const Message& text, TextId title, unsigned style) {
     (void)question;
     return ShowMessage(text, title, style);
   }

@@ -36,6 +36,17 @@ bool IsClick(WPARAM wParam, LPARAM lParam) {
   return code == BN_CLICKED || (code == 1 && lParam == 0);
 }
 
+// The key that the caption marks with "&", as the button shows it underlined:
+// each language marks a letter of its own.
+WORD AcceleratorKey(const std::string& caption) {
+  std::wstring text = Widen(caption);
+  size_t mark = text.find(L'&');
+  if (mark == std::wstring::npos || mark + 1 >= text.size()) return 0;
+  // The key that types it on the keyboard in use; none where no key does.
+  SHORT key = VkKeyScanW(text[mark + 1]);
+  return key == -1 ? 0 : LOBYTE(key);
+}
+
 HCURSOR CursorFor(MousePointer pointer) {
   return LoadCursorW(nullptr, pointer == MousePointer::Hourglass ? IDC_WAIT : IDC_ARROW);
 }
@@ -54,14 +65,15 @@ void MainWindow::Create(WindowCommands& commands, ErrorReporter& reporter) {
   InitCommonControlsEx(&common);
   RegisterWindowClass(&MainWindow::WindowProc);
   constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(kWindowTitle).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                  100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  CreateWindowExW(WS_EX_CONTROLPARENT, kWindowClass, Widen(Title()).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT, 100,
+                  100, nullptr, nullptr, GetModuleHandleW(nullptr), this);
   if (!hwnd_) ThrowLastError();
   dpi_ = GetDpiForWindow(hwnd_);
   CreateControls();
   CreateToolTips();
   ApplyLayout(dpi_);
-  ACCEL installKey{FALT | FVIRTKEY, 'M', static_cast<WORD>(ControlId::InstallButton)};
+  ACCEL installKey{FALT | FVIRTKEY, AcceleratorKey(Text(ControlId::InstallButton)),
+                   static_cast<WORD>(ControlId::InstallButton)};
   accelerators_.Reset(CreateAcceleratorTableW(&installKey, 1));
 }
 

@@ -12,11 +12,13 @@
 #include "window/window_layout.h"
 #include "window/window_painter.h"
 #include "support/error_report.h"
+#include "support/texts.h"
 #include "window/window_commands.h"
 
 class MainWindow {
  public:
-  MainWindow() = default;
+  // Its texts, and the boxes of the run it serves, in language.
+  explicit MainWindow(Language language = Language::English) : language_(language) {}
   ~MainWindow();
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -30,6 +32,9 @@ class MainWindow {
   void Destroy();
   bool IsOpen() const { return hwnd_ != nullptr; }
   HWND Handle() const { return hwnd_; }
+  Language ShownLanguage() const { return language_; }
+  // The window's own title, without the progress a run adds.
+  std::string Title() const { return TextIn(language_, IDS_WINDOW_TITLE); }
   HWND Control(ControlId id) const;
   std::string Text(ControlId id) const;
   void SetText(ControlId id, const std::string& text);
@@ -61,6 +66,7 @@ class MainWindow {
   void OnInstall();
   void OnOpenWebsite();
 
+  Language language_;
   WindowCommands* commands_ = nullptr;
   ErrorReporter* reporter_ = nullptr;
   HWND hwnd_ = nullptr;

@@ -19,18 +19,16 @@ void MainWindow::OnCommand(ControlId id) {
 
 void MainWindow::OnBrowseGameFolder() {
   Trap(*reporter_, "frmMain::cmdFlatOutGameFolder_Click", [this] {
-    std::string chosen = BrowseForFolder(
-        Text(ControlId::GameFolderBox), hwnd_,
-        "Please select the location of the FlatOut Game folder:", kBrowseNewDialogStyle | kBrowseNoNewFolderButton);
+    std::string chosen = BrowseForFolder(Text(ControlId::GameFolderBox), hwnd_, TextIn(language_, IDS_BROWSE_GAME),
+                                         kBrowseNewDialogStyle | kBrowseNoNewFolderButton);
     if (!chosen.empty()) SetText(ControlId::GameFolderBox, chosen);
   });
 }
 
 void MainWindow::OnBrowseTargetFolder() {
   Trap(*reporter_, "frmMain::cmdZEM7GameFolder_Click", [this] {
-    std::string chosen = BrowseForFolder(
-        Text(ControlId::TargetFolderBox), hwnd_,
-        "Please select the location of where the ZEM7 Mod will be installed into:", kBrowseNewDialogStyle);
+    std::string chosen = BrowseForFolder(Text(ControlId::TargetFolderBox), hwnd_, TextIn(language_, IDS_BROWSE_TARGET),
+                                         kBrowseNewDialogStyle);
     if (!chosen.empty()) SetText(ControlId::TargetFolderBox, chosen);
   });
 }

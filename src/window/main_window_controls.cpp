@@ -60,9 +60,9 @@ void MainWindow::CreateControls() {
   for (const ControlSpec& spec : MainWindowControls()) {
     HWND parent = spec.parent == ControlId::None ? hwnd_ : Control(spec.parent);
     Creation how = CreationFor(spec);
-    HWND control =
-        CreateWindowExW(how.extendedStyle, how.className, Widen(spec.caption).c_str(), how.style, 0, 0, 0, 0, parent,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), GetModuleHandleW(nullptr), this);
+    HWND control = CreateWindowExW(
+        how.extendedStyle, how.className, Widen(spec.caption.In(language_)).c_str(), how.style, 0, 0, 0, 0, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), GetModuleHandleW(nullptr), this);
     controls_[spec.id] = control;
   }
   // The progress entries of a whole installation must fit, whatever their length.
@@ -74,8 +74,8 @@ void MainWindow::CreateToolTips() {
       CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
   for (const ControlSpec& spec : MainWindowControls()) {
-    if (!spec.toolTip) continue;
-    std::wstring text = Widen(spec.toolTip);
+    if (spec.toolTip.Empty()) continue;
+    std::wstring text = Widen(spec.toolTip.In(language_));
     TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <span>
+#include <string>
+
+#include "support/texts.h"
 
 enum class ControlKind { Image, Frame, Label, TextBox, PictureButton, Button, PictureBox, ProgressBox };
 enum class Artwork { None, Banner, Header, FolderButton };
@@ -42,6 +45,18 @@ struct FontSpec {
   bool bold;
 };
 
+// A control's text: a text of the tables, shown in the window's language, or
+// a fixed one that no language changes (the percentage, the host name).
+struct Caption {
+  constexpr Caption(int text) : id(static_cast<TextId>(text)) {}
+  constexpr Caption(const char* text) : fixed(text) {}
+  std::string In(Language language) const { return id ? TextIn(language, id) : std::string(fixed ? fixed : ""); }
+  bool Empty() const { return !id && (!fixed || !*fixed); }
+
+  TextId id = 0;
+  const char* fixed = nullptr;
+};
+
 struct ControlSpec {
   const char* name;  // how the GUI driver's scripts name the control
   ControlId id;
@@ -49,8 +64,8 @@ struct ControlSpec {
   ControlId parent;              // ControlId::None for the window itself
   int left, top, width, height;  // twips
   int tabIndex;                  // -1 where the control takes no part in the tab order
-  const char* caption;
-  const char* toolTip;
+  Caption caption;
+  Caption toolTip;
   COLORREF background;
   COLORREF text;
   FontSpec font;
@@ -59,7 +74,6 @@ struct ControlSpec {
 
 std::span<const ControlSpec> MainWindowControls();
 
-constexpr const char* kWindowTitle = "FlatOut - ZEM7 Mod Installer";
 constexpr int kClientWidthTwips = 6285;
 constexpr int kClientHeightTwips = 8220;
 constexpr COLORREF kWindowBackground = RGB(64, 64, 64);

@@ -77,7 +77,10 @@ void WindowPainter::DrawButton(const DRAWITEMSTRUCT& item, const ControlSpec& sp
                (area.right - size.bmWidth) / 2 + shift, (area.bottom - size.bmHeight) / 2 + shift, size.bmWidth,
                size.bmHeight, DST_BITMAP | (disabled ? DSS_UNION : DSS_NORMAL));
   } else {
-    std::wstring caption = Widen(spec.caption);
+    // The button's own text, which is in the window's language.
+    std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(item.hwndItem)) + 1, L'\0');
+    caption.resize(
+        static_cast<size_t>(GetWindowTextW(item.hwndItem, caption.data(), static_cast<int>(caption.size()))));
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, disabled ? GetSysColor(COLOR_GRAYTEXT) : spec.text);
     SelectedObject font(item.hDC, Font(spec.font));

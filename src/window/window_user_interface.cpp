@@ -7,7 +7,7 @@
 
 // A box that waits for an answer while the user works elsewhere makes the
 // taskbar button flash until the window is brought back.
-int WindowUserInterface::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
+int WindowUserInterface::ShowMessage(const Message& text, TextId title, unsigned style) {
   HWND window = window_.Handle();
   // A box may wait for minutes, and its own loop does not show a title held back.
   ShowPendingTitle();
@@ -19,7 +19,8 @@ int WindowUserInterface::ShowMessage(const std::string& text, const std::string&
     FLASHWINFO flash{sizeof(flash), window, FLASHW_ALL | FLASHW_TIMERNOFG, 0, 0};
     FlashWindowEx(&flash);
   }
-  return MessageBoxW(window, Widen(text).c_str(), Widen(title).c_str(), style);
+  Language language = window_.ShownLanguage();
+  return MessageBoxW(window, Widen(text.In(language)).c_str(), Widen(TextIn(language, title)).c_str(), style);
 }
 
 // Made when first needed: a system without a taskbar (or without COM on this
@@ -61,9 +62,9 @@ void WindowUserInterface::ShowProgress(int entryCount, int scale, const std::str
 void WindowUserInterface::ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) {
   if (!installing_) return;
   std::string seconds = std::to_string(elapsedSeconds % 60);
-  std::string activity = tool.empty() ? std::string()
-                                      : tool + " working, " + std::to_string(elapsedSeconds / 60) + ":" +
-                                            (seconds.size() < 2 ? "0" : "") + seconds;
+  std::string elapsed = std::to_string(elapsedSeconds / 60) + ":" + (seconds.size() < 2 ? "0" : "") + seconds;
+  std::string activity =
+      tool.empty() ? std::string() : TextIn(window_.ShownLanguage(), IDS_TOOL_WORKING, {tool, elapsed});
   if (activity == activity_) return;
   activity_ = activity;
   ShowTitle();
@@ -88,7 +89,7 @@ void WindowUserInterface::ShowTitleIfDue() {
 // "37% - makebfs.exe working, 1:42 - FlatOut - ZEM7 Mod Installer"
 void WindowUserInterface::ShowPendingTitle() {
   if (!titlePending_ || !window_.IsOpen()) return;
-  std::string title = kWindowTitle;
+  std::string title = window_.Title();
   if (!activity_.empty()) title = activity_ + " - " + title;
   if (!percent_.empty()) title = percent_ + " - " + title;
   SetWindowTextW(window_.Handle(), Widen(title).c_str());

@@ -11,7 +11,8 @@ class WindowUserInterface : public UserInterface {
  public:
   explicit WindowUserInterface(MainWindow& window) : window_(window) {}
 
-  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
+  // In the window's language.
+  int ShowMessage(const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
   void PrependProgressText(const std::string& entry) override;

@@ -6,7 +6,8 @@
 
 // A real box runs its own message loop: what the user does while it is open
 // reaches the window, so onPump runs here too.
-int ScriptedUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
+int ScriptedUi::ShowMessage(const Message& message, TextId titleId, unsigned style) {
+  std::string text = message.English(), title = TextIn(Language::English, titleId);
   messages.push_back({text, title, style});
   if (onPump) onPump();
   if (answerAllWithOk_ && (style & 0xF) == MB_OK) return IDOK;

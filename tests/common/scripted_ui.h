@@ -29,7 +29,8 @@ class ScriptedUi : public UserInterface {
   // Every box with only an OK button (error reports) is answered OK.
   void AnswerAllWithOk() { answerAllWithOk_ = true; }
 
-  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
+  // Records the English, as the log and the console have it.
+  int ShowMessage(const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
   void PrependProgressText(const std::string& entry) override;

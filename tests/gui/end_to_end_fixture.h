@@ -134,8 +134,8 @@ class EndToEndTest : public ::testing::Test {
     SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", nullptr);
   }
   // Runs the script against a freshly started installer; a failure shows the boxes met and the log.
-  void Drive(const std::vector<std::string>& lines) {
-    InstallerDriver driver(distribution + "\\ZEM7Installer.exe");
+  void Drive(const std::vector<std::string>& lines, const std::string& arguments = "") {
+    InstallerDriver driver(distribution + "\\ZEM7Installer.exe", 60000, arguments);
     std::string script;
     for (const std::string& line : lines) script += line + "\n";
     if (!driver.Run(ParseScript(script)))

@@ -39,6 +39,38 @@ TEST_F(EndToEndTest, FullInstallationBuildsTheGameCopyAndEnds) {
   EXPECT_EQ(LinuxMenusAndDesktopFiles(home), menusBefore);
 }
 
+// The window and its boxes speak the language asked for; the log stays
+// English, word for word, and says which language was shown.
+TEST_F(EndToEndTest, TheWindowSpeaksTheChosenLanguageAndTheLogStaysEnglish) {
+  Build();
+  Drive({"click cmdInstall", "box YES ZEM7-Installationsprogramm|Möchten Sie ZEM7 wirklich installieren?*",
+         "box NO ZEM7-Installation|Der FlatOut-ZEM7-Mod wurde erfolgreich installiert.\\nMöchten Sie das "
+         "Mehrspieler-Lobbysystem Velnor v2 installieren?",
+         "box NO ZEM7-Installation|Möchten Sie den FlatOut-ZEM7-Mod jetzt spielen?", "exit 60"},
+        "/LANG=de");
+  auto log = Log();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[0], "Starting to installing ZEM7 mod.");
+  EXPECT_EQ(log[1], "Language shown: German (de), as /LANG asked.");
+  EXPECT_EQ(log.back(), "Finished installing the ZEM7 mod.");
+  // The fixture's paths are plain ASCII: a character beyond it would be a translation in the log.
+  for (const std::string& line : log)
+    EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 128; }))
+        << line;
+
+  SetGamePath(root / "Games\\Uninstalled");
+  InstallerDriver russian(distribution + "\\ZEM7Installer.exe", 60000, "/LANG=ru");
+  EXPECT_EQ(russian.ControlText("lblInfo1"), "(1). Выберите расположение папки игры FlatOut:");
+  EXPECT_EQ(russian.ControlText("cmdInstall"), "(3). Нажмите, чтобы установить &мод ZEM7");
+  wchar_t title[128] = {};
+  GetWindowTextW(russian.MainWindow(), title, 128);
+  EXPECT_EQ(Narrow(title), "FlatOut - установка мода ZEM7");
+  EXPECT_TRUE(russian.Run(ParseScript(
+      "click cmdInstall\nbox OK Установщик ZEM7|Папка игры FlatOut не существует, проверьте расположение.\nclose\n"
+      "exit 30\n")))
+      << russian.Failure() << russian.Transcript();
+}
+
 TEST_F(EndToEndTest, YesToTheFinalQuestionsRunsTheSetupThenTheGame) {
   Build();
   std::string records = root / "runs.txt";
@@ -104,7 +136,8 @@ TEST_F(EndToEndTest, ChecksRefuseBeforeAnythingIsInstalled) {
 TEST_F(EndToEndTest, FailingPackerAndInterruptionsDoNotStopTheRun) {
   Build();
   SetEnvironmentVariableW(L"ZEM7_MAKEBFS_MODE", L"crash");  // the packer fails on each of the five archives
-  const std::string report = "box OK ZEM7Installer|ERROR: 3, \"makebfs.exe\" could not make the archive (exit code 3).*";
+  const std::string report =
+      "box OK ZEM7Installer|ERROR: 3, \"makebfs.exe\" could not make the archive (exit code 3).*";
   std::vector<std::string> script = {
       "click cmdInstall", std::string("box YES ") + kConfirm,
       "hold ZEM7Installer|ERROR: 3, \"makebfs.exe\" could not make the archive (exit code 3).\\nLocation: "

@@ -116,12 +116,12 @@ std::vector<ScriptStep> ParseScript(const std::string& text) {
   return steps;
 }
 
-InstallerDriver::InstallerDriver(const std::string& installerExe, DWORD timeoutMs) {
+InstallerDriver::InstallerDriver(const std::string& installerExe, DWORD timeoutMs, const std::string& arguments) {
   std::string folder = installerExe.substr(0, installerExe.find_last_of('\\'));
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started{};
-  std::wstring line = Widen("\"" + installerExe + "\"");
+  std::wstring line = Widen("\"" + installerExe + "\"" + (arguments.empty() ? "" : " " + arguments));
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, Widen(folder).c_str(), &startup,
                       &started)) {
     failure_ = "cannot start " + installerExe + ": " + SystemMessage(GetLastError());
@@ -131,7 +131,8 @@ InstallerDriver::InstallerDriver(const std::string& installerExe, DWORD timeoutM
   process_.Reset(started.hProcess);
   processId_ = started.dwProcessId;
   for (DWORD waited = 0; waited < timeoutMs && !window_; waited += kPollMs) {
-    auto windows = TopWindows(processId_, nullptr, Widen(kWindowTitle).c_str());
+    // By its class: its title is in the language the run shows.
+    auto windows = TopWindows(processId_, L"ZEM7InstallerWindow");
     if (!windows.empty())
       window_ = windows.front();
     else

@@ -36,8 +36,8 @@ std::vector<ScriptStep> ParseScript(const std::string& text);
 
 class InstallerDriver {
  public:
-  // Starts the installer in its own folder and waits for its window.
-  InstallerDriver(const std::string& installerExe, DWORD timeoutMs = 60000);
+  // Starts the installer in its own folder, with arguments, and waits for its window.
+  InstallerDriver(const std::string& installerExe, DWORD timeoutMs = 60000, const std::string& arguments = "");
   ~InstallerDriver();
   InstallerDriver(const InstallerDriver&) = delete;
   InstallerDriver& operator=(const InstallerDriver&) = delete;

@@ -72,7 +72,7 @@ TEST_F(UnattendedTest, BrokenDownloadIsRefusedBeforeAnythingIsTouched) {
       << damaged.err;
   auto log = Log();
   ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log[1], "Testing the ZEM7 Mod files.");
+  EXPECT_EQ(log[2], "Testing the ZEM7 Mod files.");
   EXPECT_EQ(log.back(), "Exit code 2: the folders were refused; nothing was installed.");
   EXPECT_EQ(TreeContents(target), std::vector<std::string>{"FlatOut.exe=an earlier installation"});
   ExpectGameUntouched();
@@ -91,12 +91,14 @@ TEST_F(UnattendedTest, EarlierInstallationIsRefusedWithoutRecreateAndEmptiedWith
 
   // ".." is resolved before anything sees the path: the packer takes all five
   // archives. The download is tested before the earlier installation goes.
-  Outcome installed = RunInstaller("/SILENT /RECREATE \"/DIR=" + game + "\\..\\FlatOut - ZEM7\"");
+  // The window speaks the language asked for; the log stays English.
+  Outcome installed = RunInstaller("/SILENT /RECREATE /lang=PT-br \"/DIR=" + game + "\\..\\FlatOut - ZEM7\"");
   EXPECT_EQ(installed.exitCode, 0u) << installed.err;
   auto log = Log();
-  ASSERT_GE(log.size(), 3u);
-  EXPECT_EQ(log[1], "Testing the ZEM7 Mod files.");
-  EXPECT_EQ(log[2], "Deleting folder: " + target);
+  ASSERT_GE(log.size(), 4u);
+  EXPECT_EQ(log[1], "Language shown: Brazilian Portuguese (pt-BR), as /LANG asked.");
+  EXPECT_EQ(log[2], "Testing the ZEM7 Mod files.");
+  EXPECT_EQ(log[3], "Deleting folder: " + target);
   EXPECT_TRUE(installed.windowSeen);
   EXPECT_TRUE(installed.progressSeen);
   EXPECT_FALSE(installed.boxSeen);
@@ -181,6 +183,11 @@ TEST_F(UnattendedTest, RefusedFoldersAndBadCommandLinesTouchNothing) {
       {"/VERYSILENT /DIR=C:\\windows", 2, "cannot be or contain the Windows folder"},
       {"/VERYSILENT \"/GAMEDIR=" + root / "Nowhere" + "\"", 2, "The FlatOut Game Folder does not exist"},
       {"/VERYSILENT /NOSUCH", 1, "Unknown switch: /NOSUCH"},
+      {"/VERYSILENT /LANG=xx", 1,
+       "Unknown language for /LANG: \"xx\". The languages are: en, de, fr, es, it, pl, ru, pt-BR, cs."},
+      {"/VERYSILENT /LANG", 1, "  /LANG=code    the language of the window and its boxes"},
+      // What a script reads stays English whatever the window's language.
+      {"/VERYSILENT /LANG=ru /DIR=C:\\windows", 2, "cannot be or contain the Windows folder"},
       {"/VERYSILENT /DIR", 1, "The switch /DIR needs a folder"},
       {"/VERYSILENT /DIR=C:\\a<b", 1, "Not a possible folder for /DIR"},
       {"/VERYSILENT /DIR=\\\\.\\pipe\\x", 1, "Not a possible folder for /DIR: \\\\.\\pipe\\x"},

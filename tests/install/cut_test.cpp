@@ -32,8 +32,8 @@ namespace {
 class CommandUi : public ScriptedUi {
  public:
   explicit CommandUi(bool recreate) : recreate_(recreate) { AnswerAllWithOk(); }
-  int Ask(Question question, const std::string& text, const std::string& title, unsigned) override {
-    messages.push_back({text, title, 0});
+  int Ask(Question question, const Message& text, TextId title, unsigned) override {
+    messages.push_back({text.English(), TextIn(Language::English, title), 0});
     bool yes = question == Question::ConfirmInstall || question == Question::RecreateUnfinished ||
                (question == Question::RecreateTarget && recreate_);
     return yes ? IDYES : IDNO;

@@ -22,9 +22,10 @@ class ErrorReportTest : public ::testing::Test {
 };
 
 TEST(ErrorReportText, HasNumberDescriptionAndLocationOnTwoLines) {
-  EXPECT_EQ(FormatErrorReport(-2147221502, "Unable to open registry key 'HKLM\\X\\Y'", "modMain::GetFlatOutGameFolder"),
+  EXPECT_EQ(FormatErrorReport(-2147221502, "Unable to open registry key 'HKLM\\X\\Y'", "modMain::GetFlatOutGameFolder")
+                .English(),
             "ERROR: -2147221502, Unable to open registry key 'HKLM\\X\\Y'\r\nLocation: modMain::GetFlatOutGameFolder");
-  EXPECT_EQ(FormatErrorReport(53, "", "modZEM7::CopyTracks"), "ERROR: 53, \r\nLocation: modZEM7::CopyTracks");
+  EXPECT_EQ(FormatErrorReport(53, "", "modZEM7::CopyTracks").English(), "ERROR: 53, \r\nLocation: modZEM7::CopyTracks");
 }
 
 TEST_F(ErrorReportTest, ReportWithoutSystemErrorShowsZeroLogsAndResetsCursor) {

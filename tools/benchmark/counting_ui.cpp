@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-int CountingUi::ShowMessage(const std::string& text, const std::string& title, unsigned style) {
-  messages.push_back(title + ": " + text);
+int CountingUi::ShowMessage(const Message& text, TextId title, unsigned style) {
+  messages.push_back(TextIn(Language::English, title) + ": " + text.English());
   // Error reports have only OK; a question is declined so that nothing more is done.
   return (style & 0xF) == MB_OK ? IDOK : IDNO;
 }

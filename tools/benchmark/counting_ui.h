@@ -13,7 +13,7 @@ class CountingUi : public UserInterface {
   CountingUi(const CountingUi&) = delete;
   CountingUi& operator=(const CountingUi&) = delete;
 
-  int ShowMessage(const std::string& text, const std::string& title, unsigned style) override;
+  int ShowMessage(const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer) override {}
   void ShowProgress(int, int, const std::string&) override {}
   void PrependProgressText(const std::string& entry) override;

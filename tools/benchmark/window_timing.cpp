@@ -81,7 +81,7 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM context) {
   if (owner != search->processId || !IsWindowVisible(window)) return TRUE;
   wchar_t title[128] = {};
   GetWindowTextW(window, title, 128);
-  if (Narrow(title) != kWindowTitle) return TRUE;
+  if (Narrow(title) != TextIn(Language::English, IDS_WINDOW_TITLE)) return TRUE;
   search->found = window;
   return FALSE;
 }
