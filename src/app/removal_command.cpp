@@ -34,7 +34,9 @@ class RemovalUserInterface : public UserInterface {
   }
   void SetMousePointer(MousePointer) override {}
   void ShowProgress(int, int, const std::string&) override {}
-  void PrependProgressText(const std::string& entry) override { WriteToConsole(Stream::Output, entry); }
+  void PrependProgressText(const std::string& stamp, const Message& text) override {
+    WriteToConsole(Stream::Output, stamp + text.English() + "\r\n");
+  }
   void EnableInput(bool) override {}
   void PumpMessages() override {
     MSG message;
@@ -67,7 +69,7 @@ int Finish(RunContext& run, int exitCode, const std::string& line) {
 int Refuse(RunContext& run, const Message& why) {
   Message text(IDS_REMOVAL_REFUSED, {run.plan.zem7Folder, why.WithoutFullStop()});
   run.ui.ShowMessage(text, kTitle, MB_OK | MB_ICONHAND);
-  run.log.Write(text.English());
+  run.log.Write(text);
   return Finish(run, kExitRefused, "nothing was removed.");
 }
 
@@ -162,7 +164,7 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
   if (size_t stored = keeper.FilesInVirtualStore())
     keptInStore = Message(IDS_KEPT_IN_STORE, {std::to_string(stored), keeper.VirtualStore()});
   Message done = Message::Lines({outcome, keptThere, keptInStore});
-  run.log.Write(done.English());
+  run.log.Write(done);
   errors = run.reporter.Count();
   run.ui.ShowMessage(done, kTitle, MB_OK | (errors ? MB_ICONWARNING : MB_ICONINFORMATION));
   if (errors)

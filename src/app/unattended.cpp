@@ -110,9 +110,9 @@ void UnattendedUserInterface::ShowProgress(int entryCount, int scale, const std:
   if (display_) display_->ShowProgress(entryCount, scale, percentText);
 }
 
-void UnattendedUserInterface::PrependProgressText(const std::string& entry) {
-  WriteToConsole(Stream::Output, entry);
-  if (display_) display_->PrependProgressText(entry);
+void UnattendedUserInterface::PrependProgressText(const std::string& stamp, const Message& text) {
+  WriteToConsole(Stream::Output, stamp + text.English() + "\r\n");
+  if (display_) display_->PrependProgressText(stamp, text);
 }
 
 void UnattendedUserInterface::EnableInput(bool enabled) {

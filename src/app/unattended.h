@@ -24,7 +24,7 @@ class UnattendedUserInterface : public UserInterface {
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
   // Each entry also goes to standard output as it happens.
-  void PrependProgressText(const std::string& entry) override;
+  void PrependProgressText(const std::string& stamp, const Message& text) override;
   void EnableInput(bool enabled) override;
   void PumpMessages() override;
   // A tool past a minute is named on standard output, once a minute.

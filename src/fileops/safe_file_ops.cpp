@@ -33,7 +33,7 @@ std::string FromTo(const std::string& source, const std::string& destination) {
 void SafeCreateFolder(RunContext& run, const std::string& path, bool withParents) {
   Trap(run.reporter, "modZEM7::SafeCreateFolder", [&] {
     if (FileSystem::FolderExists(path)) return;
-    run.log.Write("Creating folder: " + path);
+    run.log.Write({IDS_LOG_CREATING_FOLDER, {path}});
     NamingItems("creating the folder \"" + path + "\"",
                 [&] { withParents ? FileSystem::CreateFolderPath(path) : FileSystem::CreateFolder(path); });
   });
@@ -42,7 +42,7 @@ void SafeCreateFolder(RunContext& run, const std::string& path, bool withParents
 void SafeDeleteFolder(RunContext& run, const std::string& path) {
   Trap(run.reporter, "modZEM7::SafeDeleteFolder", [&] {
     if (!FileSystem::FolderExists(path)) return;
-    run.log.Write("Deleting folder: " + path);
+    run.log.Write({IDS_LOG_DELETING_FOLDER, {path}});
     NamingItems("deleting the folder \"" + path + "\"", [&] { FileSystem::DeleteFolder(path, true, KeepAlive(run)); });
   });
 }
@@ -56,7 +56,7 @@ void CopyFolderLogged(RunContext& run, const std::string& source, const std::str
     // The destination exists afterwards even when there is nothing to copy.
     if (!FileSystem::FolderExists(destination)) FileSystem::CreateFolder(destination);
     if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, "folder to copy", source);
-    run.log.Write("Copying Folder: " + source + " >> " + destination);
+    run.log.Write({IDS_LOG_COPYING_FOLDER, {source, destination}});
     NamingItems("copying the folder " + FromTo(source, destination), copy);
   });
 }
@@ -78,7 +78,7 @@ void SafeMoveFolder(RunContext& run, const std::string& source, const std::strin
   constexpr const char* kLocation = "modZEM7::SafeMoveFolder";
   Trap(run.reporter, kLocation, [&] {
     if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, "folder to move", source);
-    run.log.Write("Moving Folder: " + source + " >> " + destination);
+    run.log.Write({IDS_LOG_MOVING_FOLDER, {source, destination}});
     NamingItems("moving the folder " + FromTo(source, destination),
                 [&] { FileSystem::MoveFolder(source, destination); });
   });
@@ -86,8 +86,8 @@ void SafeMoveFolder(RunContext& run, const std::string& source, const std::strin
 
 void SafeDeleteFile(RunContext& run, const std::string& path, bool force) {
   Trap(run.reporter, "modZEM7::SafeDeleteFile", [&] {
-    if (!FileSystem::FileExists(path)) return run.log.Write("Delete File missing (Not a problem): " + path);
-    run.log.Write("Deleting File: " + path);
+    if (!FileSystem::FileExists(path)) return run.log.Write({IDS_LOG_DELETE_MISSING, {path}});
+    run.log.Write({IDS_LOG_DELETING_FILE, {path}});
     NamingItems("deleting the file \"" + path + "\"", [&] { FileSystem::RemoveFile(path, force); });
   });
 }
@@ -96,10 +96,10 @@ void SafeCopyFile(RunContext& run, const std::string& source, const std::string&
   constexpr const char* kLocation = "modZEM7::SafeCopyFile";
   Trap(run.reporter, kLocation, [&] {
     if (!FileSystem::FileExists(source)) {
-      run.log.Write("** ERROR: Cannot copy file due to it missing: " + source);
+      run.log.Write({IDS_LOG_COPY_MISSING, {source}});
       return ReportMissing(run, kLocation, "file to copy", source);
     }
-    run.log.Write("Copying File: " + source);
+    run.log.Write({IDS_LOG_COPYING_FILE, {source}});
     NamingItems("copying the file " + FromTo(source, destination),
                 [&] { FileSystem::CopyOneFile(source, destination, overwrite, KeepAlive(run)); });
   });
@@ -109,10 +109,10 @@ void SafeMoveFile(RunContext& run, const std::string& source, const std::string&
   constexpr const char* kLocation = "modZEM7::SafeMoveFile";
   Trap(run.reporter, kLocation, [&] {
     if (!FileSystem::FileExists(source)) {
-      run.log.Write("** ERROR: Cannot move file due to it missing: " + source);
+      run.log.Write({IDS_LOG_MOVE_MISSING, {source}});
       return ReportMissing(run, kLocation, "file to move", source);
     }
-    run.log.Write("Moving File: " + source);
+    run.log.Write({IDS_LOG_MOVING_FILE, {source}});
     NamingItems("moving the file " + FromTo(source, destination),
                 [&] { FileSystem::MoveOneFile(source, destination, KeepAlive(run)); });
   });

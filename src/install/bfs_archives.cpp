@@ -55,7 +55,7 @@ void WaitForFinishMarker(RunContext& run, const std::string& marker, const Proce
 
 void UnpackBFSFile(RunContext& run) {
   Trap(run.reporter, "modZEM7::UnpackBFSFile", [&] {
-    run.log.Write("Unpacking the 'Common2.bfs' file.");
+    run.log.Write({IDS_LOG_UNPACKING_FILE, {"Common2.bfs"}});
     ChangeToZEM7GameFolder(run);
     std::string message;
     ShellAndWaitForTermination(run, ToolCommand(run, "Bfsunpack.exe") + " Common2.bfs", kWindowMinimized, message,
@@ -66,7 +66,7 @@ void UnpackBFSFile(RunContext& run) {
 bool PackBFSFile(RunContext& run, const std::string& archiveName) {
   return TrapResult(run.reporter, "modZEM7::PackBFSFile", false, [&] {
     const std::string& target = run.plan.zem7Folder;
-    run.log.Write("Creating the new '" + archiveName + "' file.");
+    run.log.Write({IDS_LOG_CREATING_FILE, {archiveName}});
     WriteAnsiText(target + "in.txt", PackerInputText(run, target + "data"));
     // What an earlier pack left must not pass for this one: neither its
     // marker nor its archive, which would be moved under the new name.

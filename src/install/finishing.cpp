@@ -45,15 +45,13 @@ bool StartsAnotherGame(const std::string& shortcut, const std::string& folder) {
 }
 
 // The first of the names that no other game holds; "" when every one is taken.
-std::string FreeShortcutPath(RunContext& run, const std::vector<std::string>& names, const char* where) {
+std::string FreeShortcutPath(RunContext& run, const std::vector<std::string>& names, TextId nameTaken) {
   for (const std::string& name : names) {
     if (StartsAnotherGame(name, run.plan.zem7Folder)) continue;
-    if (name != names.front())
-      run.log.Write(std::string(where) +
-                    " already holds a FlatOut.lnk of another game; the shortcut is saved as: " + name);
+    if (name != names.front()) run.log.Write({nameTaken, {name}});
     return name;
   }
-  run.log.Write("Keeping the shortcut of another installation: " + names.back());
+  run.log.Write({IDS_LOG_KEEPING_SHORTCUT, {names.back()}});
   return {};
 }
 
@@ -83,10 +81,10 @@ void StartGame(RunContext& run) {
   if (run.gameStarter.elevatedAboveThePlayer() &&
       run.gameStarter.throughShell(game, run.plan.zem7Folder, kWindowMinimized)) {
     // The shell only accepts the request: whether the game then starts is its own to tell.
-    run.log.Write("Asked the desktop to start the game as the signed-in player: " + game);
+    run.log.Write({IDS_LOG_ASKED_DESKTOP, {game}});
     return;
   }
-  run.log.Write("Starting the game: " + game);
+  run.log.Write({IDS_LOG_STARTING_GAME, {game}});
   ChangeToZEM7GameFolder(run);
   StartProgram(Quoted(game), kWindowMinimized);
 }
@@ -102,7 +100,7 @@ bool ShortcutLeadsInto(const std::string& shortcut, const std::string& folder) {
 
 void CreateShortcuts(RunContext& run) {
   Trap(run.reporter, "modZEM7::CreateShortcuts", [&] {
-    run.log.Write("Creating shortcuts.");
+    run.log.Write(IDS_LOG_CREATING_SHORTCUTS);
     const std::string game = run.plan.zem7Folder + "FlatOut.exe";
     std::string programs = FormatPath(ReadRegistryString(kCommonPrograms));
     SafeCreateFolder(run, programs + "Torvale");
@@ -110,11 +108,11 @@ void CreateShortcuts(RunContext& run) {
     SafeCreateFolder(run, menuFolder);
     std::string own = " (" + FolderName(run.plan.zem7Folder) + ").lnk";
     std::string inMenu =
-        FreeShortcutPath(run, {menuFolder + "FlatOut.lnk", menuFolder + "FlatOut" + own}, "The Start menu");
+        FreeShortcutPath(run, {menuFolder + "FlatOut.lnk", menuFolder + "FlatOut" + own}, IDS_LOG_MENU_NAME_TAKEN);
     std::string desktop = FormatPath(ReadRegistryString(kCommonDesktop));
     std::string onDesktop = FreeShortcutPath(
         run, {desktop + "FlatOut.lnk", desktop + "FlatOut - ZEM7.lnk", desktop + "FlatOut - ZEM7" + own},
-        "The desktop");
+        IDS_LOG_DESKTOP_NAME_TAKEN);
     for (const std::string& shortcut : {inMenu, onDesktop}) {
       if (shortcut.empty()) continue;
       // The game is started from its own folder, as the last step does.
@@ -126,7 +124,7 @@ void CreateShortcuts(RunContext& run) {
 
 void CleanUp(RunContext& run) {
   Trap(run.reporter, "modZEM7::CleanUp", [&] {
-    run.log.Write("Cleaning up installation files.");
+    run.log.Write(IDS_LOG_CLEANING_UP);
     DeleteWholeFolder(run.plan.zem7Folder + "datafull", KeepAlive(run));
     for (const char* file : kWorkFiles) SafeDeleteFile(run, run.plan.zem7Folder + file, true);
   });
@@ -135,8 +133,8 @@ void CleanUp(RunContext& run) {
 void FinalMessage(RunContext& run) {
   Trap(run.reporter, "modZEM7::FinalMessage", [&] {
     int errors = run.reporter.Count();
-    if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
-    run.log.Write("Finished installing the ZEM7 mod.");
+    if (errors > 0) run.log.Write({IDS_LOG_ERRORS_REPORTED, {std::to_string(errors)}});
+    run.log.Write(IDS_LOG_FINISHED);
     run.ui.SetMousePointer(MousePointer::Default);
     if (AskYes(run, Question::InstallLobby, LobbyQuestion(run, errors),
                errors > 0 ? MB_ICONWARNING : MB_ICONQUESTION)) {

@@ -50,7 +50,7 @@ std::string WhatIsLeft(const std::string& folder) {
 // left half deleted gets no steps, and says so; nothing is returned when it
 // is empty.
 std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::HeldTree& held, RecordKeeper& keeper) {
-  run.log.Write("Deleting folder: " + run.plan.zem7Folder);
+  run.log.Write({IDS_LOG_DELETING_FOLDER, {run.plan.zem7Folder}});
   try {
     keeper.BeginRun(run, &held);
   } catch (const RuntimeError& error) {
@@ -93,8 +93,7 @@ void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
   }
   Trap(run.reporter, kStepLocation, [&] {
     if (FileSystem::StopUsersModifying(run.plan.zem7Folder))
-      run.log.Write("Taking the Users group's right to modify off the folder while the installation runs: " +
-                    run.plan.zem7Folder);
+      run.log.Write({IDS_LOG_TAKING_USERS_RIGHT, {run.plan.zem7Folder}});
     keeper.NoteUsersMayModify(false);
   });
 }
@@ -106,8 +105,7 @@ void CreateTargetFolder(RunContext& run, RecordKeeper& keeper) {
 // takes the right off first whatever the record says.
 void LetPlayersWriteTheFolder(RunContext& run) {
   Trap(run.reporter, kLocation, [&] {
-    if (FileSystem::LetUsersModify(run.plan.zem7Folder))
-      run.log.Write("Letting the Users group modify the folder: " + run.plan.zem7Folder);
+    if (FileSystem::LetUsersModify(run.plan.zem7Folder)) run.log.Write({IDS_LOG_LETTING_USERS, {run.plan.zem7Folder}});
   });
 }
 
@@ -147,13 +145,13 @@ InstallResult RecordStop(RunContext& run, RecordKeeper& keeper, size_t step) {
   run.stoppable = false;
   keeper.CommitRun(run, RecordStage::Stopped);
   int errors = run.reporter.Count();
-  if (errors > 0) run.log.Write(std::to_string(errors) + " error(s) were reported during the installation.");
-  run.log.Write("The installation was stopped at the user's request during step " + std::to_string(step + 1) + " of " +
-                std::to_string(kStepCount) + " (" + kSteps[step].location + "); the ZEM7 Game Folder is incomplete.");
+  if (errors > 0) run.log.Write({IDS_LOG_ERRORS_REPORTED, {std::to_string(errors)}});
+  run.log.Write(
+      {IDS_LOG_STOPPED_DURING_STEP, {std::to_string(step + 1), std::to_string(kStepCount), kSteps[step].location}});
   Message kept = std::string();
   if (std::string holding = keeper.KeptIn(); !holding.empty()) {
     kept = Message(IDS_KEPT_IN, {holding});
-    run.log.Write("Your files are kept in: " + holding);
+    run.log.Write({IDS_LOG_FILES_KEPT_IN, {holding}});
   }
   run.ui.SetMousePointer(MousePointer::Default);
   run.ui.ShowMessage(Message::Lines({IDS_STOPPED, kept}), IDS_TITLE_INSTALLATION, MB_OK | MB_ICONWARNING);
@@ -164,9 +162,7 @@ InstallResult RecordStop(RunContext& run, RecordKeeper& keeper, size_t step) {
 // Stopped while the mod's files were tested: nothing has been changed yet.
 InstallResult StopBeforeAnyChange(RunContext& run) {
   run.stoppable = false;
-  run.log.Write(
-      "The installation was stopped at the user's request while the ZEM7 Mod files were tested; nothing "
-      "was changed.");
+  run.log.Write(IDS_LOG_STOPPED_WHILE_TESTING);
   run.ui.SetMousePointer(MousePointer::Default);
   run.ui.ShowMessage(IDS_STOPPED_BEFORE_CHANGE, IDS_TITLE_INSTALLATION, MB_OK | MB_ICONWARNING);
   run.ui.Unload();
@@ -203,7 +199,7 @@ InstallResult InstallZEM7(RunContext& run, FileSystem::HeldTree* targetToEmpty, 
   size_t step = 0;
   return TrapResult(run.reporter, kLocation, InstallResult::NotStarted, [&] {
     if (FileSystem::FileExists(run.log.Path())) SafeDeleteFile(run, run.log.Path(), true);
-    run.log.Write("Starting to installing ZEM7 mod.");
+    run.log.Write(IDS_LOG_STARTING);
     run.log.Write(LanguageLogEntry(run.language));
     run.ui.SetMousePointer(MousePointer::Hourglass);
     // From the go-ahead to the end of the clean-up, the user may stop it.

@@ -34,7 +34,7 @@ struct Version {
   std::string source;           // its full path, "" at its place in the held target
   std::string sourceBelow;      // its path below the folder, or below the VirtualStore
   bool inStore = false;
-  std::string keptAs;           // the path it waits under in the holding folder and goes back to
+  std::string keptAs;  // the path it waits under in the holding folder and goes back to
   // Found after a cut: the cut run may have made it as well as the player,
   // so it goes back only beside what the next run makes there.
   bool unsure = false;
@@ -73,7 +73,7 @@ std::string InHolding(const std::string& path) { return std::string(kHoldingFold
 
 // A name that leads outside is somebody else's file: it stays where it is.
 void LogLeftInPlace(RunContext& run, const std::string& path, const std::string& leadsTo) {
-  run.log.Write("Leaving in place what leads outside the folder: " + path + " (to " + leadsTo + ")");
+  run.log.Write({IDS_LOG_LEFT_IN_PLACE, {path, leadsTo}});
 }
 
 // Until it is moved, a version at its place is known by its path as it is;
@@ -129,8 +129,7 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
     for (const FileSystem::FileFacts& file : held->Files())
       if (IsPlayers(file)) versions.push_back({file, {}, {}, false, {}, cutOff && !sure.contains(Key(file))});
   std::vector<Version> waiting = VersionsIn(holding, InHolding(""), false, unsure);
-  if (!waiting.empty())
-    run.log.Write("Your files kept by an earlier run: " + std::to_string(waiting.size()) + " in " + holding);
+  if (!waiting.empty()) run.log.Write({IDS_LOG_KEPT_BY_EARLIER_RUN, {std::to_string(waiting.size()), holding}});
   versions.insert(versions.end(), waiting.begin(), waiting.end());
   if (std::string store = VirtualStore(); !store.empty() && FileSystem::FolderExists(store)) {
     std::vector<Version> stored = VersionsIn(store, "", true);
@@ -176,10 +175,9 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
     setAside_.push_back({version.inStore, version.sourceBelow, InHolding(version.keptAs)});
     CutPoint("aside.moved");
     if (ToUpper(version.source).starts_with(ToUpper(holding + "\\")))
-      run.log.Write("Keeping your earlier copy of " + folder_ + version.facts.path + " as: " + folder_ +
-                    version.keptAs);
+      run.log.Write({IDS_LOG_KEEPING_EARLIER_COPY, {folder_ + version.facts.path, folder_ + version.keptAs}});
     else
-      run.log.Write("Keeping your file from the VirtualStore: " + version.source + " as: " + folder_ + version.keptAs);
+      run.log.Write({IDS_LOG_KEEPING_FROM_STORE, {version.source, folder_ + version.keptAs}});
   }
   if (!held) return;
   held->MoveOut(kHoldingFolderName, [&](const FileSystem::FileFacts& file) -> std::optional<std::string> {
@@ -187,7 +185,7 @@ void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
     if (found == atPlace.end()) return std::nullopt;
     CutPoint("aside.moved");
     if (!EqualsIgnoreCase(found->second, file.path))
-      run.log.Write("Keeping your earlier copy of " + folder_ + file.path + " as: " + folder_ + found->second);
+      run.log.Write({IDS_LOG_KEEPING_EARLIER_COPY, {folder_ + file.path, folder_ + found->second}});
     setAside_.push_back({false, file.path, InHolding(found->second)});
     return found->second;
   });
@@ -223,9 +221,8 @@ void RecordKeeper::Abandon(RunContext& run) {
       stage_ = onDisk_ ? std::optional(onDisk_->stage) : std::nullopt;
       current_ = onDisk_ ? *onDisk_ : InstallationRecord();
     });
-  run.log.Write(notBack == 0 ? "Your files were put back where they were; nothing was changed."
-                             : std::to_string(notBack) +
-                                   " file(s) of yours could not be put back and are kept in: " + HoldingFolder());
+  run.log.Write(notBack == 0 ? Message(IDS_LOG_PUT_BACK)
+                             : Message(IDS_LOG_NOT_PUT_BACK, {std::to_string(notBack), HoldingFolder()}));
 }
 
 void RecordKeeper::PutBack(RunContext& run) {
@@ -242,7 +239,7 @@ void RecordKeeper::PutBack(RunContext& run) {
     if (std::string leads = FileSystem::MoveFileInside(bounds, InHolding(kept.path), bounds, to, replace);
         !leads.empty())
       return LogLeftInPlace(run, from, leads);
-    run.log.Write("Keeping your file: " + folder_ + to);
+    run.log.Write({IDS_LOG_KEEPING_FILE, {folder_ + to}});
     keptFiles_.push_back(to);
     ++putBack;
     CutPoint("back.moved");
@@ -260,7 +257,7 @@ void RecordKeeper::PutBack(RunContext& run) {
           ((uint64_t{now.ftLastWriteTime.dwHighDateTime} << 32) | now.ftLastWriteTime.dwLowDateTime) == kept.written;
       if (same) {
         std::string from = holding + "\\" + kept.path;
-        run.log.Write("Deleting File: " + from);
+        run.log.Write({IDS_LOG_DELETING_FILE, {from}});
         if (std::string leads = FileSystem::DeleteFileInside(bounds, InHolding(kept.path)); !leads.empty())
           return LogLeftInPlace(run, from, leads);
         return CutPoint("back.moved");
@@ -272,9 +269,9 @@ void RecordKeeper::PutBack(RunContext& run) {
       moveBack(kept, beside, false);
     });
   }
-  run.log.Write(std::to_string(putBack) + " file(s) of yours were kept.");
+  run.log.Write({IDS_LOG_FILES_KEPT, {std::to_string(putBack)}});
   if (FileSystem::HoldsAnyFile(holding)) {
-    run.log.Write("Your files that could not be put back are in: " + holding);
+    run.log.Write({IDS_LOG_NOT_PUT_BACK_IN, {holding}});
     return;
   }
   Trap(run.reporter, kLocation, [&] { DeleteWholeFolder(holding); });

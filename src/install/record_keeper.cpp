@@ -229,7 +229,7 @@ void RecordKeeper::NoteMade(RunContext& run) {
 
 void RecordKeeper::CommitRun(RunContext& run, RecordStage stage) {
   if (!FileSystem::FolderExists(folder_)) return;
-  run.log.Write("Recording the installation: " + folder_ + kRecordName);
+  run.log.Write({IDS_LOG_RECORDING, {folder_ + kRecordName}});
   // Apps & features starts it elevated: the players may read and run it, never change it.
   Trap(run.reporter, kLocation, [&] {
     FileSystem::ClearNameInside(FileSystem::FolderBounds(folder_), kUninstallerName);

@@ -34,7 +34,7 @@ void RemoveShortcuts(RunContext& run, const InstallationRecord& record) {
   for (const std::string& shortcut : record.shortcuts) {
     // One that leads elsewhere now is somebody else's.
     if (!FileSystem::FileExists(shortcut) || !ShortcutLeadsInto(shortcut, run.plan.zem7Folder)) continue;
-    run.log.Write("Deleting File: " + shortcut);
+    run.log.Write({IDS_LOG_DELETING_FILE, {shortcut}});
     Trap(run.reporter, kLocation, [&] {
       FileSystem::RemoveFile(shortcut, true);
       RemoveShortcutFolders(shortcut);

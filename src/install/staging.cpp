@@ -119,7 +119,7 @@ bool RefuseDownload(RunContext& run, const Message& what) {
 }  // namespace
 
 bool TestModArchives(RunContext& run) {
-  run.log.Write("Testing the ZEM7 Mod files.");
+  run.log.Write(IDS_LOG_TESTING);
   const std::string& folder = run.plan.installerFolder;
   for (const char* archive : kDownloadArchives) {
     std::string message;
@@ -135,14 +135,14 @@ bool TestModArchives(RunContext& run) {
 
 void CopyFlatOutFiles(RunContext& run) {
   Trap(run.reporter, "modZEM7::CopyFlatOutFiles", [&] {
-    run.log.Write("Copying FlatOut Game Files.");
+    run.log.Write(IDS_LOG_COPYING_GAME);
     for (const char* file : kGameFiles) SafeCopyFile(run, run.plan.gameFolder + file, run.plan.zem7Folder, true);
   });
 }
 
 void CopyZEM7Files(RunContext& run) {
   Trap(run.reporter, "modZEM7::CopyZEM7Files", [&] {
-    run.log.Write("Copying ZEM7 Mod Files.");
+    run.log.Write(IDS_LOG_COPYING_MOD);
     for (const char* file : kDownloadFiles)
       SafeCopyFile(run, run.plan.installerFolder + "\\" + file, run.plan.zem7Folder, true);
   });
@@ -159,7 +159,7 @@ void ChangeToZEM7GameFolder(RunContext& run) {
 void UnpackZEM7SystemFiles(RunContext& run) {
   Trap(run.reporter, kUnpackLocation, [&] {
     // The log line is shared with the track archive's step.
-    run.log.Write("Unpacking the ZEM7 Track Files.");
+    run.log.Write(IDS_LOG_UNPACKING_TRACKS);
     ChangeToZEM7GameFolder(run);
     Extract(run, "zem7systemfiles.rar");
     Extract(run, "zem7makebfs.rar");
@@ -170,7 +170,7 @@ void UnpackZEM7SystemFiles(RunContext& run) {
 // where a file cannot get its own, nothing is extracted.
 void UnpackZEM7TrackFiles(RunContext& run) {
   Trap(run.reporter, kUnpackLocation, [&] {
-    run.log.Write("Unpacking the ZEM7 Track Files.");
+    run.log.Write(IDS_LOG_UNPACKING_TRACKS);
     ChangeToZEM7GameFolder(run);
     if (TrapResult(run.reporter, kUnpackLocation, false, [&] {
           GiveOwnFilesBeforeExtracting(run, kTrackArchive);

@@ -13,32 +13,24 @@ namespace {
 // The packer always packs the whole "data" folder, so each patch archive is
 // made from a fresh "data" that holds only its own track folders.
 struct TrackArchive {
-  const char* heading;
   std::initializer_list<const char*> tracks;
   bool withFiller;
   const char* archive;
 };
 
 const TrackArchive kTrackArchives[] = {
-    {"> Part 1 of 5.",
-     {"arenaaphaltroundabout", "arenaderby", "arenacrashfest", "arenaroundabout", "arenawinter", "derbywinter"},
+    {{"arenaaphaltroundabout", "arenaderby", "arenacrashfest", "arenaroundabout", "arenawinter", "derbywinter"},
      false,
      "zem7-tracks1.bfs"},
-    {"> Part 2 of 5.",
-     {"forestasphalt", "forestextended1", "forestextended2", "forestrev", "forestwinter"},
-     false,
-     "zem7-tracks2.bfs"},
-    {"> Part 3 of 5.",
-     {"pitbunkerhilloc", "pitcops", "pitderby", "pitextended", "pitking", "pitrev", "pitwinter"},
+    {{"forestasphalt", "forestextended1", "forestextended2", "forestrev", "forestwinter"}, false, "zem7-tracks2.bfs"},
+    {{"pitbunkerhilloc", "pitcops", "pitderby", "pitextended", "pitking", "pitrev", "pitwinter"},
      false,
      "zem7-tracks3.bfs"},
-    {"> Part 4 of 5.",
-     {"racing", "racingbaycupoc", "racingbbddarena", "racingderby", "racingdirt", "racingdrag", "racingextended1",
+    {{"racing", "racingbaycupoc", "racingbbddarena", "racingderby", "racingdirt", "racingdrag", "racingextended1",
       "racingextended2", "racingrev", "racingspeedway", "racingwinter"},
      true,
      "zem7-tracks4.bfs"},
-    {"> Part 5 of 5.",
-     {"stunt", "stuntderby", "townbarn", "towncops", "townderby", "townrev", "townwinter", "winterasphalt",
+    {{"stunt", "stuntderby", "townbarn", "towncops", "townderby", "townrev", "townwinter", "winterasphalt",
       "wintercops", "winterderby", "winterrev"},
      false,
      "zem7-tracks5.bfs"},
@@ -46,7 +38,9 @@ const TrackArchive kTrackArchives[] = {
 
 void BuildTrackArchive(RunContext& run, const TrackArchive& part) {
   const std::string& target = run.plan.zem7Folder;
-  run.log.Write(part.heading);
+  // "> Part 2 of 5.": the parts are numbered as the table lists them.
+  size_t number = static_cast<size_t>(&part - kTrackArchives) + 1;
+  run.log.Write({IDS_LOG_PART, {std::to_string(number), std::to_string(std::size(kTrackArchives))}});
   SafeCreateFolder(run, target + "data");
   SafeCreateFolder(run, target + "data\\tracks");
   for (const char* track : part.tracks)
@@ -65,7 +59,7 @@ void BuildTrackArchive(RunContext& run, const TrackArchive& part) {
 
 void SplitAndPackTrackFolders(RunContext& run) {
   Trap(run.reporter, "modZEM7::SplitAndPackTrackFolders", [&] {
-    run.log.Write("Creating new BFS files.");
+    run.log.Write(IDS_LOG_CREATING_BFS);
     FileSystem::RenameFolder(run.plan.zem7Folder + "data", run.plan.zem7Folder + "datafull");
     for (const TrackArchive& part : kTrackArchives) BuildTrackArchive(run, part);
   });

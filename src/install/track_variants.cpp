@@ -11,41 +11,41 @@ namespace {
 // The new tracks, each a full copy of one of the game's seven track groups.
 // A heading is logged before the first copy of each group.
 struct TrackCopy {
-  const char* heading;
+  TextId heading;  // 0: none
   const char* group;
   const char* track;
 };
 
 constexpr TrackCopy kTrackCopies[] = {
-    {"> Arena tracks.", "arena", "arenaaphaltroundabout"},
-    {nullptr, "arena", "arenacrashfest"},
-    {nullptr, "arena", "arenaderby"},
-    {nullptr, "arena", "arenaroundabout"},
-    {nullptr, "arena", "arenawinter"},
-    {"> Derby tracks.", "derby", "derbywinter"},
-    {"> Forest tracks.", "forest", "forestasphalt"},
-    {nullptr, "forest", "forestextended1"},
-    {nullptr, "forest", "forestextended2"},
-    {nullptr, "forest", "forestwinter"},
-    {"> Pit tracks.", "pit", "pitbunkerhilloc"},
-    {nullptr, "pit", "pitcops"},
-    {nullptr, "pit", "pitextended"},
-    {nullptr, "pit", "pitking"},
-    {nullptr, "pit", "pitwinter"},
-    {"> Racing tracks.", "racing", "racingbaycupoc"},
-    {nullptr, "racing", "racingbbddarena"},
-    {nullptr, "racing", "racingderby"},
-    {nullptr, "racing", "racingdirt"},
-    {nullptr, "racing", "racingdrag"},
-    {nullptr, "racing", "racingextended1"},
-    {nullptr, "racing", "racingextended2"},
-    {nullptr, "racing", "racingspeedway"},
-    {nullptr, "racing", "racingwinter"},
-    {"> Town tracks.", "town", "townbarn"},
-    {nullptr, "town", "towncops"},
-    {nullptr, "town", "townwinter"},
-    {"> Winter tracks.", "winter", "winterasphalt"},
-    {nullptr, "winter", "wintercops"},
+    {IDS_LOG_ARENA_TRACKS, "arena", "arenaaphaltroundabout"},
+    {0, "arena", "arenacrashfest"},
+    {0, "arena", "arenaderby"},
+    {0, "arena", "arenaroundabout"},
+    {0, "arena", "arenawinter"},
+    {IDS_LOG_DERBY_TRACKS, "derby", "derbywinter"},
+    {IDS_LOG_FOREST_TRACKS, "forest", "forestasphalt"},
+    {0, "forest", "forestextended1"},
+    {0, "forest", "forestextended2"},
+    {0, "forest", "forestwinter"},
+    {IDS_LOG_PIT_TRACKS, "pit", "pitbunkerhilloc"},
+    {0, "pit", "pitcops"},
+    {0, "pit", "pitextended"},
+    {0, "pit", "pitking"},
+    {0, "pit", "pitwinter"},
+    {IDS_LOG_RACING_TRACKS, "racing", "racingbaycupoc"},
+    {0, "racing", "racingbbddarena"},
+    {0, "racing", "racingderby"},
+    {0, "racing", "racingdirt"},
+    {0, "racing", "racingdrag"},
+    {0, "racing", "racingextended1"},
+    {0, "racing", "racingextended2"},
+    {0, "racing", "racingspeedway"},
+    {0, "racing", "racingwinter"},
+    {IDS_LOG_TOWN_TRACKS, "town", "townbarn"},
+    {0, "town", "towncops"},
+    {0, "town", "townwinter"},
+    {IDS_LOG_WINTER_TRACKS, "winter", "winterasphalt"},
+    {0, "winter", "wintercops"},
 };
 
 // What each derived track does not keep of its group's copy.
@@ -85,7 +85,7 @@ const TrackTrim kTrackTrims[] = {
 // them, gives each file it writes over a file of its own first.
 void CopyTracks(RunContext& run) {
   Trap(run.reporter, "modZEM7::CopyTracks", [&] {
-    run.log.Write("Creating the new tracks.");
+    run.log.Write(IDS_LOG_CREATING_TRACKS);
     const std::string base = run.plan.zem7Folder + "data\\tracks\\";
     FileSystem::LinkedCopy links{run.linkTrackFiles};
     links.linkedNames = &run.facts.linkedTrackNames;
@@ -94,15 +94,14 @@ void CopyTracks(RunContext& run) {
       bool refusedBefore = links.refusal != 0;
       SafeCopyFolderAsLinks(run, base + copy.group, base + copy.track, true, links);
       if (!refusedBefore && links.refusal != 0)
-        run.log.Write("The drive gives no second names to files (" + SystemMessage(links.refusal) +
-                      "): the new tracks' files are copied in full.");
+        run.log.Write({IDS_LOG_NO_SECOND_NAMES, {SystemMessage(links.refusal)}});
     }
   });
 }
 
 void DeleteTrackFolders(RunContext& run) {
   Trap(run.reporter, "modZEM7::DeleteTrackFolders", [&] {
-    run.log.Write("Deleting unnecessary track folders.");
+    run.log.Write(IDS_LOG_DELETING_TRACK_FOLDERS);
     const std::string base = run.plan.zem7Folder + "data\\tracks\\";
     for (const TrackTrim& trim : kTrackTrims)
       for (const char* subfolder : trim.subfolders) SafeDeleteFolder(run, base + trim.track + "\\" + subfolder);

@@ -11,6 +11,6 @@ void ErrorReporter::Report(std::string_view location, const RuntimeError& error)
   ++reports_;
   ui_.SetMousePointer(MousePointer::Default);
   Message report = FormatErrorReport(error.Number(), error.Description(), location);
-  log_.Write(report.English());
+  log_.Write(report);
   ui_.ShowMessage(report, kReportTitle, MB_OK);
 }

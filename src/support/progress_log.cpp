@@ -25,7 +25,7 @@ std::string TimeOfDayText() {
   return Narrow(buffer);
 }
 
-void ProgressLog::Write(std::string_view text) {
+void ProgressLog::Write(const Message& text) {
   std::string entry = ShowEntry(text);
   if (fileWithheld_) return ui_.PumpMessages();
   try {
@@ -38,16 +38,14 @@ void ProgressLog::Write(std::string_view text) {
 
 // Counts the entry, moves the bar on and puts the line on top of the box;
 // returns the line for the file.
-std::string ProgressLog::ShowEntry(std::string_view text) {
+std::string ProgressLog::ShowEntry(const Message& text) {
   ui_.PumpMessages();
   if (entryCount_ <= kProgressScale) ++entryCount_;
   std::string percent = PercentText(entryCount_);
   ui_.ShowProgress(entryCount_, kProgressScale, percent);
-  std::string entry = TimeOfDayText() + " : " + percent + " : ";
-  entry.append(text);
-  entry += "\r\n";
-  ui_.PrependProgressText(entry);
-  return entry;
+  std::string stamp = TimeOfDayText() + " : " + percent + " : ";
+  ui_.PrependProgressText(stamp, text);
+  return stamp + text.English() + "\r\n";
 }
 
 // A log that cannot be written would otherwise bring one box per entry: say
@@ -57,7 +55,7 @@ void ProgressLog::ReportWriteFailure(const std::exception& error) {
   RuntimeError failure = AsRuntimeError(error);
   Message report = FormatErrorReport(failure.Number(), failure.Description(), kLocation);
   ui_.SetMousePointer(MousePointer::Default);
-  ShowEntry(report.English());
+  ShowEntry(report);
   ui_.PumpMessages();
   ui_.ShowMessage(report, kReportTitle, MB_OK);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The installation's one log. Each entry moves the progress display on and
 // puts a time-stamped line on top of the progress box and at the end of the
-// log file ("<time> : <percent>% : <text>").
+// log file ("<time> : <percent>% : <text>"): the box in the player's language,
+// the file always in English.
 #include <string>
-#include <string_view>
 
 #include "support/user_interface.h"
 
@@ -15,7 +15,7 @@ class ProgressLog {
   ProgressLog(const ProgressLog&) = delete;
   ProgressLog& operator=(const ProgressLog&) = delete;
 
-  void Write(std::string_view text);
+  void Write(const Message& text);
   const std::string& Path() const { return path_; }
   int EntryCount() const { return entryCount_; }
   // From now on entries are only shown: the file is somebody else's to keep.
@@ -24,7 +24,7 @@ class ProgressLog {
   int FailureReports() const { return writeFailed_ ? 1 : 0; }
 
  private:
-  std::string ShowEntry(std::string_view text);
+  std::string ShowEntry(const Message& text);
   void ReportWriteFailure(const std::exception& error);
 
   UserInterface& ui_;

@@ -33,8 +33,10 @@ class UserInterface {
   virtual void SetMousePointer(MousePointer pointer) = 0;
   // Fills entryCount/scale of the bar from the left and shows the percentage.
   virtual void ShowProgress(int entryCount, int scale, const std::string& percentText) = 0;
-  // Puts one entry (ending in CR LF) above the entries shown so far.
-  virtual void PrependProgressText(const std::string& entry) = 0;
+  // Puts one entry above the entries shown so far: the stamp (time and
+  // percentage), then the text, in the player's language where a person reads
+  // it and in English where a script or the log does, then CR LF.
+  virtual void PrependProgressText(const std::string& stamp, const Message& text) = 0;
   // Enables or disables what starts work or changes its folders (the
   // folder boxes and the buttons) while an installation runs.
   virtual void EnableInput(bool enabled) = 0;

@@ -97,9 +97,10 @@ void WindowUserInterface::ShowPendingTitle() {
   titleShownAt_ = GetTickCount64();
 }
 
-void WindowUserInterface::PrependProgressText(const std::string& entry) {
+void WindowUserInterface::PrependProgressText(const std::string& stamp, const Message& text) {
   HWND box = window_.Control(ControlId::ProgressText);
   if (!box) return;
+  std::string entry = stamp + text.In(window_.ShownLanguage()) + "\r\n";
   // Inserting at the start keeps each entry's cost independent of the text
   // already shown. The box is painted with the bar when the entry pumps.
   SendMessageW(box, EM_SETSEL, 0, 0);

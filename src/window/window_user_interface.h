@@ -15,7 +15,7 @@ class WindowUserInterface : public UserInterface {
   int ShowMessage(const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
-  void PrependProgressText(const std::string& entry) override;
+  void PrependProgressText(const std::string& stamp, const Message& text) override;
   void EnableInput(bool enabled) override;
   void PumpMessages() override;
   void ShowToolActivity(const std::string& tool, unsigned elapsedSeconds) override;

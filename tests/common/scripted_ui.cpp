@@ -33,7 +33,9 @@ void ScriptedUi::ShowProgress(int entryCount, int scale, const std::string& perc
   percentText = percent;
 }
 
-void ScriptedUi::PrependProgressText(const std::string& entry) { progressText.insert(0, entry); }
+void ScriptedUi::PrependProgressText(const std::string& stamp, const Message& text) {
+  progressText.insert(0, stamp + text.English() + "\r\n");
+}
 
 std::vector<std::string> ScriptedUi::MessageTexts() const {
   std::vector<std::string> texts;

@@ -33,7 +33,7 @@ class ScriptedUi : public UserInterface {
   int ShowMessage(const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
-  void PrependProgressText(const std::string& entry) override;
+  void PrependProgressText(const std::string& stamp, const Message& text) override;
   void EnableInput(bool enabled) override { inputEnabled = enabled; }
   // Counts, then runs onPump: what the user might do while work is under way.
   void PumpMessages() override;

@@ -14,8 +14,8 @@ class ProgressDisplayTest : public WindowSuite {};
 
 TEST_F(ProgressDisplayTest, NewestProgressEntryStandsFirst) {
   SetWindowTextW(Window().Control(ControlId::ProgressText), L"");
-  Ui().PrependProgressText("one\r\n");
-  Ui().PrependProgressText("two\r\n");
+  Ui().PrependProgressText("", "one");
+  Ui().PrependProgressText("", "two");
   EXPECT_EQ(Window().Text(ControlId::ProgressText), "two\r\none\r\n");
 }
 

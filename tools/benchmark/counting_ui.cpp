@@ -8,11 +8,4 @@ int CountingUi::ShowMessage(const Message& text, TextId title, unsigned style) {
   return (style & 0xF) == MB_OK ? IDOK : IDNO;
 }
 
-void CountingUi::PrependProgressText(const std::string& entry) {
-  // "<time> : <percent> : <text>\r\n"
-  size_t first = entry.find(" : ");
-  size_t second = first == std::string::npos ? first : entry.find(" : ", first + 3);
-  std::string text = second == std::string::npos ? entry : entry.substr(second + 3);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-  entries.push_back(std::move(text));
-}
+void CountingUi::PrependProgressText(const std::string&, const Message& text) { entries.push_back(text.English()); }

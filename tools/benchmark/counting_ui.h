@@ -16,7 +16,7 @@ class CountingUi : public UserInterface {
   int ShowMessage(const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer) override {}
   void ShowProgress(int, int, const std::string&) override {}
-  void PrependProgressText(const std::string& entry) override;
+  void PrependProgressText(const std::string& stamp, const Message& text) override;
   void EnableInput(bool) override {}
   void PumpMessages() override { ++pumps; }
   void Unload() override {}
