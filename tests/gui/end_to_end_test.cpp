@@ -43,16 +43,29 @@ TEST_F(EndToEndTest, FullInstallationBuildsTheGameCopyAndEnds) {
 // English, word for word, and says which language was shown.
 TEST_F(EndToEndTest, TheWindowSpeaksTheChosenLanguageAndTheLogStaysEnglish) {
   Build();
-  Drive({"click cmdInstall", "box YES ZEM7-Installationsprogramm|Möchten Sie ZEM7 wirklich installieren?*",
-         "box NO ZEM7-Installation|Der FlatOut-ZEM7-Mod wurde erfolgreich installiert.\\nMöchten Sie das "
-         "Mehrspieler-Lobbysystem Velnor v2 installieren?",
-         "box NO ZEM7-Installation|Möchten Sie den FlatOut-ZEM7-Mod jetzt spielen?", "exit 60"},
-        "/LANG=de");
+  InstallerDriver german(distribution + "\\ZEM7Installer.exe", 60000, "/LANG=de");
+  EXPECT_TRUE(german.Run(
+      ParseScript("click cmdInstall\nbox YES ZEM7-Installationsprogramm|Möchten Sie ZEM7 wirklich installieren?*\n"
+                  "box NO ZEM7-Installation|Der FlatOut-ZEM7-Mod wurde erfolgreich installiert.\\nMöchten Sie das "
+                  "Mehrspieler-Lobbysystem Velnor v2 installieren?\n"
+                  "hold ZEM7-Installation|Möchten Sie den FlatOut-ZEM7-Mod jetzt spielen?\n")))
+      << german.Failure() << german.Transcript();
+  std::string shown = german.ControlText("txtProgress");
+  EXPECT_TRUE(german.Run(ParseScript("answer NO\nexit 60\n"))) << german.Failure() << german.Transcript();
   auto log = Log();
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log[0], "Starting to installing ZEM7 mod.");
   EXPECT_EQ(log[1], "Language shown: German (de), as /LANG asked.");
   EXPECT_EQ(log.back(), "Finished installing the ZEM7 mod.");
+  // The progress box showed the same entries in German, with the paths as the log has them.
+  auto copied =
+      std::find_if(log.begin(), log.end(), [](const std::string& l) { return l.starts_with("Copying File: "); });
+  ASSERT_NE(copied, log.end());
+  for (const std::string& entry :
+       {std::string(" : Die Installation des ZEM7-Mods beginnt.\r\n"),
+        " : Datei wird kopiert: " + copied->substr(14) + "\r\n", std::string(" : > Teil 5 von 5.\r\n"),
+        std::string(" : Die Installation des ZEM7-Mods ist abgeschlossen.\r\n")})
+    EXPECT_NE(shown.find(entry), std::string::npos) << entry;
   // The fixture's paths are plain ASCII: a character beyond it would be a translation in the log.
   for (const std::string& line : log)
     EXPECT_TRUE(std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 128; }))

@@ -168,9 +168,14 @@ HWND InstallerDriver::Control(const std::string& name) const {
   return nullptr;
 }
 
+// Asked of the control itself: the text the system keeps for a window of
+// another process is its caption, which an edit box's entries never change.
 std::string InstallerDriver::ControlText(const std::string& control) const {
   HWND found = Control(control);
-  return found ? WindowText(found) : std::string();
+  if (!found) return {};
+  std::wstring text(static_cast<size_t>(SendMessageW(found, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+  text.resize(static_cast<size_t>(SendMessageW(found, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+  return Narrow(text);
 }
 
 HWND InstallerDriver::WaitForNewBox() {
