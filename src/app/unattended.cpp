@@ -24,22 +24,18 @@ bool Answer(Question question, const CommandLineOptions& options) {
   return false;
 }
 
-std::string ExitLine(int exitCode, int errors) {
+Message ExitLine(int exitCode, int errors) {
   switch (exitCode) {
-    case kExitInstalled: return "Exit code 0: the ZEM7 mod was installed without errors.";
-    case kExitInstalledWithErrors:
-      return "Exit code 4: the installation ran to its end with " + std::to_string(errors) + " error(s).";
-    case kExitStopped:
-      return "Exit code 5: the installation was stopped before its end; the ZEM7 Game Folder is incomplete.";
-    default: return "Exit code 2: the folders were refused; nothing was installed.";
+    case kExitInstalled: return IDS_LOG_EXIT_INSTALLED;
+    case kExitInstalledWithErrors: return Message(IDS_LOG_EXIT_WITH_ERRORS, {std::to_string(errors)});
+    case kExitStopped: return IDS_LOG_EXIT_STOPPED;
+    default: return IDS_LOG_EXIT_REFUSED;
   }
 }
 
-std::string ExitLine(CommandOutcome outcome, int exitCode, int errors) {
-  if (outcome == CommandOutcome::StoppedBeforeAnyChange)
-    return "Exit code 5: the installation was stopped before anything was changed.";
-  if (outcome == CommandOutcome::PartlyEmptied)
-    return "Exit code 2: the ZEM7 Game Folder could not be emptied and was partly deleted; nothing was installed.";
+Message ExitLine(CommandOutcome outcome, int exitCode, int errors) {
+  if (outcome == CommandOutcome::StoppedBeforeAnyChange) return IDS_LOG_EXIT_STOPPED_BEFORE_CHANGE;
+  if (outcome == CommandOutcome::PartlyEmptied) return IDS_LOG_EXIT_PARTLY_EMPTIED;
   return ExitLine(exitCode, errors);
 }
 
@@ -82,11 +78,10 @@ class StopOnConsoleBreak {
 }  // namespace
 
 int UnattendedUserInterface::ShowMessage(const Message& message, TextId title, unsigned style) {
-  std::string text = message.English();
-  WriteToConsole(Stream::Error, text + "\r\n");
+  WriteToConsole(Stream::Error, message.English() + "\r\n");
   // Reports are logged by the reporter, and a stop by the driver; what comes
   // with the checks' title is a refusal.
-  if (title == kChecksTitle) refusals_.push_back(text);
+  if (title == kChecksTitle) refusals_.push_back(message);
   return (style & MB_TYPEMASK) == MB_OK ? IDOK : IDNO;
 }
 
@@ -95,8 +90,8 @@ int UnattendedUserInterface::Ask(Question question, const Message& text, TextId,
   WriteToConsole(Stream::Output, text.English() + (yes ? " Yes" : " No") + "\r\n");
   // Refused without a further word in the window: a script needs the reason.
   if (question == Question::RecreateTarget && !yes) {
-    std::string refusal = "The ZEM7 Game Folder contains files, and /RECREATE was not given.";
-    WriteToConsole(Stream::Error, refusal + "\r\n");
+    Message refusal(IDS_LOG_RECREATE_NOT_GIVEN);
+    WriteToConsole(Stream::Error, refusal.English() + "\r\n");
     refusals_.push_back(refusal);
   }
   return yes ? IDYES : IDNO;
@@ -163,7 +158,7 @@ int RunUnattended(const CommandLineOptions& options) {
   }
   StopOnConsoleBreak console(window.Handle());
   CommandOutcome outcome = RunInstallCommand(run, folders.game, folders.target);
-  for (const std::string& refusal : ui.TakeRefusals()) run.log.Write(refusal);
+  for (const Message& refusal : ui.TakeRefusals()) run.log.Write(refusal);
   int errors = run.reporter.Count();
   int exitCode = ExitCodeOf(outcome, errors);
   run.log.Write(ExitLine(outcome, exitCode, errors));

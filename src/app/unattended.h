@@ -34,13 +34,13 @@ class UnattendedUserInterface : public UserInterface {
   void Unload() override;
 
   // The checks' refusals since the last call, for the log.
-  std::vector<std::string> TakeRefusals() { return std::exchange(refusals_, {}); }
+  std::vector<Message> TakeRefusals() { return std::exchange(refusals_, {}); }
 
  private:
   const CommandLineOptions& options_;
   UserInterface& window_;
   UserInterface* display_;
-  std::vector<std::string> refusals_;
+  std::vector<Message> refusals_;
   unsigned minutesTold_ = 0;
 };
 

@@ -3,20 +3,21 @@
 #include <iterator>
 
 #include "support/text.h"
+#include "support/texts.h"
 
 namespace {
 
 constexpr LanguageInfo kLanguages[] = {
-    {Language::English, "en", "English", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)},
-    {Language::German, "de", "German", MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)},
-    {Language::French, "fr", "French", MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)},
-    {Language::Spanish, "es", "Spanish", MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN)},
-    {Language::Italian, "it", "Italian", MAKELANGID(LANG_ITALIAN, SUBLANG_ITALIAN)},
-    {Language::Polish, "pl", "Polish", MAKELANGID(LANG_POLISH, SUBLANG_DEFAULT)},
-    {Language::Russian, "ru", "Russian", MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)},
-    {Language::BrazilianPortuguese, "pt-BR", "Brazilian Portuguese",
+    {Language::English, "en", IDS_LANGUAGE_ENGLISH, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)},
+    {Language::German, "de", IDS_LANGUAGE_GERMAN, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN)},
+    {Language::French, "fr", IDS_LANGUAGE_FRENCH, MAKELANGID(LANG_FRENCH, SUBLANG_FRENCH)},
+    {Language::Spanish, "es", IDS_LANGUAGE_SPANISH, MAKELANGID(LANG_SPANISH, SUBLANG_SPANISH_MODERN)},
+    {Language::Italian, "it", IDS_LANGUAGE_ITALIAN, MAKELANGID(LANG_ITALIAN, SUBLANG_ITALIAN)},
+    {Language::Polish, "pl", IDS_LANGUAGE_POLISH, MAKELANGID(LANG_POLISH, SUBLANG_DEFAULT)},
+    {Language::Russian, "ru", IDS_LANGUAGE_RUSSIAN, MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT)},
+    {Language::BrazilianPortuguese, "pt-BR", IDS_LANGUAGE_BRAZILIAN_PORTUGUESE,
      MAKELANGID(LANG_PORTUGUESE, SUBLANG_PORTUGUESE_BRAZILIAN)},
-    {Language::Czech, "cs", "Czech", MAKELANGID(LANG_CZECH, SUBLANG_DEFAULT)},
+    {Language::Czech, "cs", IDS_LANGUAGE_CZECH, MAKELANGID(LANG_CZECH, SUBLANG_DEFAULT)},
 };
 
 }  // namespace
@@ -57,8 +58,8 @@ LanguageChoice ChooseLanguage(const std::optional<Language>& fromSwitch) {
   return {LanguageForSystem(GetUserDefaultUILanguage()), false};
 }
 
-std::string LanguageLogEntry(const LanguageChoice& choice) {
+Message LanguageLogEntry(const LanguageChoice& choice) {
   const LanguageInfo& info = InfoOf(choice.language);
-  return std::string("Language shown: ") + info.name + " (" + info.code + "), " +
-         (choice.bySwitch ? "as /LANG asked." : "from the system's display language.");
+  return Message(choice.bySwitch ? IDS_LOG_LANGUAGE_BY_SWITCH : IDS_LOG_LANGUAGE_BY_SYSTEM,
+                 {Message(info.name), std::string(info.code)});
 }

@@ -8,12 +8,15 @@
 
 #include <windows.h>
 
+class Message;
+using TextId = unsigned;
+
 enum class Language { English, German, French, Spanish, Italian, Polish, Russian, BrazilianPortuguese, Czech };
 
 struct LanguageInfo {
   Language language;
   const char* code;  // ISO 639-1, with the country where one language has several forms
-  const char* name;  // in English, as the log names it
+  TextId name;       // as the log names it in English, and the window in the player's language
   LANGID id;         // the string tables' language
 };
 
@@ -34,5 +37,5 @@ struct LanguageChoice {
 };
 // The run's language: the switch's code where given, else the system's display language.
 LanguageChoice ChooseLanguage(const std::optional<Language>& fromSwitch);
-// The log's entry that says which language the player was shown, in English.
-std::string LanguageLogEntry(const LanguageChoice& choice);
+// The log's entry that says which language the player was shown.
+Message LanguageLogEntry(const LanguageChoice& choice);

@@ -11,8 +11,6 @@
 #include "support/language.h"
 #include "support/texts/text_ids.h"
 
-using TextId = unsigned;
-
 // The text of id in language, with the inserts put in; English where the
 // language lacks it, and a visible mark where English lacks it too.
 std::string TextIn(Language language, TextId id, const std::vector<std::string>& inserts = {});

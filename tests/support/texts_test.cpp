@@ -82,7 +82,7 @@ TEST(Languages, ComeFromTheSwitchOrTheSystemWithEnglishLast) {
   EXPECT_EQ(LanguageOfCode("pt"), std::nullopt);
   EXPECT_EQ(LanguageOfCode(""), std::nullopt);
   EXPECT_EQ(LanguageCodes(), "en, de, fr, es, it, pl, ru, pt-BR, cs");
-  EXPECT_EQ(LanguageLogEntry(ChooseLanguage(Language::Czech)), "Language shown: Czech (cs), as /LANG asked.");
+  EXPECT_EQ(LanguageLogEntry(ChooseLanguage(Language::Czech)).English(), "Language shown: Czech (cs), as /LANG asked.");
 }
 
 }  // namespace
