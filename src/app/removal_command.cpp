@@ -145,8 +145,7 @@ int Remove(RunContext& run, const CommandLineOptions& options) {
   if (auto* obstacle = std::get_if<FileSystem::Obstacle>(&held)) return Refuse(run, WhyHeld(*obstacle));
   auto& tree = *std::get<std::unique_ptr<FileSystem::HeldTree>>(held);
   for (const FileSystem::NameLeadingOutside& name : tree.LeadingOutside())
-    run.log.Write("Leaving in place what leads outside the folder: " + run.plan.zem7Folder + name.path + " (to " +
-                  name.leadsTo + ")");
+    run.log.Write({IDS_LOG_LEFT_IN_PLACE, {run.plan.zem7Folder + name.path, name.leadsTo}});
   // What the player changed since stays; so does what the record does not list.
   size_t listed = tree.Files().size();
   size_t changed =
