@@ -9,6 +9,7 @@
 #include <windows.h>
 
 class Message;
+// A text of the string tables, by its identifier (support/texts/text_ids.h).
 using TextId = unsigned;
 
 enum class Language { English, German, French, Spanish, Italian, Polish, Russian, BrazilianPortuguese, Czech };
