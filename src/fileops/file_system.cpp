@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "fileops/folder_bounds.h"
 #include "fileops/win32_file.h"
 #include "support/handles.h"
 #include "support/runtime_error.h"
@@ -73,13 +72,9 @@ void CreateOneFolder(const std::wstring& path) {
   if (!CreateDirectoryW(path.c_str(), nullptr)) ThrowLastError();
 }
 
-// The entries' attributes come with the listing, so a read-only folder is
-// made writable without asking for its attributes again. Each file goes
-// through a handle proven to be the very name listed: under Wine a link to
-// a file looks like a plain file, and a delete by its name would delete the
-// file it names.
-void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, const FileSystem::Pulse& pulse,
-                const FileSystem::FolderBounds& bounds) {
+// The entries' attributes come with the listing, so a read-only one is made
+// writable without asking for its attributes again.
+void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, const FileSystem::Pulse& pulse) {
   if (force) ClearReadOnly(folder, folderAttributes);
   ForEachEntry(folder, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
     if (pulse) pulse();
@@ -91,10 +86,11 @@ void DeleteTree(const std::wstring& folder, DWORD folderAttributes, bool force, 
       return;
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-      DeleteTree(path, attributes, force, pulse, bounds);
+      DeleteTree(path, attributes, force, pulse);
       return;
     }
-    FileSystem::ClearNameInside(bounds, Narrow(path).substr(bounds.Folder().size() + 1));
+    if (force) ClearReadOnly(path, attributes);
+    if (!RemoveOneFile(path)) ThrowLastError();
   });
   if (!RemoveOneFolder(folder)) ThrowLastError();
 }
@@ -151,7 +147,7 @@ void DeleteFolder(const std::string& path, bool force, const Pulse& pulse) {
     if (!RemoveLink(folder)) ThrowLastError();
     return;
   }
-  DeleteTree(folder, attributes, force, pulse, FolderBounds(Narrow(folder)));
+  DeleteTree(folder, attributes, force, pulse);
 }
 
 void RemoveEmptyFolders(const std::string& folder) {
