@@ -7,26 +7,15 @@
 #include <vector>
 
 #include "fileops/file_system.h"
+#include "fileops/folder_identity.h"
 #include "fileops/win32_file.h"
 #include "support/handles.h"
-#include "support/path_helpers.h"
 #include "support/runtime_error.h"
 #include "support/text.h"
 
 using namespace Win32File;
 
 namespace {
-
-std::wstring FinalPathWide(HANDLE handle) {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    DWORD length = GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0) return {};
-    if (length < buffer.size()) return PlainPathName(std::wstring(buffer.data(), length));
-    buffer.resize(length + 1);
-  }
-}
 
 // Upper case, without the backslash a drive's root ends in, so that the
 // root and the names below it compare as any folder and its names do.
@@ -103,8 +92,6 @@ std::string Joined(const std::string& folder, const std::string& relative) {
 
 namespace FileSystem {
 
-std::string FinalPathOf(void* handle) { return Narrow(FinalPathWide(handle)); }
-
 FolderBounds::FolderBounds(const std::string& folder)
     : folder_(Narrow(WithoutTrailingBackslash(Widen(folder)))) {
   // Reading its attributes conflicts with no other program's sharing, not
@@ -113,13 +100,13 @@ FolderBounds::FolderBounds(const std::string& folder)
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!top) ThrowDoing(GetLastError(), "opening \"" + folder_ + "\"");
-  final_ = Comparable(FinalPathWide(top.Get()));
+  final_ = Comparable(Widen(FinalPathOf(top.Get())));
 }
 
 std::string FolderBounds::WhereItLeads(void* handle, const std::string& relative) const {
   // A drive that cannot say where an item lies is judged by names alone.
   if (final_.empty()) return {};
-  std::wstring actual = FinalPathWide(handle);
+  std::wstring actual = Widen(FinalPathOf(handle));
   std::wstring expected = relative.empty() ? final_ : final_ + L"\\" + Widen(relative);
   if (!actual.empty() && Comparable(actual) == Comparable(expected)) return {};
   return actual.empty() ? Joined(folder_, relative) : Narrow(actual);

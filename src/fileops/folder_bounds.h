@@ -26,9 +26,6 @@ class FolderBounds {
   std::wstring final_;  // where the folder itself lies, comparable; "" where the drive cannot tell
 };
 
-// Where the item open as handle lies, as a full path; "" when the drive cannot tell.
-std::string FinalPathOf(void* handle);
-
 // Moves the file at from below fromBounds to to below toBounds, its folders
 // made: a rename through a handle to the file, into a handle to its new
 // folder, each proven to lie inside. A link that the system shows as one is

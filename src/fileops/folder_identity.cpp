@@ -6,6 +6,7 @@
 
 #include "fileops/file_system.h"
 #include "support/handles.h"
+#include "support/path_helpers.h"
 #include "support/text.h"
 
 namespace {
@@ -19,15 +20,16 @@ UniqueFile OpenForQuery(const std::wstring& path) {
 }
 
 // Without the "\\?\" a final path carries: the form every other path here has.
+// Asked of every file a held tree holds, so the buffer grows only as needed.
 std::wstring FinalPathOfHandle(HANDLE item) {
-  std::wstring buffer(32768, L'\0');
-  DWORD length = GetFinalPathNameByHandleW(item, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-  if (length == 0 || length >= buffer.size()) return {};
-  buffer.resize(length);
-  if (buffer.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + buffer.substr(8);
-  if (buffer.starts_with(L"\\\\?\\")) return buffer.substr(4);
-  return buffer;
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetFinalPathNameByHandleW(item, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return {};
+    if (length < buffer.size()) return PlainPathName(buffer.substr(0, length));
+    buffer.resize(length + 1);
+  }
 }
 
 // File systems without 128-bit ids (FAT) still give the older 64-bit index.
@@ -57,6 +59,8 @@ std::wstring ParentOf(const std::wstring& path) {
 }  // namespace
 
 namespace FileSystem {
+
+std::string FinalPathOf(void* handle) { return Narrow(FinalPathOfHandle(handle)); }
 
 std::string FinalPathOf(const std::string& existing) {
   UniqueFile item = OpenForQuery(Widen(existing));

@@ -31,6 +31,8 @@ std::optional<FolderId> IdentityOf(const std::string& path);
 // Where an existing item really is: links and junctions (under Wine, Linux
 // links and drives) resolved, short names expanded; "" when it cannot be opened.
 std::string FinalPathOf(const std::string& existing);
+// The same for the item open as handle (a Win32 HANDLE); "" when the drive cannot tell.
+std::string FinalPathOf(void* handle);
 // true when path names the folder outer or an item below it, judged along
 // path's final path up to its root. A path that does not exist yet stands
 // where its nearest existing parent stands.
