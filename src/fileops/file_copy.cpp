@@ -139,16 +139,30 @@ bool LinkOrCopy(const std::wstring& from, const std::wstring& to, DWORD attribut
   return CopyOne(from, to, overwrite, pulse);
 }
 
-// links: nothing for a copy of the bytes.
-void CopyTree(const std::wstring& source, const std::wstring& destination, bool overwrite,
-              FileSystem::LinkedCopy* links, const FileSystem::Pulse& pulse) {
+bool MadeEmpty(const FileSystem::LinkedCopy* links, const std::wstring& relative) {
+  if (!links) return false;
+  std::string name = Narrow(relative);
+  for (const std::string& empty : links->madeEmpty)
+    if (EqualsIgnoreCase(empty, name)) return true;
+  return false;
+}
+
+// links: nothing for a copy of the bytes. relative: where source lies below
+// the folder copied ("" at its top).
+void CopyTree(const std::wstring& source, const std::wstring& destination, const std::wstring& relative,
+              bool overwrite, FileSystem::LinkedCopy* links, const FileSystem::Pulse& pulse) {
   if (!IsFolder(Attributes(destination))) CreateOneFolder(destination);
   ForEachEntry(source, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
     if (pulse) pulse();
     std::wstring from = source + L"\\" + name;
     std::wstring to = destination + L"\\" + name;
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      CopyTree(from, to, overwrite, links, pulse);
+      std::wstring below = relative.empty() ? name : relative + L"\\" + name;
+      if (!MadeEmpty(links, below)) {
+        CopyTree(from, to, below, overwrite, links, pulse);
+      } else if (!IsFolder(Attributes(to))) {
+        CreateOneFolder(to);
+      }
     } else if (links ? !LinkOrCopy(from, to, found.dwFileAttributes, overwrite, *links, pulse)
                      : !CopyOne(from, to, overwrite, pulse)) {
       ThrowLastError();
@@ -185,14 +199,14 @@ namespace FileSystem {
 void CopyFolder(const std::string& source, const std::string& destination, bool overwrite, const Pulse& pulse) {
   std::wstring from = Widen(source);
   if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
-  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite, nullptr, pulse);
+  CopyTree(from, ResolveDestination(from, Widen(destination)), L"", overwrite, nullptr, pulse);
 }
 
 void CopyFolderAsLinks(const std::string& source, const std::string& destination, bool overwrite, LinkedCopy& links,
                        const Pulse& pulse) {
   std::wstring from = Widen(source);
   if (!IsFolder(Attributes(from))) ThrowWin32Error(ERROR_PATH_NOT_FOUND);
-  CopyTree(from, ResolveDestination(from, Widen(destination)), overwrite, &links, pulse);
+  CopyTree(from, ResolveDestination(from, Widen(destination)), L"", overwrite, &links, pulse);
 }
 
 uint32_t NameCount(const std::string& file) { return NameCountOf(Widen(file)); }

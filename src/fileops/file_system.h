@@ -46,6 +46,9 @@ struct LinkedCopy {
   uint32_t refusal = 0;
   // Where given, the keys (NameKey) of both names of every file linked.
   std::unordered_set<uint64_t>* linkedNames = nullptr;
+  // Folders below the source ("forest1\a") that the copy makes but leaves
+  // empty: what is deleted as soon as it is made need not be linked first.
+  std::vector<std::string> madeEmpty;
 };
 void CopyFolderAsLinks(const std::string& source, const std::string& destination, bool overwrite, LinkedCopy& links,
                        const Pulse& pulse = {});

@@ -1,4 +1,7 @@
 #include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "fileops/safe_file_ops.h"
 #include "install/install_steps.h"
@@ -77,21 +80,32 @@ const TrackTrim kTrackTrims[] = {
     {"wintercops", {"winter1", "winter2\\a", "winter2\\b"}},
 };
 
+// The subfolders the trims take from a new track; none for most.
+std::vector<std::string> TrimmedFrom(const char* track) {
+  for (const TrackTrim& trim : kTrackTrims)
+    if (std::string_view(trim.track) == track) return {trim.subfolders.begin(), trim.subfolders.end()};
+  return {};
+}
+
 }  // namespace
 
 // The new tracks are only read, by the trims and the packer, and then
 // deleted: their files can be second names of their groups', which costs
 // neither bytes nor time. The track archive's extraction, the one write into
-// them, gives each file it writes over a file of its own first.
+// them, gives each file it writes over a file of its own first. What the
+// trims delete a moment later is made as empty folders, so that the trims
+// find and log the same folders without a link made and removed per file.
 void CopyTracks(RunContext& run) {
   Trap(run.reporter, "modZEM7::CopyTracks", [&] {
     run.log.Write(IDS_LOG_CREATING_TRACKS);
     const std::string base = run.plan.zem7Folder + "data\\tracks\\";
-    FileSystem::LinkedCopy links{run.linkTrackFiles};
+    FileSystem::LinkedCopy links;
+    links.linksAllowed = run.linkTrackFiles;
     links.linkedNames = &run.facts.linkedTrackNames;
     for (const TrackCopy& copy : kTrackCopies) {
       if (copy.heading) run.log.Write(copy.heading);
       bool refusedBefore = links.refusal != 0;
+      links.madeEmpty = TrimmedFrom(copy.track);
       SafeCopyFolderAsLinks(run, base + copy.group, base + copy.track, true, links);
       if (!refusedBefore && links.refusal != 0)
         run.log.Write({IDS_LOG_NO_SECOND_NAMES, {SystemMessage(links.refusal)}});

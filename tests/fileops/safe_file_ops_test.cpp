@@ -86,8 +86,9 @@ TEST_F(SafeFileOpsTest, CopyFolderMergesIntoExistingFolder) {
 
 // As links, each file is a second name of the group's, merged as a copy
 // merges; a read-only file, and every file where links are off or refused
-// (tmpfs to another volume, under Wine), is copied. A file given its own
-// then takes a write without the group seeing it.
+// (tmpfs to another volume, under Wine), is copied; a folder to be left
+// empty is made, without its files. A file given its own then takes a write
+// without the group seeing it.
 TEST_F(SafeFileOpsTest, CopyFolderAsLinksSharesFilesUntilOneIsGivenItsOwn) {
   std::string shm = "Z:\\dev\\shm\\zem7 link test " + std::to_string(GetCurrentProcessId());
   struct Case {
@@ -107,9 +108,12 @@ TEST_F(SafeFileOpsTest, CopyFolderAsLinksSharesFilesUntilOneIsGivenItsOwn) {
     MakeReadOnly(group + "\\ro.txt");
     WriteFile(derived + "\\track\\a.txt", "old a");
     WriteFile(derived + "\\only-here.txt", "keep");
-    FileSystem::LinkedCopy links{c.linksAllowed};
+    WriteFile(group + "\\track\\trimmed\\deep\\c.txt", "deleted next");
+    FileSystem::LinkedCopy links;
+    links.linksAllowed = c.linksAllowed;
     std::unordered_set<uint64_t> linked;
     links.linkedNames = &linked;
+    links.madeEmpty = {"TRACK\\Trimmed"};
     SafeCopyFolderAsLinks(*run, group, derived, true, links);
     // Which names share a file is known from the linking, whatever a drive says of names.
     EXPECT_EQ(linked.contains(NameKey(derived + "\\b.txt")) && linked.contains(NameKey(group + "\\b.txt")),
@@ -136,7 +140,7 @@ TEST_F(SafeFileOpsTest, CopyFolderAsLinksSharesFilesUntilOneIsGivenItsOwn) {
     EXPECT_EQ(FileSystem::NameCount(group + "\\b.txt"), 1u);
     EXPECT_EQ(ReadFile(derived + "\\b.txt"), "group b");
     EXPECT_EQ(ListTree(derived),
-              (std::vector<std::string>{"b.txt", "only-here.txt", "ro.txt", "track\\", "track\\a.txt"}));
+              (std::vector<std::string>{"b.txt", "only-here.txt", "ro.txt", "track\\", "track\\a.txt", "track\\trimmed\\"}));
     if (c.otherVolume) RemoveTree(shm);
   }
   EXPECT_TRUE(ui.messages.empty());

@@ -112,7 +112,9 @@ TEST(PipelineTest, BuildsFiveTrackArchivesAndLeavesTheGameUntouched) {
 
 // The new tracks as second names of their groups' or as copies: the same
 // five archives and the same log, though the track archive writes over a
-// group's file that nine new tracks share, and over a new track's file.
+// group's file that new tracks share, and over a new track's file. What the
+// trims delete is never linked: of the nine new racing tracks, four keep
+// racing1\a and five racing1\b.
 TEST(PipelineTest, LinkedOrCopiedTracksGiveTheSameArchivesAndLog) {
   std::vector<std::string> archives[2], logs[2];
   for (bool linked : {true, false}) {
@@ -123,12 +125,14 @@ TEST(PipelineTest, LinkedOrCopiedTracksGiveTheSameArchivesAndLog) {
     const std::string target = fixture.Target();
     SafeCreateFolder(run, target);
     for (auto step : {CopyFlatOutFiles, CopyZEM7Files, UnpackZEM7SystemFiles, UnpackBFSFile, CopyTracks}) step(run);
-    // Each file the archive writes over is one of ten names: the group's and its nine new tracks'.
+    // Each file the archive writes over has the group's name and those of the new tracks that keep it.
     auto games = [&](const std::string& track, const char* leaf) {
       return target + "data\\tracks\\" + track + "\\racing1\\" + leaf + "\\splines.ai";
     };
-    EXPECT_EQ(FileSystem::NameCount(target + kReplacedTrackFile), linked ? 10u : 1u);
-    EXPECT_EQ(FileSystem::NameCount(target + kReplacedNewTrackFile), linked ? 10u : 1u);
+    EXPECT_EQ(FileSystem::NameCount(target + kReplacedTrackFile), linked ? 5u : 1u);
+    EXPECT_EQ(FileSystem::NameCount(target + kReplacedNewTrackFile), linked ? 6u : 1u);
+    EXPECT_TRUE(FileSystem::FolderExists(target + "data\\tracks\\racingderby\\racing2"));
+    EXPECT_TRUE(ListTree(target + "data\\tracks\\racingderby\\racing2").empty());
     std::string gameA = Fnv1aHex(ReadFile(games("racing", "a"))), gameB = Fnv1aHex(ReadFile(games("racing", "b")));
     UnpackZEM7TrackFiles(run);
     EXPECT_NE(Fnv1aHex(ReadFile(target + kReplacedTrackFile)), gameA);
@@ -137,8 +141,8 @@ TEST(PipelineTest, LinkedOrCopiedTracksGiveTheSameArchivesAndLog) {
     EXPECT_EQ(Fnv1aHex(ReadFile(games("racing", "b"))), gameB);
     EXPECT_EQ(Fnv1aHex(ReadFile(games("racingwinter", "b"))), gameB);
     // By the extractor's list, only what it wrote over got a file of its own.
-    EXPECT_EQ(FileSystem::NameCount(games("racing", "b")), linked ? 9u : 1u);
-    EXPECT_EQ(FileSystem::NameCount(target + "data\\tracks\\racing\\racing1\\a\\geometry.w32"), linked ? 10u : 1u);
+    EXPECT_EQ(FileSystem::NameCount(games("racing", "b")), linked ? 5u : 1u);
+    EXPECT_EQ(FileSystem::NameCount(target + "data\\tracks\\racing\\racing1\\a\\geometry.w32"), linked ? 5u : 1u);
     for (auto step : {DeleteTrackFolders, SplitAndPackTrackFolders}) step(run);
     EXPECT_TRUE(fixture.ui.messages.empty());
     for (int part = 1; part <= 5; ++part)

@@ -26,6 +26,9 @@ constexpr const char* kPhaseNames[kPhases] = {"copies", "deletes", "split"};
 constexpr const char* kStepNames[kPhases] = {"CopyTracks", "DeleteTrackFolders", "SplitAndPackTrackFolders"};
 // What each phase leaves, to compare the ways with one another.
 constexpr const char* kPhaseResult[kPhases] = {"data", "data", "datafull"};
+// The installer's copies leave empty what its deletes take next, which the
+// log's copies cannot say: the trees first agree once the deletes are done.
+constexpr bool kTreesAgreeAfter[kPhases] = {false, true, true};
 
 }  // namespace
 
@@ -220,8 +223,8 @@ void PrintComparison(const StepsRun& steps, const ReplayResult (&replays)[3], in
     row(kPhaseNames[phase], seconds);
   }
   row("whole", totals);
-  const TreeCount& copied = steps.steps[kCopies].result;
-  Print("  after the copies data\\ holds " + std::to_string(copied.files) + " files, " + Megabytes(copied.bytes) +
+  const TreeCount& copied = replays[1].result[kCopies];
+  Print("  after the log's copies data\\ holds " + std::to_string(copied.files) + " files, " + Megabytes(copied.bytes) +
         "\n");
 }
 
@@ -237,7 +240,7 @@ int CheckSameTrees(const StepsRun& steps, const ReplayResult (&replays)[3]) {
       ++problems;
     }
     for (int phase = 0; phase < kPhases; ++phase) {
-      if (replays[way].result[phase] == steps.steps[phase].result) continue;
+      if (!kTreesAgreeAfter[phase] || replays[way].result[phase] == steps.steps[phase].result) continue;
       const TreeCount& got = replays[way].result[phase];
       const TreeCount& want = steps.steps[phase].result;
       Print("PROBLEM: " + std::string(NameOf(kWays[way])) + " after the " + kPhaseNames[phase] + ": " +
