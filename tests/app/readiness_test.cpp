@@ -342,9 +342,12 @@ TEST_F(ReadinessTest, OnlyAWhollyDeletableEarlierInstallationIsEmptied) {
                                                       : "The ZEM7 Game Folder contains files, this folder must be "
                                                         "empty.\r\nDo you wish to recreate this folder (all files will "
                                                         "be deleted)?";
-    if (c.asked && !(eitherWay && ui.messages.size() == 1)) EXPECT_EQ(ui.messages[0].text, question);
-    if (!ready && !eitherWay)
+    if (c.asked && !(eitherWay && ui.messages.size() == 1)) {
+      EXPECT_EQ(ui.messages[0].text, question);
+    }
+    if (!ready && !eitherWay) {
       EXPECT_NE(ui.messages.back().text.find(c.refusal), std::string::npos) << ui.messages.back().text;
+    }
     ready = {};
     run->plan.gameFolder = Game();
     EXPECT_EQ(TreeContents(target), before);

@@ -73,7 +73,9 @@ TEST(MoveFileWhole, MovesReplacesOnlyWhenAskedAndNamesWhatFailed) {
         EXPECT_NE(error.Description().find("\"" + from + "\" to \"" + to + "\""), std::string::npos)
             << error.Description();
         EXPECT_EQ(ReadFile(from), "the player's save");
-        if (c.earlier) EXPECT_EQ(ReadFile(to), c.earlier);
+        if (c.earlier) {
+          EXPECT_EQ(ReadFile(to), c.earlier);
+        }
       }
       EXPECT_FALSE(FileExists(to + ".zem7move"));
     }

@@ -179,8 +179,12 @@ TEST(RecordTest, AWholeRecordLeftUnderItsTemporaryNameAloneIsTheRecord) {
     WriteFile(path + kPartialRecordName, c.partial);
     RecordKeeper keeper = RecordKeeper::Open(path);
     ASSERT_EQ(keeper.Record() != nullptr, c.taken || c.withRecord) << c.name;
-    if (c.taken) EXPECT_EQ(keeper.Record()->stage, RecordStage::Stopped) << c.name;
-    if (c.withRecord) EXPECT_EQ(keeper.Record()->stage, RecordStage::Complete) << c.name;
+    if (c.taken) {
+      EXPECT_EQ(keeper.Record()->stage, RecordStage::Stopped) << c.name;
+    }
+    if (c.withRecord) {
+      EXPECT_EQ(keeper.Record()->stage, RecordStage::Complete) << c.name;
+    }
     EXPECT_EQ(FileExists(path + kPartialRecordName), !c.taken) << c.name;
     DeleteFileW(Widen(path + kPartialRecordName).c_str());
   }
