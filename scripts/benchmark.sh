@@ -73,7 +73,7 @@ for phase in copies deletes split; do
   # The same work, or the comparison means nothing.
   found=$(find "$work/$result" -type f | wc -l)
   if [ "$found" -ne "$files" ]; then
-    echo "PROBLEM: natively $found files in $result after the $phase; the installer's steps left $files" >&2
+    echo "PROBLEM: natively $found files in $result after the $phase; the same operations under Wine left $files" >&2
     status=1
   fi
 done

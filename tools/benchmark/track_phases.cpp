@@ -145,10 +145,10 @@ void ExportForNative(const Folders& folders, const StepsRun& steps, const Replay
       plan << kPhaseNames[phase] << '\t' << kVerbs[static_cast<int>(operation.kind)] << '\t' << Posix(operation.from)
            << '\t' << Posix(ResolvedDestination(operation)) << '\n';
   std::ofstream figures(std::filesystem::path(Widen(nativeFolder + "\\figures.txt")), std::ios::binary);
-  // Per phase: our time, and the folder and file count the phase must leave.
+  // Per phase: our time, and the file count the same operations left.
   for (int phase = 0; phase < kPhases; ++phase)
     figures << kPhaseNames[phase] << '\t' << ours.seconds[phase] << '\t' << kPhaseResult[phase] << '\t'
-            << steps.steps[phase].result.files << '\n';
+            << ours.result[phase].files << '\n';
 }
 
 // --- Printing.
