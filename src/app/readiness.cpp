@@ -167,7 +167,7 @@ Message WhyNotDeletable(const FileSystem::Obstacle& obstacle) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION: return Message(IDS_IN_USE, {obstacle.path});
     case ERROR_NOT_A_REPARSE_POINT: return Message(IDS_LINK_NOT_REMOVABLE, {obstacle.path});
-    default: return Message(IDS_CANNOT_DELETE, {obstacle.path, SystemMessage(obstacle.error)});
+    default: return Message(IDS_CANNOT_DELETE, {obstacle.path, Message::SystemError(obstacle.error)});
   }
 }
 

@@ -111,7 +111,7 @@ std::vector<std::string> RecordedPaths(const InstallationRecord& record) {
 }
 
 Message WhyHeld(const FileSystem::Obstacle& obstacle) {
-  return Message(IDS_HELD_BY_PROGRAM, {obstacle.path, SystemMessage(obstacle.error)});
+  return Message(IDS_HELD_BY_PROGRAM, {obstacle.path, Message::SystemError(obstacle.error)});
 }
 
 // When most of the files the record lists carry another time at their

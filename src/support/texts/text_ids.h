@@ -199,3 +199,27 @@
 #define IDS_LANGUAGE_RUSSIAN 726
 #define IDS_LANGUAGE_BRAZILIAN_PORTUGUESE 727
 #define IDS_LANGUAGE_CZECH 728
+
+// The reasons inside reports and refusals: what failed, and why. The
+// platform's own first.
+#define IDS_OUT_OF_MEMORY 800
+#define IDS_INVALID_ARGUMENT 801
+#define IDS_UNKNOWN_SYSTEM_ERROR 802
+// The file operations, by what they were doing; %1 is the reason.
+#define IDS_MISSING_FOLDER_TO_COPY 810
+#define IDS_MISSING_FOLDER_TO_MOVE 811
+#define IDS_MISSING_FILE_TO_COPY 812
+#define IDS_MISSING_FILE_TO_MOVE 813
+#define IDS_FAILED_CREATING_FOLDER 814
+#define IDS_FAILED_DELETING_FOLDER 815
+#define IDS_FAILED_COPYING_FOLDER 816
+#define IDS_FAILED_MOVING_FOLDER 817
+#define IDS_FAILED_DELETING_FILE 818
+#define IDS_FAILED_COPYING_FILE 819
+#define IDS_FAILED_MOVING_FILE 820
+// The emptying of the target.
+#define IDS_NOT_SET_ASIDE 840
+#define IDS_PARTLY_EMPTIED 841
+#define IDS_LEFT_NOTHING 842
+#define IDS_LEFT_EMPTY_FOLDERS 843
+#define IDS_LEFT_AND_MORE 844
