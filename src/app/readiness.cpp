@@ -79,9 +79,8 @@ std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const RecordKeepe
   std::vector<FileSystem::FileFacts> now = FileSystem::FilesBelow(keeper.Folder(), SIZE_MAX, KeepAlive(run));
   size_t stored = keeper.FilesInVirtualStore();
   if (!keeper.HasRecordFile()) return RecordlessQuestion(now, stored);
-  if (!keeper.Record()) {
-    const std::string& why = keeper.WhyUnusable();
-    Refuse(run, Message(IDS_RECORD_UNUSABLE, {why.substr(why.find("\" ") + 2)}));
+  if (const std::optional<RecordFault>& fault = keeper.Fault()) {
+    Refuse(run, Message(IDS_RECORD_UNUSABLE, {fault->WhyOfTheRecord()}));
     return std::nullopt;
   }
   std::string players = std::to_string(keeper.PlayersFiles(now).size() + stored);

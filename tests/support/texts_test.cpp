@@ -1,5 +1,7 @@
 // The string tables: every text in every language, with the inserts the code
 // fills in, and the choice of a run's language.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <set>
