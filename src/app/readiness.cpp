@@ -159,7 +159,7 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
 namespace {
 
 Message WhyNotDeletable(const FileSystem::Obstacle& obstacle) {
-  if (!obstacle.reason.empty()) return Message(IDS_SELECT_ANOTHER, {obstacle.reason});
+  if (!obstacle.reason.Empty()) return Message(IDS_SELECT_ANOTHER, {obstacle.reason});
   // Whatever the installation wrote there would land in the file it names.
   if (!obstacle.leadsTo.empty()) return Message(IDS_LEADS_OUTSIDE, {obstacle.path, obstacle.leadsTo});
   switch (obstacle.error) {

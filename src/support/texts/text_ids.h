@@ -217,6 +217,21 @@
 #define IDS_FAILED_DELETING_FILE 818
 #define IDS_FAILED_COPYING_FILE 819
 #define IDS_FAILED_MOVING_FILE 820
+// Below those, the moves and deletes through handles; %1 is the reason.
+#define IDS_FAILED_OPENING 821
+#define IDS_FAILED_MOVING 822
+#define IDS_FAILED_DELETING 823
+#define IDS_FAILED_DELETING_STALE 824
+#define IDS_FAILED_COPYING 825
+#define IDS_FAILED_RENAMING 826
+#define IDS_FAILED_DELETING_AFTER_COPY 827
+#define IDS_FAILED_KEEPING 828
+#define IDS_FOLDER_LEADS_OUTSIDE 829
+#define IDS_NAME_LEADS_OUTSIDE 830
+#define IDS_FOLDER_NOT_DELETED 831
+// What the emptying's walk meets that is no part of the target.
+#define IDS_REACHED_OTHERWISE 835
+#define IDS_DRIVE_ROOT_INSIDE 836
 // The emptying of the target.
 #define IDS_NOT_SET_ASIDE 840
 #define IDS_PARTLY_EMPTIED 841
