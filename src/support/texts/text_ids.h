@@ -16,6 +16,7 @@
 #define IDS_BROWSE_GAME 109
 #define IDS_BROWSE_TARGET 110
 #define IDS_TOOL_WORKING 111
+#define IDS_BANNER_CAPTION 112
 
 // The boxes' titles, and the error report's framing.
 #define IDS_TITLE_INSTALLER 120
