@@ -318,7 +318,7 @@ TEST_F(UnattendedTest, BoxesWithoutTheWindowSpeakTheLanguageAskedForWhileStandar
       {"/LANG=de /NOSUCH", 1, L"ZEM7-Installationsprogramm",
        "Unbekannter Schalter: /NOSUCH\r\n\r\nAufruf: ZEM7Installer.exe", "Unknown switch: /NOSUCH\r\n\r\nUsage: "},
       {"/UNINSTALL /LANG=ru \"/DIR=" + target + "\"", 2, L"Удаление ZEM7",
-       "Не удаётся удалить мод ZEM7 из «" + target + "»: файл «" + target + kRecordName + "» непригоден: он неполный.",
+       "Не удаётся удалить мод ZEM7 из «" + target + "»: список установки «" + target + kRecordName + "» непригоден: он неполный.",
        "The ZEM7 mod cannot be removed from \"" + target + "\": \"" + target + kRecordName +
            "\" cannot be used: it is incomplete."},
   };
