@@ -9,28 +9,7 @@
 #include "support/path_helpers.h"
 #include "support/text.h"
 
-const char* const kUsageText =
-    "Usage: ZEM7Installer.exe [/SILENT | /VERYSILENT] [/GAMEDIR=folder] [/DIR=folder]\r\n"
-    "                         [/RECREATE] [/LOBBY] [/PLAY] [/LOG=file] [/LANG=code]\r\n"
-    "       ZEM7Uninstall.exe /UNINSTALL [/SILENT | /VERYSILENT] [/DIR=folder] [/LOG=file] [/LANG=code]\r\n"
-    "\r\n"
-    "  /SILENT       show the window and its progress, but ask no question\r\n"
-    "  /VERYSILENT   show no window at all\r\n"
-    "  /GAMEDIR=...  the FlatOut game folder (default: the one the game's setup recorded)\r\n"
-    "  /DIR=...      the folder to install into (default: the game folder's name + \" - ZEM7\")\r\n"
-    "  /RECREATE     empty that folder if it holds files (otherwise it is refused)\r\n"
-    "  /LOBBY        install the Velnor v2 Multiplayer Lobby at the end\r\n"
-    "  /PLAY         start the game at the end\r\n"
-    "  /LOG=file     write the log there instead of beside the installer\r\n"
-    "  /LANG=code    the language of the window and its boxes (default: the system's):\r\n"
-    "                en, de, fr, es, it, pl, ru, pt-BR, cs; the log stays in English\r\n"
-    "  /UNINSTALL    remove the ZEM7 mod from its folder (the uninstaller's, or /DIR=)\r\n"
-    "  /? or /HELP   show this text\r\n"
-    "\r\n"
-    "Without /SILENT or /VERYSILENT the other switches only fill in the window.\r\n"
-    "Exit codes: 0 installed without errors; 1 bad command line or start-up failed;\r\n"
-    "2 a check refused the folders, nothing was installed; 4 installed with errors;\r\n"
-    "5 stopped before its end.\r\n";
+Message Usage() { return Message(IDS_USAGE, {LanguageCodes()}); }
 
 namespace {
 
@@ -92,25 +71,24 @@ Takes WhatTakes(const std::string& name) {
   return Takes::Nothing;
 }
 
-// Applies one switch; the text of what is wrong with it, or "".
-std::string Apply(const Switch& given, CommandLineOptions& options) {
+// Applies one switch; what is wrong with it, or nothing.
+Message Apply(const Switch& given, CommandLineOptions& options) {
   static const char* const kFlags[] = {"SILENT", "VERYSILENT", "RECREATE", "LOBBY", "PLAY", "?", "HELP", "UNINSTALL"};
   const std::string& name = given.name;
   if (name == "FINISHREMOVAL") {
     options.finishRemovalFor = ProcessId(given.value.value_or(""));
-    return options.finishRemovalFor ? "" : "The switch /FINISHREMOVAL needs a process id.";
+    return options.finishRemovalFor ? Message(std::string()) : Message(IDS_SWITCH_NEEDS_PROCESS);
   }
   if (name == "LANG") {
     options.language = LanguageOfCode(given.value.value_or(""));
-    if (options.language) return {};
-    return "Unknown language for /LANG: \"" + given.value.value_or("") + "\". The languages are: " + LanguageCodes() +
-           ".";
+    if (options.language) return std::string();
+    return Message(IDS_SWITCH_UNKNOWN_LANGUAGE, {given.value.value_or(""), LanguageCodes()});
   }
   bool known =
       WhatTakes(name) != Takes::Nothing || std::find(std::begin(kFlags), std::end(kFlags), name) != std::end(kFlags);
-  if (!known) return "Unknown switch: /" + name;
+  if (!known) return Message(IDS_SWITCH_UNKNOWN, {name});
   if (WhatTakes(name) == Takes::Nothing) {
-    if (given.value) return "The switch /" + name + " takes no value.";
+    if (given.value) return Message(IDS_SWITCH_NO_VALUE, {name});
     if (name == "SILENT" && options.mode != RunMode::VerySilent) options.mode = RunMode::Silent;
     if (name == "VERYSILENT") options.mode = RunMode::VerySilent;
     if (name == "RECREATE") options.recreate = true;
@@ -118,42 +96,41 @@ std::string Apply(const Switch& given, CommandLineOptions& options) {
     if (name == "PLAY") options.play = true;
     if (name == "?" || name == "HELP") options.help = true;
     if (name == "UNINSTALL") options.uninstall = true;
-    return {};
+    return std::string();
   }
-  const char* what = WhatTakes(name) == Takes::Folder ? "folder" : "file";
+  bool folder = WhatTakes(name) == Takes::Folder;
   if (!given.value || given.value->empty())
-    return "The switch /" + name + " needs a " + what + ": /" + name + "=" + what;
+    return Message(folder ? IDS_SWITCH_NEEDS_FOLDER : IDS_SWITCH_NEEDS_FILE, {name});
   // Looking into a device to see whether it holds an earlier log could wait
   // for ever (a serial port): a device's name is refused as it is written.
-  if (WhatTakes(name) == Takes::File && NamesADevice(*given.value))
-    return "The log file is not a file: " + *given.value;
+  if (!folder && NamesADevice(*given.value)) return Message(IDS_SWITCH_LOG_DEVICE, {*given.value});
   // A folder in the system's own form would skip the checks' rules: the
   // window refuses it too.
-  bool systemForm = WhatTakes(name) == Takes::Folder && HasSystemPrefix(*given.value);
+  bool systemForm = folder && HasSystemPrefix(*given.value);
   if (!IsPossiblePath(*given.value) || systemForm)
-    return "Not a possible " + std::string(what) + " for /" + name + ": " + *given.value;
+    return Message(folder ? IDS_SWITCH_NOT_A_FOLDER : IDS_SWITCH_NOT_A_FILE, {name, *given.value});
   (name == "GAMEDIR" ? options.gameFolder : name == "DIR" ? options.targetFolder : options.logPath) = *given.value;
-  return {};
+  return std::string();
 }
 
 }  // namespace
 
 std::variant<CommandLineOptions, CommandLineError> ParseCommandLine(const std::wstring& arguments) {
   CommandLineOptions options;
-  std::string problem;
+  Message problem = std::string();
   for (const std::wstring& word : SplitArguments(arguments)) {
     std::string text = Narrow(word);
     if (text.size() < 2 || text[0] != '/') {
-      if (problem.empty()) problem = "Not a switch: " + text;
+      if (problem.Empty()) problem = Message(IDS_SWITCH_NOT_A_SWITCH, {text});
       continue;
     }
     size_t equals = text.find('=');
     Switch given{ToUpper(text.substr(1, equals == std::string::npos ? std::string::npos : equals - 1)), std::nullopt};
     if (equals != std::string::npos) given.value = text.substr(equals + 1);
-    std::string wrong = Apply(given, options);
-    if (problem.empty()) problem = wrong;
+    Message wrong = Apply(given, options);
+    if (problem.Empty()) problem = wrong;
   }
-  if (!problem.empty()) return CommandLineError{problem, options.mode != RunMode::Window};
+  if (!problem.Empty()) return CommandLineError{problem, options.mode != RunMode::Window, options.language};
   return options;
 }
 

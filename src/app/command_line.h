@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "support/language.h"
+#include "support/texts.h"
 
 enum class RunMode {
   Window,      // no silent switch: the switches only fill the window's boxes
@@ -29,10 +30,12 @@ struct CommandLineOptions {
 };
 
 // What is wrong with a command line, and whether it asked to run unattended
-// (so that the answer goes to the console rather than into a box).
+// (so that the answer goes to the console rather than into a box), and the
+// language a box then speaks, where /LANG= named one rightly.
 struct CommandLineError {
-  std::string text;
+  Message text;
   bool unattended = false;
+  std::optional<Language> language;
 };
 
 // Parses the arguments after the program's name.
@@ -40,4 +43,5 @@ std::variant<CommandLineOptions, CommandLineError> ParseCommandLine(const std::w
 // The arguments of this process's own command line, without the program's name.
 std::wstring ProcessArguments();
 
-extern const char* const kUsageText;
+// The switches and the exit codes, as /? shows them.
+Message Usage();

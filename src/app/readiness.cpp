@@ -79,9 +79,8 @@ std::optional<RecreateQuestion> AskToRecreate(RunContext& run, const RecordKeepe
   std::vector<FileSystem::FileFacts> now = FileSystem::FilesBelow(keeper.Folder(), SIZE_MAX, KeepAlive(run));
   size_t stored = keeper.FilesInVirtualStore();
   if (!keeper.HasRecordFile()) return RecordlessQuestion(now, stored);
-  if (!keeper.Record()) {
-    const std::string& why = keeper.WhyUnusable();
-    Refuse(run, Message(IDS_RECORD_UNUSABLE, {why.substr(why.find("\" ") + 2)}));
+  if (const std::optional<RecordFault>& fault = keeper.Fault()) {
+    Refuse(run, Message(IDS_RECORD_UNUSABLE, {fault->WhyOfTheRecord()}));
     return std::nullopt;
   }
   std::string players = std::to_string(keeper.PlayersFiles(now).size() + stored);
@@ -160,14 +159,14 @@ Readiness CheckIfReadyToInstall(RunContext& run) {
 namespace {
 
 Message WhyNotDeletable(const FileSystem::Obstacle& obstacle) {
-  if (!obstacle.reason.empty()) return Message(IDS_SELECT_ANOTHER, {obstacle.reason});
+  if (!obstacle.reason.Empty()) return Message(IDS_SELECT_ANOTHER, {obstacle.reason});
   // Whatever the installation wrote there would land in the file it names.
   if (!obstacle.leadsTo.empty()) return Message(IDS_LEADS_OUTSIDE, {obstacle.path, obstacle.leadsTo});
   switch (obstacle.error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION: return Message(IDS_IN_USE, {obstacle.path});
     case ERROR_NOT_A_REPARSE_POINT: return Message(IDS_LINK_NOT_REMOVABLE, {obstacle.path});
-    default: return Message(IDS_CANNOT_DELETE, {obstacle.path, SystemMessage(obstacle.error)});
+    default: return Message(IDS_CANNOT_DELETE, {obstacle.path, Message::SystemError(obstacle.error)});
   }
 }
 

@@ -86,7 +86,7 @@ bool LogLiesInside(const RunContext& run) {
 const InstallationRecord* CheckedRecord(RunContext& run, const CommandLineOptions& options,
                                         const RecordKeeper& keeper) {
   const InstallationRecord* record = keeper.Record();
-  Message why = keeper.WhyUnusable();
+  Message why = keeper.Fault() ? keeper.Fault()->Why() : Message(std::string());
   if (!keeper.HasRecordFile()) why = Message(IDS_RECORD_UNREADABLE, {run.plan.zem7Folder + kRecordName});
   if (record) run.plan.gameFolder = FormatPath(record->gameFolder);
   if (why.Empty()) why = WhyNotAnInstallationFolder(run, run.plan.zem7Folder, KnownGameFolders(options));
@@ -111,7 +111,7 @@ std::vector<std::string> RecordedPaths(const InstallationRecord& record) {
 }
 
 Message WhyHeld(const FileSystem::Obstacle& obstacle) {
-  return Message(IDS_HELD_BY_PROGRAM, {obstacle.path, SystemMessage(obstacle.error)});
+  return Message(IDS_HELD_BY_PROGRAM, {obstacle.path, Message::SystemError(obstacle.error)});
 }
 
 // When most of the files the record lists carry another time at their

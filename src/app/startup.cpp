@@ -45,14 +45,13 @@ InstallPlan PlanFor(const CommandLineOptions& options) {
   return plan;
 }
 
-std::string WhyNotALogFile(const std::string& path) {
+Message WhyNotALogFile(const std::string& path) {
   std::string full = GetAbsolutePathName(path);
   std::string folder = FileSystem::GetParentFolderName(full);
-  if (folder.empty() || !FileSystem::FolderExists(folder)) return "The folder of the log file does not exist: " + full;
-  if (FileSystem::FolderExists(full)) return "The log file is a folder: " + full;
-  if (FileSystem::FileExists(full) && !BeginsLikeALog(full))
-    return "The log file \"" + full + "\" is not a log of this installer; it is left as it is.";
-  return {};
+  if (folder.empty() || !FileSystem::FolderExists(folder)) return Message(IDS_SWITCH_LOG_NO_FOLDER, {full});
+  if (FileSystem::FolderExists(full)) return Message(IDS_SWITCH_LOG_IS_FOLDER, {full});
+  if (FileSystem::FileExists(full) && !BeginsLikeALog(full)) return Message(IDS_SWITCH_LOG_NOT_OURS, {full});
+  return std::string();
 }
 
 void Main(RunContext& run, MainWindow& window, WindowCommands& commands, const CommandLineOptions& options) {

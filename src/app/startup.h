@@ -18,11 +18,11 @@ constexpr int kExitStopped = 5;
 
 // The folders of a run before the boxes are read: the installer's, and the log's.
 InstallPlan PlanFor(const CommandLineOptions& options);
-// Why the log file that /LOG= names may not be written, or "": its folder must
+// Why the log file that /LOG= names may not be written, or nothing: its folder must
 // exist, and a file of that name must be an earlier log of this installer,
 // which the run replaces. Anything else is somebody's file. A device's name
 // never gets here: the command line refuses it.
-std::string WhyNotALogFile(const std::string& path);
+Message WhyNotALogFile(const std::string& path);
 // Creates the window, fills in the two folders (the switches' or the proposed
 // ones) and shows it.
 void Main(RunContext& run, MainWindow& window, WindowCommands& commands, const CommandLineOptions& options);

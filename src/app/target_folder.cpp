@@ -230,15 +230,14 @@ bool IsEarlierInstallationOrEmpty(RunContext& run, const std::string& target) {
 }
 
 FileSystem::HeldTree::FolderCheck ProtectedFolderCheck(const RunContext& run) {
-  return [folders = ProtectedFolders(run), roots = FileSystem::DriveRoots()](const std::string& path) -> std::string {
+  return [folders = ProtectedFolders(run), roots = FileSystem::DriveRoots()](const std::string& path) -> Message {
     std::optional<FolderId> id = IdentityOf(path);
-    if (!id) return {};
+    if (!id) return std::string();
     std::string longName = LongName(path);
     for (const Protected& folder : folders)
-      if (folder.id == *id || folder.longName == longName)
-        return "\"" + path + "\" is " + TextIn(Language::English, folder.name) + ", reached through another name.";
+      if (folder.id == *id || folder.longName == longName) return Message(IDS_REACHED_OTHERWISE, {path, folder.name});
     for (const FileSystem::DriveRoot& root : roots)
-      if (root.id == *id) return "\"" + path + "\" is the root of the drive " + root.root.substr(0, 2) + ".";
-    return {};
+      if (root.id == *id) return Message(IDS_DRIVE_ROOT_INSIDE, {path, root.root.substr(0, 2)});
+    return std::string();
   };
 }

@@ -16,21 +16,24 @@
 
 namespace {
 
-constexpr const char* kTitle = "ZEM7 Installer";
+// A box before any window, in the language /LANG= asked for, else the system's.
+void ShowBox(const Message& text, const std::optional<Language>& asked, unsigned style) {
+  Language language = ChooseLanguage(asked).language;
+  MessageBoxW(nullptr, Widen(text.In(language)).c_str(), Widen(TextIn(language, IDS_TITLE_INSTALLER)).c_str(), style);
+}
 
-// A bad command line touches nothing: it is told where it was typed, or in a
-// box when the window was wanted.
+// A bad command line touches nothing: it is told where it was typed, in
+// English, or in a box when the window was wanted.
 int RefuseCommandLine(const CommandLineError& error) {
-  std::string text = error.text + "\r\n\r\n" + kUsageText;
-  WriteToConsole(Stream::Error, text);
-  if (!error.unattended) MessageBoxW(nullptr, Widen(text).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONHAND);
+  Message text = Message::Pattern("%1\r\n\r\n%2", {error.text, Usage()});
+  WriteToConsole(Stream::Error, text.English());
+  if (!error.unattended) ShowBox(text, error.language, MB_OK | MB_ICONHAND);
   return kExitBadStart;
 }
 
 int ShowUsage(const CommandLineOptions& options) {
-  WriteToConsole(Stream::Output, kUsageText);
-  if (options.mode == RunMode::Window)
-    MessageBoxW(nullptr, Widen(kUsageText).c_str(), Widen(kTitle).c_str(), MB_OK | MB_ICONINFORMATION);
+  WriteToConsole(Stream::Output, Usage().English());
+  if (options.mode == RunMode::Window) ShowBox(Usage(), options.language, MB_OK | MB_ICONINFORMATION);
   return kExitInstalled;
 }
 
@@ -50,10 +53,7 @@ int DeferToTheRunningInstaller(const CommandLineOptions& options) {
     return kExitBadStart;
   }
   WriteToConsole(Stream::Error, TextIn(Language::English, IDS_ANOTHER_RUNNING) + "\r\n");
-  Language language = ChooseLanguage(options.language).language;
-  if (options.mode == RunMode::Window)
-    MessageBoxW(nullptr, Widen(TextIn(language, IDS_ANOTHER_RUNNING)).c_str(),
-                Widen(TextIn(language, IDS_TITLE_INSTALLER)).c_str(), MB_OK | MB_ICONINFORMATION);
+  if (options.mode == RunMode::Window) ShowBox(IDS_ANOTHER_RUNNING, options.language, MB_OK | MB_ICONINFORMATION);
   return kExitBadStart;
 }
 
@@ -74,8 +74,8 @@ int RunInstaller(const std::wstring& arguments) {
   if (GetLastError() == ERROR_ALREADY_EXISTS) return DeferToTheRunningInstaller(options);
   // Checked before anything is written: the run replaces the file it names.
   if (options.logPath)
-    if (std::string problem = WhyNotALogFile(*options.logPath); !problem.empty())
-      return RefuseCommandLine({problem, options.mode != RunMode::Window});
+    if (Message problem = WhyNotALogFile(*options.logPath); !problem.Empty())
+      return RefuseCommandLine({problem, options.mode != RunMode::Window, options.language});
   if (options.uninstall) return RunRemoval(options);
   if (options.mode != RunMode::Window) return RunUnattended(options);
   return RunWindow(options);

@@ -23,12 +23,12 @@ constexpr DWORD kChunkBytes = 64u << 10;
 constexpr DWORD kCopiedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                     FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// The system's reason alone does not say which file, or which step, failed.
-[[noreturn]] void ThrowDoing(DWORD error, const std::string& doing) {
-  throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (" + doing + ")");
+// The system's reason alone does not say which file, or which step, failed:
+// doing names them, the reason first (%1).
+[[noreturn]] void ThrowDoing(DWORD error, TextId doing, std::vector<Message> items) {
+  items.insert(items.begin(), Message::SystemError(error));
+  throw RuntimeError(static_cast<int32_t>(error), Message(doing, std::move(items)));
 }
-
-std::string FromTo(const std::string& from, const std::string& to) { return "\"" + from + "\" to \"" + to + "\""; }
 
 LARGE_INTEGER AsLargeInteger(const FILETIME& time) {
   LARGE_INTEGER value;
@@ -70,7 +70,7 @@ void RemoveStale(const std::wstring& temporary, const std::string& name) {
   SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
   if (DeleteFileW(temporary.c_str())) return;
   DWORD error = GetLastError();
-  if (error != ERROR_FILE_NOT_FOUND) ThrowDoing(error, "deleting \"" + name + "\", left by an earlier move");
+  if (error != ERROR_FILE_NOT_FOUND) ThrowDoing(error, IDS_FAILED_DELETING_STALE, {name});
 }
 
 bool CopyBytes(HANDLE from, HANDLE to) {
@@ -104,7 +104,7 @@ class TemporaryCopy {
     if (!file_ || !CopyBytes(source, file_.Get()) || !SetFacts(file_.Get(), info.dwFileAttributes, &info) ||
         !FlushFileBuffers(file_.Get())) {
       DWORD error = GetLastError();
-      ThrowDoing(error, "copying " + FromTo(from, name_));
+      ThrowDoing(error, IDS_FAILED_COPYING, {from, name_});
     }
     file_.Reset();
   }
@@ -113,7 +113,7 @@ class TemporaryCopy {
     DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!Retried([&] { return MoveFileExW(path_.c_str(), destination.c_str(), flags) != FALSE; })) {
       DWORD error = GetLastError();
-      ThrowDoing(error, "renaming " + FromTo(name_, to));
+      ThrowDoing(error, IDS_FAILED_RENAMING, {name_, to});
     }
     placed_ = true;
   }
@@ -148,7 +148,7 @@ void MoveFileWhole(const std::string& from, const std::string& to, bool replace)
   DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
   if (Retried([&] { return MoveFileExW(source.c_str(), destination.c_str(), flags) != FALSE; })) return;
   DWORD error = GetLastError();
-  if (error != ERROR_NOT_SAME_DEVICE) ThrowDoing(error, "moving " + FromTo(from, to));
+  if (error != ERROR_NOT_SAME_DEVICE) ThrowDoing(error, IDS_FAILED_MOVING, {from, to});
   MoveFileByCopy(from, to, replace);
 }
 
@@ -156,16 +156,16 @@ void MoveFileByCopy(const std::string& from, const std::string& to, bool replace
   std::wstring destination = Widen(to);
   // Refused before the copy, not after it: the rename would refuse it anyway.
   if (!replace && Attributes(destination) != INVALID_FILE_ATTRIBUTES)
-    ThrowDoing(ERROR_ALREADY_EXISTS, "moving " + FromTo(from, to));
+    ThrowDoing(ERROR_ALREADY_EXISTS, IDS_FAILED_MOVING, {from, to});
   UniqueFile source = OpenSource(Widen(from));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!source || !GetFileInformationByHandle(source.Get(), &info)) {
     DWORD error = GetLastError();
-    ThrowDoing(error, "opening \"" + from + "\"");
+    ThrowDoing(error, IDS_FAILED_OPENING, {from});
   }
   // A link's copy would be what it names, and a folder is no file to copy.
   if (IsLinkAttributes(info.dwFileAttributes) || IsFolder(info.dwFileAttributes))
-    ThrowDoing(ERROR_NOT_SAME_DEVICE, "moving " + FromTo(from, to));
+    ThrowDoing(ERROR_NOT_SAME_DEVICE, IDS_FAILED_MOVING, {from, to});
   std::string temporaryName = to + kTemporarySuffix;
   std::wstring temporary = Widen(temporaryName);
   RemoveStale(temporary, temporaryName);
@@ -174,7 +174,7 @@ void MoveFileByCopy(const std::string& from, const std::string& to, bool replace
   copy.Place(destination, replace, to);
   if (!DeleteThrough(source.Get(), info)) {
     DWORD error = GetLastError();
-    ThrowDoing(error, "deleting \"" + from + "\" after its copy to \"" + to + "\"");
+    ThrowDoing(error, IDS_FAILED_DELETING_AFTER_COPY, {from, to});
   }
 }
 

@@ -25,8 +25,10 @@ std::wstring Comparable(std::wstring path) {
   return path;
 }
 
-[[noreturn]] void ThrowDoing(DWORD error, const std::string& doing) {
-  throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (" + doing + ")");
+// The system's reason (%1 of doing), and what it was doing with which items.
+[[noreturn]] void ThrowDoing(DWORD error, TextId doing, std::vector<Message> items) {
+  items.insert(items.begin(), Message::SystemError(error));
+  throw RuntimeError(static_cast<int32_t>(error), Message(doing, std::move(items)));
 }
 
 // Shares only reading: nobody renames, replaces or deletes the item while it
@@ -99,7 +101,7 @@ FolderBounds::FolderBounds(const std::string& folder)
   UniqueFile top(CreateFileW(Widen(folder_).c_str(), FILE_READ_ATTRIBUTES,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!top) ThrowDoing(GetLastError(), "opening \"" + folder_ + "\"");
+  if (!top) ThrowDoing(GetLastError(), IDS_FAILED_OPENING, {folder_});
   final_ = Comparable(Widen(FinalPathOf(top.Get())));
 }
 
@@ -121,8 +123,8 @@ bool RenameIntoFolderInside(const FolderBounds& bounds, void* item, const std::s
   if (!folder) return false;
   std::string parentBelow = GetParentFolderName(to);
   if (std::string leads = bounds.WhereItLeads(folder.Get(), parentBelow); !leads.empty())
-    throw RuntimeError(ERROR_CANT_ACCESS_FILE, "\"" + parent + "\" leads outside \"" + bounds.Folder() + "\", to \"" +
-                                                   leads + "\", where \"" + what + "\" was to go");
+    throw RuntimeError(ERROR_CANT_ACCESS_FILE,
+                       Message(IDS_FOLDER_LEADS_OUTSIDE, {parent, bounds.Folder(), leads, what}));
   return RenameInto(item, folder.Get(), Widen(to.substr(parentBelow.empty() ? 0 : parentBelow.size() + 1)), replace);
 }
 
@@ -131,12 +133,12 @@ std::string MoveFileInside(const FolderBounds& fromBounds, const std::string& fr
   std::string source = Joined(fromBounds.Folder(), from), destination = Joined(toBounds.Folder(), to);
   UniqueFile item = OpenItem(Widen(source));
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!item || !GetFileInformationByHandle(item.Get(), &info)) ThrowDoing(GetLastError(), "opening \"" + source + "\"");
+  if (!item || !GetFileInformationByHandle(item.Get(), &info)) ThrowDoing(GetLastError(), IDS_FAILED_OPENING, {source});
   if (!IsLinkAttributes(info.dwFileAttributes))
     if (std::string leads = fromBounds.WhereItLeads(item.Get(), from); !leads.empty()) return leads;
   if (RenameIntoFolderInside(toBounds, item.Get(), to, replace, source)) return {};
   DWORD error = GetLastError();
-  if (error != ERROR_NOT_SAME_DEVICE) ThrowDoing(error, "moving \"" + source + "\" to \"" + destination + "\"");
+  if (error != ERROR_NOT_SAME_DEVICE) ThrowDoing(error, IDS_FAILED_MOVING, {source, destination});
   item.Reset();
   MoveFileByCopy(source, destination, replace);
   return {};
@@ -149,9 +151,9 @@ std::string DeleteFileInside(const FolderBounds& bounds, const std::string& rela
   if (!item) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
-    ThrowDoing(error, "deleting \"" + path + "\"");
+    ThrowDoing(error, IDS_FAILED_DELETING, {path});
   }
-  if (!GetFileInformationByHandle(item.Get(), &info)) ThrowDoing(GetLastError(), "deleting \"" + path + "\"");
+  if (!GetFileInformationByHandle(item.Get(), &info)) ThrowDoing(GetLastError(), IDS_FAILED_DELETING, {path});
   if (!IsLinkAttributes(info.dwFileAttributes))
     if (std::string leads = bounds.WhereItLeads(item.Get(), relative); !leads.empty()) return leads;
   bool readOnly = info.dwFileAttributes & FILE_ATTRIBUTE_READONLY;
@@ -160,7 +162,7 @@ std::string DeleteFileInside(const FolderBounds& bounds, const std::string& rela
   if (!SetFileInformationByHandle(item.Get(), FileDispositionInfo, &dispose, sizeof dispose)) {
     DWORD error = GetLastError();
     if (readOnly) SetAttributes(item.Get(), info.dwFileAttributes);
-    ThrowDoing(error, "deleting \"" + path + "\"");
+    ThrowDoing(error, IDS_FAILED_DELETING, {path});
   }
   return {};
 }
@@ -168,9 +170,8 @@ std::string DeleteFileInside(const FolderBounds& bounds, const std::string& rela
 void ClearNameInside(const FolderBounds& bounds, const std::string& relative) {
   std::string leads = DeleteFileInside(bounds, relative);
   if (!leads.empty())
-    throw RuntimeError(ERROR_CANT_ACCESS_FILE, "\"" + Joined(bounds.Folder(), relative) +
-                                                   "\" leads outside the folder, to \"" + leads +
-                                                   "\" (a link); it was left as it is");
+    throw RuntimeError(ERROR_CANT_ACCESS_FILE,
+                       Message(IDS_NAME_LEADS_OUTSIDE, {Joined(bounds.Folder(), relative), leads}));
 }
 
 }  // namespace FileSystem

@@ -13,6 +13,5 @@ void DeleteWholeFolder(const std::string& folder, const FileSystem::Pulse& pulse
     // What could not go is told by the folder that is left, below.
   }
   if (FileSystem::FolderExists(folder))
-    throw RuntimeError(static_cast<int32_t>(ERROR_DIR_NOT_EMPTY),
-                       "The folder \"" + folder + "\" could not be deleted.");
+    throw RuntimeError(static_cast<int32_t>(ERROR_DIR_NOT_EMPTY), Message(IDS_FOLDER_NOT_DELETED, {folder}));
 }

@@ -83,7 +83,7 @@ std::optional<Obstacle> WalkDepthFirst(const std::wstring& top, const HeldTree::
                                        const std::vector<std::string>& leaveOut, const Visit& visit) {
   std::optional<Obstacle> obstacle;
   std::function<void(const std::wstring&, DWORD)> walk = [&](const std::wstring& path, DWORD attributes) {
-    if (std::string reason = check ? check(Narrow(path)) : std::string(); !reason.empty())
+    if (Message reason = check ? check(Narrow(path)) : std::string(); !reason.Empty())
       return void(obstacle = Obstacle{Narrow(path), 0, reason, {}});
     try {
       ForEachEntry(path, [&](const std::wstring& name, const WIN32_FIND_DATAW& found) {
@@ -100,7 +100,7 @@ std::optional<Obstacle> WalkDepthFirst(const std::wstring& top, const HeldTree::
       });
     } catch (const RuntimeError& error) {
       // Another program's handle without sharing keeps a folder from being listed too.
-      obstacle = Obstacle{Narrow(path), static_cast<uint32_t>(error.Number()), {}, {}};
+      obstacle = Obstacle{Narrow(path), static_cast<uint32_t>(error.Number()), std::string(), {}};
     }
     if (!obstacle) obstacle = visit(path, attributes);
   };
@@ -123,7 +123,8 @@ std::optional<Obstacle> HeldTree::HoldItem(const std::wstring& path, DWORD attri
   UniqueFile handle = OpenForDeletion(path, attributes);
   if (!handle) {
     DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION || !IsNameOfHeldFile(path)) return Obstacle{Narrow(path), error, {}, {}};
+    if (error != ERROR_SHARING_VIOLATION || !IsNameOfHeldFile(path))
+      return Obstacle{Narrow(path), error, std::string(), {}};
     items_.push_back({path, UniqueFile(), attributes});
     return std::nullopt;
   }
@@ -132,7 +133,7 @@ std::optional<Obstacle> HeldTree::HoldItem(const std::wstring& path, DWORD attri
   if (!IsLinkAttributes(attributes)) {
     std::string relative = path.size() > top_.size() ? Narrow(path.substr(top_.size() + 1)) : std::string();
     if (std::string leads = bounds_->WhereItLeads(handle.Get(), relative); !leads.empty()) {
-      if (refuseLeadingOutside_) return Obstacle{Narrow(path), 0, {}, leads};
+      if (refuseLeadingOutside_) return Obstacle{Narrow(path), 0, std::string(), leads};
       leadingOutside_.push_back({relative, leads});
       return std::nullopt;
     }
@@ -224,12 +225,12 @@ void HeldTree::MoveOut(const std::string& holding, const KeepAs& keep) {
       if (CreateHardLinkW(Widen(full).c_str(), item.path.c_str(), nullptr)) return false;
       DWORD error = GetLastError();
       throw RuntimeError(static_cast<int32_t>(error),
-                         SystemMessage(error) + " (keeping \"" + Narrow(item.path) + "\" as \"" + full + "\")");
+                         Message(IDS_FAILED_KEEPING, {Message::SystemError(error), Narrow(item.path), full}));
     }
     if (!RenameIntoFolderInside(*bounds_, item.handle.Get(), destination, false, Narrow(item.path))) {
       DWORD error = GetLastError();
       throw RuntimeError(static_cast<int32_t>(error),
-                         SystemMessage(error) + " (moving \"" + Narrow(item.path) + "\" to \"" + full + "\")");
+                         Message(IDS_FAILED_MOVING, {Message::SystemError(error), Narrow(item.path), full}));
     }
     return true;
   });
@@ -253,7 +254,8 @@ void HeldTree::DeleteAll(const Pulse& pulse) {
       if (item.onlyOnceEmpty && error == ERROR_DIR_NOT_EMPTY) continue;
       std::string failed = Narrow(item.path);
       items_.clear();
-      throw RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (\"" + failed + "\")");
+      throw RuntimeError(static_cast<int32_t>(error),
+                         Message::Pattern("%1 (\"%2\")", {Message::SystemError(error), failed}));
     }
     // The item goes as its handle closes; its folder can go only after.
     item.handle.Reset();

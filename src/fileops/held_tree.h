@@ -17,6 +17,7 @@
 
 #include "fileops/file_system.h"
 #include "fileops/folder_bounds.h"
+#include "support/texts.h"
 
 namespace FileSystem {
 
@@ -25,8 +26,8 @@ namespace FileSystem {
 struct Obstacle {
   std::string path;
   uint32_t error = 0;
-  std::string reason;
-  std::string leadsTo;  // where a name that leads outside the folder leads
+  Message reason = std::string();  // empty unless the caller refused it
+  std::string leadsTo;             // where a name that leads outside the folder leads
 };
 
 // A name below the folder that leads outside it, and where to.
@@ -37,9 +38,9 @@ struct NameLeadingOutside {
 
 class HeldTree {
  public:
-  // The reason to refuse a folder met in the tree, or "". It sees each folder
-  // before anything in it, so that a refused one is never entered.
-  using FolderCheck = std::function<std::string(const std::string& folder)>;
+  // The reason to refuse a folder met in the tree, or nothing. It sees each
+  // folder before anything in it, so that a refused one is never entered.
+  using FolderCheck = std::function<Message(const std::string& folder)>;
   // Holds folder and everything in it but the entries of its top level that
   // leaveOut names, which stay as they are; links are held as themselves and
   // never followed. A folder that cannot be listed is an obstacle too, and

@@ -9,23 +9,22 @@ namespace {
 // A missing source of a copy or move is reported with no system error
 // (number 0), saying what was missing: the user sees which operation could
 // not run, and the installation goes on.
-void ReportMissing(RunContext& run, const char* location, const std::string& what, const std::string& path) {
-  run.reporter.Report(location, RuntimeError(0, "The " + what + " \"" + path + "\" does not exist."));
+void ReportMissing(RunContext& run, const char* location, TextId missing, const std::string& path) {
+  run.reporter.Report(location, RuntimeError(0, Message(missing, {path})));
 }
 
 // The system's reason alone ("There is not enough space on the disk.") does
-// not say which file failed: the operation's items go with it.
+// not say which file failed: the operation's items go with it, the reason
+// first (%1).
 template <typename Body>
-void NamingItems(const std::string& operation, Body&& body) {
+void NamingItems(TextId operation, const std::vector<Message>& items, Body&& body) {
   try {
     body();
   } catch (const RuntimeError& error) {
-    throw RuntimeError(error.Number(), error.Description() + " (" + operation + ")");
+    std::vector<Message> inserts = {error.Description()};
+    inserts.insert(inserts.end(), items.begin(), items.end());
+    throw RuntimeError(error.Number(), Message(operation, std::move(inserts)));
   }
-}
-
-std::string FromTo(const std::string& source, const std::string& destination) {
-  return "\"" + source + "\" to \"" + destination + "\"";
 }
 
 }  // namespace
@@ -34,7 +33,7 @@ void SafeCreateFolder(RunContext& run, const std::string& path, bool withParents
   Trap(run.reporter, "modZEM7::SafeCreateFolder", [&] {
     if (FileSystem::FolderExists(path)) return;
     run.log.Write({IDS_LOG_CREATING_FOLDER, {path}});
-    NamingItems("creating the folder \"" + path + "\"",
+    NamingItems(IDS_FAILED_CREATING_FOLDER, {path},
                 [&] { withParents ? FileSystem::CreateFolderPath(path) : FileSystem::CreateFolder(path); });
   });
 }
@@ -43,7 +42,7 @@ void SafeDeleteFolder(RunContext& run, const std::string& path) {
   Trap(run.reporter, "modZEM7::SafeDeleteFolder", [&] {
     if (!FileSystem::FolderExists(path)) return;
     run.log.Write({IDS_LOG_DELETING_FOLDER, {path}});
-    NamingItems("deleting the folder \"" + path + "\"", [&] { FileSystem::DeleteFolder(path, true, KeepAlive(run)); });
+    NamingItems(IDS_FAILED_DELETING_FOLDER, {path}, [&] { FileSystem::DeleteFolder(path, true, KeepAlive(run)); });
   });
 }
 
@@ -55,9 +54,9 @@ void CopyFolderLogged(RunContext& run, const std::string& source, const std::str
   Trap(run.reporter, kLocation, [&] {
     // The destination exists afterwards even when there is nothing to copy.
     if (!FileSystem::FolderExists(destination)) FileSystem::CreateFolder(destination);
-    if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, "folder to copy", source);
+    if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, IDS_MISSING_FOLDER_TO_COPY, source);
     run.log.Write({IDS_LOG_COPYING_FOLDER, {source, destination}});
-    NamingItems("copying the folder " + FromTo(source, destination), copy);
+    NamingItems(IDS_FAILED_COPYING_FOLDER, {source, destination}, copy);
   });
 }
 
@@ -77,10 +76,9 @@ void SafeCopyFolderAsLinks(RunContext& run, const std::string& source, const std
 void SafeMoveFolder(RunContext& run, const std::string& source, const std::string& destination) {
   constexpr const char* kLocation = "modZEM7::SafeMoveFolder";
   Trap(run.reporter, kLocation, [&] {
-    if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, "folder to move", source);
+    if (!FileSystem::FolderExists(source)) return ReportMissing(run, kLocation, IDS_MISSING_FOLDER_TO_MOVE, source);
     run.log.Write({IDS_LOG_MOVING_FOLDER, {source, destination}});
-    NamingItems("moving the folder " + FromTo(source, destination),
-                [&] { FileSystem::MoveFolder(source, destination); });
+    NamingItems(IDS_FAILED_MOVING_FOLDER, {source, destination}, [&] { FileSystem::MoveFolder(source, destination); });
   });
 }
 
@@ -88,7 +86,7 @@ void SafeDeleteFile(RunContext& run, const std::string& path, bool force) {
   Trap(run.reporter, "modZEM7::SafeDeleteFile", [&] {
     if (!FileSystem::FileExists(path)) return run.log.Write({IDS_LOG_DELETE_MISSING, {path}});
     run.log.Write({IDS_LOG_DELETING_FILE, {path}});
-    NamingItems("deleting the file \"" + path + "\"", [&] { FileSystem::RemoveFile(path, force); });
+    NamingItems(IDS_FAILED_DELETING_FILE, {path}, [&] { FileSystem::RemoveFile(path, force); });
   });
 }
 
@@ -97,10 +95,10 @@ void SafeCopyFile(RunContext& run, const std::string& source, const std::string&
   Trap(run.reporter, kLocation, [&] {
     if (!FileSystem::FileExists(source)) {
       run.log.Write({IDS_LOG_COPY_MISSING, {source}});
-      return ReportMissing(run, kLocation, "file to copy", source);
+      return ReportMissing(run, kLocation, IDS_MISSING_FILE_TO_COPY, source);
     }
     run.log.Write({IDS_LOG_COPYING_FILE, {source}});
-    NamingItems("copying the file " + FromTo(source, destination),
+    NamingItems(IDS_FAILED_COPYING_FILE, {source, destination},
                 [&] { FileSystem::CopyOneFile(source, destination, overwrite, KeepAlive(run)); });
   });
 }
@@ -110,10 +108,10 @@ void SafeMoveFile(RunContext& run, const std::string& source, const std::string&
   Trap(run.reporter, kLocation, [&] {
     if (!FileSystem::FileExists(source)) {
       run.log.Write({IDS_LOG_MOVE_MISSING, {source}});
-      return ReportMissing(run, kLocation, "file to move", source);
+      return ReportMissing(run, kLocation, IDS_MISSING_FILE_TO_MOVE, source);
     }
     run.log.Write({IDS_LOG_MOVING_FILE, {source}});
-    NamingItems("moving the file " + FromTo(source, destination),
+    NamingItems(IDS_FAILED_MOVING_FILE, {source, destination},
                 [&] { FileSystem::MoveOneFile(source, destination, KeepAlive(run)); });
   });
 }

@@ -39,13 +39,11 @@ void WaitForFinishMarker(RunContext& run, const std::string& marker, const Proce
   for (;;) {
     if (FileSystem::FileExists(marker)) return;
     if (packer.end == ProcessEnd::Ended && packer.exitCode != 0)
-      throw RuntimeError(
-          static_cast<int32_t>(packer.exitCode),
-          "\"makebfs.exe\" could not make the archive (exit code " + std::to_string(packer.exitCode) + ").");
+      throw RuntimeError(static_cast<int32_t>(packer.exitCode),
+                         Message(IDS_PACKER_FAILED, {std::to_string(packer.exitCode)}));
     const ULONGLONG waited = GetTickCount64() - started;
     if (waited >= run.tools.finishMarkerWaitMs)
-      throw RuntimeError(static_cast<int32_t>(ERROR_TIMEOUT),
-                         "The BFS packer ended without creating \"finished.txt\"; the archive was not made.");
+      throw RuntimeError(static_cast<int32_t>(ERROR_TIMEOUT), IDS_PACKER_NO_MARKER);
     folder.Wait(
         run, static_cast<uint32_t>(std::min<ULONGLONG>(run.tools.finishMarkerWaitMs - waited, run.tools.markerPollMs)));
   }

@@ -19,27 +19,21 @@ namespace {
 
 constexpr const char* kLocation = "modZEM7::InstallZEM7";
 
-// The system's messages end in a full stop, which a sentence around them brings itself.
-std::string WithoutFullStop(std::string text) {
-  while (text.ends_with(".")) text.pop_back();
-  return text;
-}
-
 // What a partly emptied folder still holds, for the user to see: the first
 // few entries and how many more.
-std::string WhatIsLeft(const std::string& folder) {
+Message WhatIsLeft(const std::string& folder) {
   constexpr size_t kNamed = 5;
-  if (!FileSystem::FolderExists(folder)) return "nothing";
+  if (!FileSystem::FolderExists(folder)) return IDS_LEFT_NOTHING;
   std::vector<FileSystem::FileFacts> left = FileSystem::FilesBelow(folder);
   // The record stays, and what lies in the holding folder is the player's: neither was to go.
   std::erase_if(left, [](const FileSystem::FileFacts& file) {
     return IsInstallersOwnFile(file.path) || IsInHoldingFolder(file.path);
   });
-  if (left.empty()) return "empty folders only";
-  std::string text;
-  for (size_t i = 0; i < left.size() && i < kNamed; ++i) text += (i ? ", \"" : "\"") + left[i].path + "\"";
-  if (left.size() > kNamed) text += " and more";
-  return text;
+  if (left.empty()) return IDS_LEFT_EMPTY_FOLDERS;
+  std::string names;
+  for (size_t i = 0; i < left.size() && i < kNamed; ++i) names += (i ? ", \"" : "\"") + left[i].path + "\"";
+  if (left.size() > kNamed) return Message(IDS_LEFT_AND_MORE, {names});
+  return names;
 }
 
 // The target is emptied only now, once the user has agreed to install, as the
@@ -55,10 +49,9 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
     keeper.BeginRun(run, &held);
   } catch (const RuntimeError& error) {
     keeper.Abandon(run);
-    run.reporter.Report(kLocation, RuntimeError(error.Number(),
-                                                "Your files could not be set aside, so nothing was "
-                                                "deleted: " +
-                                                    WithoutFullStop(error.Description()) + "."));
+    // The reason's own full stop would end the sentence twice.
+    run.reporter.Report(
+        kLocation, RuntimeError(error.Number(), Message(IDS_NOT_SET_ASIDE, {error.Description().WithoutFullStop()})));
     return InstallResult::NotStarted;
   }
   try {
@@ -68,8 +61,8 @@ std::optional<InstallResult> EmptyTargetFolder(RunContext& run, FileSystem::Held
   } catch (const RuntimeError& error) {
     std::string folder = GetAbsolutePathName(run.plan.zem7Folder);
     run.reporter.Report(
-        kLocation, RuntimeError(error.Number(), "The ZEM7 Game Folder was only partly emptied: " + error.Description() +
-                                                    ". Left in \"" + folder + "\": " + WhatIsLeft(folder) + "."));
+        kLocation,
+        RuntimeError(error.Number(), Message(IDS_PARTLY_EMPTIED, {error.Description(), folder, WhatIsLeft(folder)})));
     return InstallResult::PartlyEmptied;
   }
 }

@@ -40,22 +40,22 @@ std::optional<uint64_t> Number(const std::string& text) {
   return value;
 }
 
-// Why a recorded path could lead anywhere but to a file inside the folder, or "".
-std::string WhyNotInside(const std::string& path) {
-  if (path.empty()) return "an empty path";
-  if (path.find(':') != std::string::npos) return "\"" + path + "\" names a drive or a stream";
-  if (path.front() == '\\' || path.find('/') != std::string::npos) return "\"" + path + "\" is not a path inside";
+// Why a recorded path could lead anywhere but to a file inside the folder, or nothing.
+Message WhyNotInside(const std::string& path) {
+  if (path.empty()) return IDS_RECORDED_EMPTY_PATH;
+  if (path.find(':') != std::string::npos) return Message(IDS_RECORDED_DRIVE_OR_STREAM, {path});
+  if (path.front() == '\\' || path.find('/') != std::string::npos) return Message(IDS_RECORDED_NOT_INSIDE, {path});
   if (std::any_of(path.begin(), path.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }))
-    return "\"" + path + "\" holds a control character";
+    return Message(IDS_RECORDED_CONTROL_CHARACTER, {path});
   for (size_t at = 0; at <= path.size();) {
     size_t end = std::min(path.find('\\', at), path.size());
     std::string name = path.substr(at, end - at);
-    if (name.empty() || name == "." || name == "..") return "\"" + path + "\" climbs out of the folder";
+    if (name.empty() || name == "." || name == "..") return Message(IDS_RECORDED_CLIMBS_OUT, {path});
     // Windows strips these on the way to the file system: "..." would reach "..".
-    if (name.back() == '.' || name.back() == ' ') return "\"" + path + "\" has a name that ends in a dot or a blank";
+    if (name.back() == '.' || name.back() == ' ') return Message(IDS_RECORDED_DOT_OR_BLANK, {path});
     at = end + 1;
   }
-  return {};
+  return std::string();
 }
 
 std::string FullLine(const std::vector<std::string>& fields) {
@@ -75,16 +75,16 @@ bool TakeStage(const std::string& name, RecordStage& stage) {
   return false;
 }
 
-bool TakeFile(const std::vector<std::string>& fields, std::vector<FileSystem::FileFacts>& files, std::string& why) {
+bool TakeFile(const std::vector<std::string>& fields, std::vector<FileSystem::FileFacts>& files, Message& why) {
   std::optional<uint64_t> size = Number(fields[1]), written = Number(fields[2]);
   why = WhyNotInside(fields[3]);
-  if (!size || !written || !why.empty()) return false;
+  if (!size || !written || !why.Empty()) return false;
   files.push_back({fields[3], *size, *written});
   return true;
 }
 
 // One fact line into the record; false with why when it is not one.
-bool TakeLine(const std::vector<std::string>& fields, InstallationRecord& record, std::string& why) {
+bool TakeLine(const std::vector<std::string>& fields, InstallationRecord& record, Message& why) {
   const std::string& kind = fields[0];
   if (kind == "stage" && fields.size() == 2) return TakeStage(fields[1], record.stage);
   if (kind == "game" && fields.size() == 2) return record.gameFolder = fields[1], true;
@@ -120,22 +120,22 @@ std::string RecordText(const InstallationRecord& record) {
   return text + FullLine({"end", std::to_string(lines), Checksum(text)});
 }
 
-std::variant<InstallationRecord, std::string> ParseRecord(const std::string& text) {
+std::variant<InstallationRecord, Message> ParseRecord(const std::string& text) {
   size_t end = text.rfind("end\t", text.size() < 2 ? 0 : text.size() - 2);
-  if (!text.starts_with(std::string(kFormatLine) + "\r\n")) return std::string("it is not a record of this format");
+  if (!text.starts_with(std::string(kFormatLine) + "\r\n")) return Message(IDS_RECORD_OTHER_FORMAT);
   if (end == std::string::npos || (end > 0 && text[end - 1] != '\n') || !text.ends_with("\r\n"))
-    return std::string("it is incomplete");
+    return Message(IDS_RECORD_INCOMPLETE);
   std::string body = text.substr(0, end);
   std::vector<std::string> last = SplitFields(text.substr(end, text.size() - end - 2));
   size_t lines = static_cast<size_t>(std::count(body.begin(), body.end(), '\n'));
   if (last.size() != 3 || last[1] != std::to_string(lines) || last[2] != Checksum(body))
-    return std::string("it was changed after the installation wrote it");
+    return Message(IDS_RECORD_CHANGED);
   InstallationRecord record;
   for (size_t at = body.find("\r\n") + 2; at < body.size();) {
     size_t lineEnd = body.find("\r\n", at);
-    std::string why;
+    Message why = std::string();
     std::vector<std::string> fields = SplitFields(body.substr(at, lineEnd - at));
-    if (!TakeLine(fields, record, why)) return "a line cannot be used: " + (why.empty() ? fields[0] : why);
+    if (!TakeLine(fields, record, why)) return Message(IDS_RECORD_BAD_LINE, {why.Empty() ? fields[0] : why});
     at = lineEnd + 2;
   }
   return record;
@@ -173,14 +173,24 @@ bool RestoreTornRecord(const std::string& folder) {
   return true;
 }
 
-std::variant<InstallationRecord, std::string> ReadRecord(const std::string& folder) {
+Message RecordFault::Why() const {
+  if (unusable.Empty()) return Message(IDS_RECORD_UNREADABLE, {path});
+  return Message(IDS_RECORD_CANNOT_BE_USED, {path, unusable});
+}
+
+Message RecordFault::WhyOfTheRecord() const {
+  if (unusable.Empty()) return IDS_RECORD_IS_UNREADABLE;
+  return Message(IDS_RECORD_IS_UNUSABLE, {unusable});
+}
+
+std::variant<InstallationRecord, RecordFault> ReadRecord(const std::string& folder) {
   std::string path = folder + kRecordName;
   std::optional<std::string> bytes = ReadSmallFile(path, kLargestRecord);
-  if (!bytes) return "\"" + path + "\" cannot be read";
+  if (!bytes) return RecordFault{path, std::string()};
   std::string text = bytes->starts_with(kByteOrderMark) ? bytes->substr(3) : std::string();
   auto parsed = ParseRecord(text);
-  if (auto* why = std::get_if<std::string>(&parsed)) return "\"" + path + "\" cannot be used: " + *why;
-  return parsed;
+  if (auto* why = std::get_if<Message>(&parsed)) return RecordFault{path, *why};
+  return std::get<InstallationRecord>(parsed);
 }
 
 bool IsInstallersOwnFile(const std::string& path) {

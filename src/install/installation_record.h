@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "fileops/file_system.h"
+#include "support/texts.h"
 
 constexpr const char* kRecordName = "ZEM7Install.dat";
 constexpr const char* kUninstallerName = "ZEM7Uninstall.exe";
@@ -59,13 +60,23 @@ void WriteRecord(const std::string& folder, const InstallationRecord& record);
 // record: that is the record, and it is renamed into place. true when it was.
 // Throws RuntimeError.
 bool RestoreTornRecord(const std::string& folder);
+// Why a record cannot be trusted: its file cannot be read, or what it says
+// cannot be used, and why.
+struct RecordFault {
+  std::string path;
+  Message unusable;  // empty when the file cannot be read
+  // "<path>" cannot be read, or cannot be used: <why>.
+  Message Why() const;
+  // The same said of the record itself, without its path.
+  Message WhyOfTheRecord() const;
+};
 // folder's record, or why it cannot be trusted: missing, torn, edited, or
 // naming a path that is absolute, climbs out of the folder, names a stream or
 // ends in a dot or a blank (which Windows strips, so "..." would become "..").
-std::variant<InstallationRecord, std::string> ReadRecord(const std::string& folder);
+std::variant<InstallationRecord, RecordFault> ReadRecord(const std::string& folder);
 // The record's text and its reading, apart from any file.
 std::string RecordText(const InstallationRecord& record);
-std::variant<InstallationRecord, std::string> ParseRecord(const std::string& text);
+std::variant<InstallationRecord, Message> ParseRecord(const std::string& text);
 // The record (also while it is being replaced) and the uninstaller, which
 // belong to the installation without being listed in its record.
 bool IsInstallersOwnFile(const std::string& path);

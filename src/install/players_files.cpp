@@ -89,11 +89,10 @@ void AddFacts(const Version& version, std::vector<FileSystem::FileFacts>& kept) 
 // else's, moved in from wherever it leads.
 void RefuseWhatIsInTheWay(const std::string& holding, const std::string& store) {
   if (FileSystem::FileExists(holding))
-    throw RuntimeError(ERROR_ALREADY_EXISTS, "\"" + holding + "\" is a file where your files are to be kept");
-  if (FileSystem::IsLink(holding))
-    throw RuntimeError(ERROR_ALREADY_EXISTS, "\"" + holding + "\" is a link where your files are to be kept");
+    throw RuntimeError(ERROR_ALREADY_EXISTS, Message(IDS_HOLDING_IS_FILE, {holding}));
+  if (FileSystem::IsLink(holding)) throw RuntimeError(ERROR_ALREADY_EXISTS, Message(IDS_HOLDING_IS_LINK, {holding}));
   if (!store.empty() && FileSystem::IsLink(store))
-    throw RuntimeError(ERROR_CANT_ACCESS_FILE, "\"" + store + "\" is a link, where Windows keeps your saves");
+    throw RuntimeError(ERROR_CANT_ACCESS_FILE, Message(IDS_STORE_IS_LINK, {store}));
 }
 
 }  // namespace
@@ -111,7 +110,7 @@ std::string EarlierCopyName(const std::string& path, const std::vector<std::stri
 
 void RecordKeeper::BeginRun(RunContext& run, FileSystem::HeldTree* held) {
   ExpectStage({std::nullopt, RecordStage::Complete, RecordStage::Stopped, RecordStage::UnderWay, RecordStage::Removed},
-              "begin the run");
+              IDS_TO_BEGIN_RUN);
   std::string holding = HoldingFolder();
   RefuseWhatIsInTheWay(holding, VirtualStore());
   // The player's files: those at their places that the record does not

@@ -84,15 +84,15 @@ bool IsOfAnotherFolder(const std::string& recorded, const std::string& folder) {
   return fileOf(recorded) != fileOf(now) || (volumeKnown && volumeOf(recorded) != volumeOf(now));
 }
 
-const char* StageName(std::optional<RecordStage> stage) {
-  if (!stage) return "no record";
+TextId StageName(std::optional<RecordStage> stage) {
+  if (!stage) return IDS_STAGE_NONE;
   switch (*stage) {
-    case RecordStage::Complete: return "complete";
-    case RecordStage::Stopped: return "stopped";
-    case RecordStage::UnderWay: return "under way";
-    case RecordStage::Removed: return "removed";
+    case RecordStage::Complete: return IDS_STAGE_COMPLETE;
+    case RecordStage::Stopped: return IDS_STAGE_STOPPED;
+    case RecordStage::UnderWay: return IDS_STAGE_UNDER_WAY;
+    case RecordStage::Removed: return IDS_STAGE_REMOVED;
   }
-  return "?";
+  return IDS_STAGE_NONE;
 }
 
 std::vector<FileSystem::FileFacts> WithoutPlayersOrOwn(std::vector<FileSystem::FileFacts> files,
@@ -124,8 +124,8 @@ RecordKeeper RecordKeeper::Open(const std::string& folder) {
   keeper.hasFile_ = FileSystem::FileExists(folder + kRecordName);
   if (!keeper.hasFile_) return keeper;
   auto read = ReadRecord(folder);
-  if (auto* why = std::get_if<std::string>(&read)) {
-    keeper.whyUnusable_ = *why;
+  if (auto* fault = std::get_if<RecordFault>(&read)) {
+    keeper.fault_ = *fault;
     return keeper;
   }
   InstallationRecord record = std::move(std::get<InstallationRecord>(read));
@@ -193,19 +193,17 @@ std::string RecordKeeper::KeptIn() const {
 // The stage this keeper knows must be the one a transition leaves, and the
 // record on disk must still say so: another run, or a record copied in
 // meanwhile, is never written over.
-void RecordKeeper::ExpectStage(std::initializer_list<std::optional<RecordStage>> allowed,
-                               const char* transition) const {
+void RecordKeeper::ExpectStage(std::initializer_list<std::optional<RecordStage>> allowed, TextId transition) const {
   std::optional<RecordStage> onDisk;
   if (FileSystem::FileExists(folder_ + kRecordName)) {
     auto read = ReadRecord(folder_);
-    if (auto* why = std::get_if<std::string>(&read)) throw RuntimeError(ERROR_INVALID_DATA, *why);
+    if (auto* fault = std::get_if<RecordFault>(&read)) throw RuntimeError(ERROR_INVALID_DATA, fault->Why());
     onDisk = std::get<InstallationRecord>(read).stage;
   }
   bool known = std::find(allowed.begin(), allowed.end(), stage_) != allowed.end();
   if (known && onDisk == stage_) return;
-  throw RuntimeError(ERROR_INVALID_STATE, "The record of \"" + folder_ + "\" says \"" + StageName(onDisk) +
-                                              "\" where the run expected \"" + StageName(stage_) + "\" to " +
-                                              transition);
+  throw RuntimeError(ERROR_INVALID_STATE,
+                     Message(IDS_UNEXPECTED_STAGE, {folder_, StageName(onDisk), StageName(stage_), transition}));
 }
 
 void RecordKeeper::Write(const InstallationRecord& next) {
@@ -217,7 +215,7 @@ void RecordKeeper::Write(const InstallationRecord& next) {
 }
 
 void RecordKeeper::NoteMade(RunContext& run) {
-  ExpectStage({RecordStage::UnderWay}, "note what the run made");
+  ExpectStage({RecordStage::UnderWay}, IDS_TO_NOTE_MADE);
   InstallationRecord next = current_;
   next.files = WithoutPlayersOrOwn(FileSystem::FilesBelow(folder_, SIZE_MAX, KeepAlive(run)));
   // The shortcuts it made so far, beside the earlier installation's, which lead here too.
@@ -250,7 +248,7 @@ void RecordKeeper::CommitRun(RunContext& run, RecordStage stage) {
   // No stop is honoured here: a stopped run is recorded too. The record
   // comes first: without the entry the installation is still known by it.
   bool recorded = TrapResult(run.reporter, kLocation, false, [&] {
-    ExpectStage({RecordStage::UnderWay}, "record the installation");
+    ExpectStage({RecordStage::UnderWay}, IDS_TO_RECORD_INSTALLATION);
     record.files = WithoutPlayersOrOwn(FileSystem::FilesBelow(folder_), keptFiles_);
     Write(record);
     return true;
@@ -265,13 +263,13 @@ void RecordKeeper::BeginRemoval(RunContext& run) {
   // A removal cut off after its record said so is finished by the next one;
   // a run cut off is removed as far as its record tells.
   ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::UnderWay, RecordStage::Removed},
-              "remove the installation");
+              IDS_TO_REMOVE);
   if (FileSystem::FolderExists(HoldingFolder())) PutBack(run);
 }
 
 void RecordKeeper::CommitRemoval(RunContext&) {
   ExpectStage({RecordStage::Complete, RecordStage::Stopped, RecordStage::UnderWay, RecordStage::Removed},
-              "record the removal");
+              IDS_TO_RECORD_REMOVAL);
   InstallationRecord removed;
   removed.stage = RecordStage::Removed;
   removed.gameFolder = current_.gameFolder;

@@ -40,10 +40,10 @@ class RecordKeeper {
   const std::string& Folder() const { return folder_; }
   // Whether a record file exists, usable or not.
   bool HasRecordFile() const { return hasFile_; }
-  // The usable record, or nullptr (none, or unusable: see WhyUnusable).
+  // The usable record, or nullptr (none, or unusable: see Fault).
   const InstallationRecord* Record() const { return record_ ? &*record_ : nullptr; }
-  // Why the record file cannot be used, "" when it can or there is none.
-  const std::string& WhyUnusable() const { return whyUnusable_; }
+  // Why the record file cannot be used, nothing when it can or there is none.
+  const std::optional<RecordFault>& Fault() const { return fault_; }
   // Whether the record was made in another folder and brought here.
   bool NamesAnotherFolder() const { return foreign_; }
   bool IsUnderWay() const { return stage_ == RecordStage::UnderWay; }
@@ -92,12 +92,12 @@ class RecordKeeper {
  private:
   explicit RecordKeeper(std::string folder) : folder_(std::move(folder)) {}
   void Write(const InstallationRecord& next);
-  void ExpectStage(std::initializer_list<std::optional<RecordStage>> allowed, const char* transition) const;
+  void ExpectStage(std::initializer_list<std::optional<RecordStage>> allowed, TextId transition) const;
 
   std::string folder_;
   bool hasFile_ = false;
   bool localTimes_ = false;  // the volume keeps local times (FAT, exFAT)
-  std::string whyUnusable_;
+  std::optional<RecordFault> fault_;
   std::optional<InstallationRecord> onDisk_;             // as read, to be written back when a run is abandoned
   std::optional<InstallationRecord> record_;             // what the player's files are judged by
   bool foreign_ = false;                                 // the record was made in another folder

@@ -76,17 +76,17 @@ void DeleteUninstallerThenRecord(const std::string& folder) {
 
 }  // namespace
 
-std::string WhyRecordIsUnsafe(const std::string& folder, const InstallationRecord& record) {
+Message WhyRecordIsUnsafe(const std::string& folder, const InstallationRecord& record) {
   for (const FileSystem::FileFacts& file : record.files) {
-    if (IsInHoldingFolder(file.path)) return "\"" + folder + file.path + "\" lies in the folder of your kept files";
+    if (IsInHoldingFolder(file.path)) return Message(IDS_RECORDED_IN_HOLDING, {folder + file.path});
     for (size_t at = file.path.find('\\'); at != std::string::npos; at = file.path.find('\\', at + 1))
       if (FileSystem::IsLink(folder + file.path.substr(0, at)))
-        return "\"" + folder + file.path.substr(0, at) + "\" is a link";
+        return Message(IDS_RECORDED_THROUGH_LINK, {folder + file.path.substr(0, at)});
   }
   for (const std::string& shortcut : record.shortcuts)
     if (!EndsWith(ToLower(shortcut), ".lnk") || shortcut.find(":\\") != 1)
-      return "\"" + shortcut + "\" is not a shortcut's full path";
-  return {};
+      return Message(IDS_RECORDED_NOT_A_SHORTCUT, {shortcut});
+  return std::string();
 }
 
 void RemoveInstallation(RunContext& run, FileSystem::HeldTree& held, const InstallationRecord& record) {

@@ -10,10 +10,10 @@
 #include "install/record_keeper.h"
 #include "support/run_context.h"
 
-// Why the record's files cannot be taken safely ("" when they can): a path
-// that leads through a link or into the holding folder, or a shortcut that
-// is no shortcut file.
-std::string WhyRecordIsUnsafe(const std::string& folder, const InstallationRecord& record);
+// Why the record's files cannot be taken safely (nothing when they can): a
+// path that leads through a link or into the holding folder, or a shortcut
+// that is no shortcut file.
+Message WhyRecordIsUnsafe(const std::string& folder, const InstallationRecord& record);
 // Deletes what held holds (the recorded files that are unchanged, and the
 // folders that are then empty) and then the shortcuts; each failure
 // reported. Shortcuts of an installation that stays, partly, stay too.

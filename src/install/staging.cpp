@@ -29,9 +29,9 @@ void RunExtractor(RunContext& run, const std::string& archive) {
   ProcessResult result = ShellAndWaitForTermination(run, ToolCommand(run, "unrar.exe") + " x -o+ " + archive,
                                                     kWindowMinimized, message, kNoTimeLimitMs);
   if (result.end == ProcessEnd::Ended && result.exitCode != 0)
-    run.reporter.Report(kUnpackLocation, RuntimeError(static_cast<int32_t>(result.exitCode),
-                                                      "\"unrar.exe\" could not extract \"" + archive +
-                                                          "\" (exit code " + std::to_string(result.exitCode) + ")."));
+    run.reporter.Report(kUnpackLocation,
+                        RuntimeError(static_cast<int32_t>(result.exitCode),
+                                     Message(IDS_EXTRACT_FAILED, {archive, std::to_string(result.exitCode)})));
 }
 
 // A failed extraction is reported and the next one still runs; the copied

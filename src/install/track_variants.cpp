@@ -108,7 +108,7 @@ void CopyTracks(RunContext& run) {
       links.madeEmpty = TrimmedFrom(copy.track);
       SafeCopyFolderAsLinks(run, base + copy.group, base + copy.track, true, links);
       if (!refusedBefore && links.refusal != 0)
-        run.log.Write({IDS_LOG_NO_SECOND_NAMES, {SystemMessage(links.refusal)}});
+        run.log.Write({IDS_LOG_NO_SECOND_NAMES, {Message::SystemError(links.refusal)}});
     }
   });
 }

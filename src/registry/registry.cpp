@@ -26,8 +26,9 @@ constexpr RootName kRoots[] = {
     {"HKDD", "HKEY_DYN_DATA", 0x80000006u},
 };
 
-[[noreturn]] void ThrowForPath(int32_t number, const std::string& text, const std::string& path) {
-  throw RuntimeError(number, text + " '" + path + "'");
+// text names the path as its %1.
+[[noreturn]] void ThrowForPath(int32_t number, TextId text, const std::string& path) {
+  throw RuntimeError(number, Message(text, {path}));
 }
 
 // Where the root begins: after "\\COMPUTER\", or at the start for a local path.
@@ -60,7 +61,7 @@ UniqueKey OpenLocalKey(HKEY root, const std::wstring& subKey, REGSAM access, con
   HKEY key = nullptr;
   LSTATUS status = RegOpenKeyExW(root, subKey.c_str(), 0, access | KEY_WOW64_32KEY, &key);
   if (status == ERROR_FILE_NOT_FOUND) status = RegOpenKeyExW(root, subKey.c_str(), 0, access, &key);
-  if (status != ERROR_SUCCESS) ThrowForPath(kErrOpenRegistryKey, "Unable to open registry key", path);
+  if (status != ERROR_SUCCESS) ThrowForPath(kErrOpenRegistryKey, IDS_REGISTRY_OPEN_KEY, path);
   return UniqueKey(key);
 }
 
@@ -68,12 +69,12 @@ UniqueKey OpenRemoteKey(const std::string& computer, HKEY root, const std::wstri
                         const std::string& path) {
   HKEY connected = nullptr;
   if (RegConnectRegistryW(Widen(computer).c_str(), root, &connected) != ERROR_SUCCESS)
-    throw RuntimeError(kErrConnectRemoteRegistry, "Unable to connect to remote computer '\\\\" + computer + "'");
+    throw RuntimeError(kErrConnectRemoteRegistry, Message(IDS_REGISTRY_CONNECT, {computer}));
   // Owning the connection closes it once the key is open, and on failure too.
   UniqueKey connection(connected);
   HKEY key = nullptr;
   if (RegOpenKeyExW(connection.Get(), subKey.c_str(), 0, access, &key) != ERROR_SUCCESS)
-    ThrowForPath(kErrOpenRemoteRegistryKey, "Unable to open remote registry key", path);
+    ThrowForPath(kErrOpenRemoteRegistryKey, IDS_REGISTRY_OPEN_REMOTE_KEY, path);
   return UniqueKey(key);
 }
 
@@ -82,7 +83,7 @@ UniqueKey OpenRemoteKey(const std::string& computer, HKEY root, const std::wstri
 std::vector<BYTE> QueryValueData(HKEY key, const std::wstring& name, DWORD& type, const std::string& path) {
   DWORD size = 0;
   if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-    ThrowForPath(kErrReadRegistryValue, "Unable to read registry value", path);
+    ThrowForPath(kErrReadRegistryValue, IDS_REGISTRY_READ_VALUE, path);
   constexpr int kAttempts = 3;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::vector<BYTE> data(size);
@@ -93,7 +94,7 @@ std::vector<BYTE> QueryValueData(HKEY key, const std::wstring& name, DWORD& type
     }
     if (status != ERROR_MORE_DATA) break;
   }
-  ThrowForPath(kErrReadRegistryValue, "Unable to read registry value", path);
+  ThrowForPath(kErrReadRegistryValue, IDS_REGISTRY_READ_VALUE, path);
 }
 
 // Stored text may or may not carry its terminating zero; the text ends at the first one.
@@ -126,7 +127,7 @@ void AddSubKeyNames(HKEY key, std::vector<std::string>& names, const std::string
     DWORD length = kMaxKeyNameLength;
     LSTATUS status = RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
     if (status == ERROR_NO_MORE_ITEMS) return;
-    if (status != ERROR_SUCCESS) ThrowForPath(kErrListRegistrySubKeys, "Unable to list registry subkeys", path);
+    if (status != ERROR_SUCCESS) ThrowForPath(kErrListRegistrySubKeys, IDS_REGISTRY_LIST_SUBKEYS, path);
     std::string found = Narrow(std::wstring_view(name, length));
     if (std::none_of(names.begin(), names.end(),
                      [&](const std::string& known) { return EqualsIgnoreCase(known, found); }))
@@ -142,7 +143,7 @@ int32_t RegistryRootOf(const std::string& path) {
   for (const RootName& root : kRoots) {
     if (name == root.abbreviation || name == root.fullName) return static_cast<int32_t>(root.handle);
   }
-  ThrowForPath(kErrInvalidRegistryRoot, "Invalid root in registry key", path);
+  ThrowForPath(kErrInvalidRegistryRoot, IDS_REGISTRY_INVALID_ROOT, path);
 }
 
 std::string RegistrySubKeyOf(const std::string& path) {
@@ -195,7 +196,7 @@ RegistryValue ReadRegistryValue(const std::string& path) {
       return TextFromData(data);
     case REG_DWORD:
     case REG_BINARY: return IntegerFromData(data);
-    default: ThrowForPath(kErrUnsupportedRegistryType, "Unsupported data type in registry value", path);
+    default: ThrowForPath(kErrUnsupportedRegistryType, IDS_REGISTRY_UNSUPPORTED_TYPE, path);
   }
 }
 
@@ -223,6 +224,6 @@ std::vector<std::string> ReadRegistrySubKeyNames(const std::string& path) {
     opened = true;
     AddSubKeyNames(key, names, path);
   }
-  if (!opened) ThrowForPath(kErrOpenRegistryKey, "Unable to open registry key", path);
+  if (!opened) ThrowForPath(kErrOpenRegistryKey, IDS_REGISTRY_OPEN_KEY, path);
   return names;
 }

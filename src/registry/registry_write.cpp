@@ -15,9 +15,10 @@ struct LocalKey {
   std::wstring subKey;
 };
 
-[[noreturn]] void ThrowForKey(LSTATUS status, const std::string& text, const std::string& keyPath) {
+// What could not be done to the key (text names it), then the system's reason.
+[[noreturn]] void ThrowForKey(LSTATUS status, const Message& text) {
   throw RuntimeError(static_cast<int32_t>(status),
-                     text + " '" + keyPath + "': " + SystemMessage(static_cast<DWORD>(status)));
+                     Message::Pattern("%1: %2", {text, Message::SystemError(static_cast<uint32_t>(status))}));
 }
 
 // The path names a key, with or without its trailing "\". A root alone is
@@ -25,11 +26,10 @@ struct LocalKey {
 // every key below it.
 LocalKey LocalKeyOf(const std::string& keyPath) {
   std::string path = keyPath.ends_with('\\') ? keyPath : keyPath + '\\';
-  if (!RegistryComputerOf(path).empty())
-    ThrowForKey(ERROR_NOT_SUPPORTED, "Only a local registry key can be changed", keyPath);
+  if (!RegistryComputerOf(path).empty()) ThrowForKey(ERROR_NOT_SUPPORTED, Message(IDS_REGISTRY_NOT_LOCAL, {keyPath}));
   std::wstring subKey = Widen(RegistrySubKeyOf(path));
   while (!subKey.empty() && subKey.back() == L'\\') subKey.pop_back();
-  if (subKey.empty()) ThrowForKey(ERROR_INVALID_PARAMETER, "Not a registry key below a root", keyPath);
+  if (subKey.empty()) ThrowForKey(ERROR_INVALID_PARAMETER, Message(IDS_REGISTRY_NOT_BELOW_ROOT, {keyPath}));
   return {RegistryRootHandle(RegistryRootOf(path)), subKey};
 }
 
@@ -52,11 +52,11 @@ void WriteRegistryValues(const std::string& keyPath, const std::vector<std::pair
   HKEY created = nullptr;
   LSTATUS status = RegCreateKeyExW(where.root, where.subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                    KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &created, nullptr);
-  if (status != ERROR_SUCCESS) ThrowForKey(status, "Unable to create registry key", keyPath);
+  if (status != ERROR_SUCCESS) ThrowForKey(status, Message(IDS_REGISTRY_CREATE_KEY, {keyPath}));
   UniqueKey key(created);
   for (const auto& [name, value] : values) {
     status = SetValue(key.Get(), name, value);
-    if (status != ERROR_SUCCESS) ThrowForKey(status, "Unable to write registry value '" + name + "' in", keyPath);
+    if (status != ERROR_SUCCESS) ThrowForKey(status, Message(IDS_REGISTRY_WRITE_VALUE, {name, keyPath}));
   }
 }
 
@@ -69,15 +69,15 @@ void DeleteRegistryKey(const std::string& keyPath) {
       RegOpenKeyExW(where.root, where.subKey.c_str(), 0,
                     DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &opened);
   if (status == ERROR_FILE_NOT_FOUND) return;
-  if (status != ERROR_SUCCESS) ThrowForKey(status, "Unable to open registry key", keyPath);
+  if (status != ERROR_SUCCESS) ThrowForKey(status, Message(IDS_REGISTRY_OPEN_KEY, {keyPath}));
   UniqueKey key(opened);
   status = RegDeleteTreeW(key.Get(), nullptr);
-  if (status != ERROR_SUCCESS) ThrowForKey(status, "Unable to delete the contents of registry key", keyPath);
+  if (status != ERROR_SUCCESS) ThrowForKey(status, Message(IDS_REGISTRY_DELETE_CONTENTS, {keyPath}));
   key.Reset();
   status = RegDeleteKeyExW(where.root, where.subKey.c_str(), KEY_WOW64_64KEY, 0);
   // Another program may have deleted it meanwhile: gone is what was asked for.
   if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
-    ThrowForKey(status, "Unable to delete registry key", keyPath);
+    ThrowForKey(status, Message(IDS_REGISTRY_DELETE_KEY, {keyPath}));
 }
 
 // A key we may not read exists all the same.
@@ -88,5 +88,5 @@ bool RegistryKeyExists(const std::string& keyPath) {
   UniqueKey key(opened);
   if (status == ERROR_FILE_NOT_FOUND) return false;
   if (status == ERROR_SUCCESS || status == ERROR_ACCESS_DENIED) return true;
-  ThrowForKey(status, "Unable to open registry key", keyPath);
+  ThrowForKey(status, Message(IDS_REGISTRY_OPEN_KEY, {keyPath}));
 }

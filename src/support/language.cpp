@@ -1,5 +1,7 @@
 #include "support/language.h"
 
+#include <windows.h>
+
 #include <iterator>
 
 #include "support/text.h"
@@ -45,7 +47,7 @@ std::string LanguageCodes() {
   return codes;
 }
 
-Language LanguageForSystem(LANGID id) {
+Language LanguageForSystem(uint16_t id) {
   for (const LanguageInfo& info : kLanguages)
     if (info.id == id) return info.language;
   for (const LanguageInfo& info : kLanguages)

@@ -2,11 +2,10 @@
 // The languages the installer speaks to the player, and the choice of one for
 // a run: a /LANG= switch, else the system's display language, else English.
 // The log, standard output and standard error are always in English.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <windows.h>
 
 class Message;
 // A text of the string tables, by its identifier (support/texts/text_ids.h).
@@ -18,7 +17,7 @@ struct LanguageInfo {
   Language language;
   const char* code;  // ISO 639-1, with the country where one language has several forms
   TextId name;       // as the log names it in English, and the window in the player's language
-  LANGID id;         // the string tables' language
+  uint16_t id;       // the string tables' language (a LANGID), without windows.h in every text's user
 };
 
 const LanguageInfo& InfoOf(Language language);
@@ -30,7 +29,7 @@ std::optional<Language> LanguageOfCode(std::string_view code);
 std::string LanguageCodes();
 // The language for a system language: the same one, else one of its primary
 // language (pt-PT speaks pt-BR), else English.
-Language LanguageForSystem(LANGID id);
+Language LanguageForSystem(uint16_t id);
 
 struct LanguageChoice {
   Language language = Language::English;

@@ -154,8 +154,8 @@ ProcessResult ShellAndReadOutput(RunContext& run, const std::string& commandLine
   UniqueFile file = CreateOutputFile();
   if (!file) {
     DWORD error = GetLastError();
-    run.reporter.Report(
-        kLocation, RuntimeError(static_cast<int32_t>(error), SystemMessage(error) + " (a file for a tool's output)"));
+    run.reporter.Report(kLocation, RuntimeError(static_cast<int32_t>(error),
+                                                Message(IDS_FAILED_TOOL_OUTPUT, {Message::SystemError(error)})));
     return {ProcessEnd::NotStarted};
   }
   std::string message;

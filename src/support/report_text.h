@@ -10,4 +10,4 @@
 constexpr TextId kReportTitle = IDS_TITLE_REPORT;
 
 // "ERROR: <number>, <description>" CR LF "Location: <location>".
-Message FormatErrorReport(int32_t number, std::string_view description, std::string_view location);
+Message FormatErrorReport(int32_t number, const Message& description, std::string_view location);

@@ -12,7 +12,8 @@
 namespace {
 
 void Check(HRESULT result) {
-  if (FAILED(result)) throw RuntimeError(static_cast<int32_t>(result), SystemMessage(static_cast<DWORD>(result)));
+  if (FAILED(result))
+    throw RuntimeError(static_cast<int32_t>(result), Message::SystemError(static_cast<uint32_t>(result)));
 }
 
 ComPtr<IShellLinkW> NewShellLink() {

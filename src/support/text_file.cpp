@@ -61,8 +61,7 @@ void WriteAnsiText(const std::string& path, std::string_view utf8Text) {
   std::optional<std::string> bytes = ToCodePageExactly(utf8Text, CP_ACP);
   if (!bytes)
     throw RuntimeError(static_cast<int32_t>(ERROR_NO_UNICODE_TRANSLATION),
-                       "\"" + path + "\" cannot be written: the system's code page lacks a character of \"" +
-                           std::string(utf8Text) + "\".");
+                       Message(IDS_NOT_IN_CODE_PAGE, {path, std::string(utf8Text)}));
   WriteBytes(path, GENERIC_WRITE, CREATE_ALWAYS, *bytes);
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "support/runtime_error.h"
 #include "support/text.h"
 
 namespace {
@@ -73,6 +74,18 @@ Message::Message(TextId id, std::vector<Message> inserts) : id_(id), parts_(std:
 
 Message::Message(std::string plain) : plain_(std::move(plain)) {}
 
+Message Message::Pattern(std::string pattern, std::vector<Message> inserts) {
+  Message message(std::move(pattern));
+  message.parts_ = std::move(inserts);
+  return message;
+}
+
+Message Message::SystemError(uint32_t code) {
+  Message message;
+  message.systemError_ = code;
+  return message;
+}
+
 Message Message::Lines(std::vector<Message> lines) {
   Message message;
   message.lines_ = true;
@@ -91,12 +104,12 @@ std::string Message::In(Language language) const {
   std::string text;
   if (lines_) {
     for (const Message& line : parts_) text += (text.empty() ? "" : "\r\n") + line.In(language);
-  } else if (id_ == 0) {
-    text = plain_;
+  } else if (systemError_) {
+    text = SystemMessage(*systemError_, language);
   } else {
     std::vector<std::string> inserts;
     for (const Message& insert : parts_) inserts.push_back(insert.In(language));
-    text = TextIn(language, id_, inserts);
+    text = id_ ? TextIn(language, id_, inserts) : FillInserts(plain_, inserts);
   }
   if (withoutFullStop_)
     while (text.ends_with(".")) text.pop_back();

@@ -5,6 +5,8 @@
 //
 // A Message is a text with its inserts, kept apart until it is shown, so that
 // one message can be shown in the player's language and logged in English.
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,12 @@ class Message {
   // Plain text that no language changes.
   Message(std::string plain);
   Message(const char* plain) : Message(std::string(plain)) {}
+  // Punctuation that no language changes ("%1: %2"), around inserts that do.
+  static Message Pattern(std::string pattern, std::vector<Message> inserts);
+  // The system's own text for a Win32 error code, or an HRESULT: in the
+  // language shown where Windows has it, and in English() the system's
+  // default, as the log has always had it.
+  static Message SystemError(uint32_t code);
   // Sentences on lines of their own; the empty ones are left out.
   static Message Lines(std::vector<Message> lines);
 
@@ -38,13 +46,14 @@ class Message {
   std::string In(Language language) const;
   std::string English() const { return In(Language::English); }
   TextId Id() const { return id_; }
-  bool Empty() const { return id_ == 0 && plain_.empty() && parts_.empty(); }
+  bool Empty() const { return id_ == 0 && plain_.empty() && parts_.empty() && !systemError_; }
 
  private:
   Message() = default;
-  TextId id_ = 0;  // 0: plain text, or lines
-  std::string plain_;
+  TextId id_ = 0;               // 0: plain text, a pattern, a system error, or lines
+  std::string plain_;           // the text, or the pattern
   std::vector<Message> parts_;  // the inserts, or the lines
+  std::optional<uint32_t> systemError_;
   bool lines_ = false;
   bool withoutFullStop_ = false;
 };

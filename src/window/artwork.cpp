@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "support/handles.h"
+#include "support/text.h"
+#include "support/texts.h"
 
 namespace {
 
@@ -70,14 +72,14 @@ void Text(HDC dc, const wchar_t* text, RECT area, int height, int weight, COLORR
   DrawTextW(dc, text, -1, &area, format | DT_NOPREFIX);
 }
 
-void DrawBanner(HDC dc, int width, int height) {
+void DrawBanner(HDC dc, int width, int height, Language language) {
   VerticalGradient(dc, width, height, RGB(150, 0, 0), RGB(30, 0, 0));
   int square = std::max(2, height / 12);
   Chequers(dc, RECT{0, height - 2 * square, width, height}, square);
   RECT title{0, height / 12, width, height * 7 / 12};
   Text(dc, L"ZEM7", title, height * 5 / 12, FW_HEAVY, RGB(255, 220, 0), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   RECT subtitle{0, height * 7 / 12, width, height - 2 * square};
-  Text(dc, L"FlatOut Mod Installer", subtitle, height / 8, FW_BOLD, RGB(255, 255, 255),
+  Text(dc, Widen(TextIn(language, IDS_BANNER_CAPTION)).c_str(), subtitle, height / 8, FW_BOLD, RGB(255, 255, 255),
        DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
@@ -97,11 +99,11 @@ void DrawFolderButton(HDC dc, int width, int height) {
 
 }  // namespace
 
-HBITMAP DrawArtwork(Artwork artwork, int width, int height) {
+HBITMAP DrawArtwork(Artwork artwork, int width, int height, Language language) {
   if (width <= 0 || height <= 0) return nullptr;
   MemoryCanvas canvas(width, height);
   switch (artwork) {
-    case Artwork::Banner: DrawBanner(canvas.Dc(), width, height); break;
+    case Artwork::Banner: DrawBanner(canvas.Dc(), width, height, language); break;
     case Artwork::Header: DrawHeader(canvas.Dc(), width, height); break;
     case Artwork::FolderButton: DrawFolderButton(canvas.Dc(), width, height); break;
     case Artwork::None: break;

@@ -3,6 +3,8 @@
 // crisp at every DPI. The caller owns the bitmap.
 #include <windows.h>
 
+#include "support/language.h"
 #include "window/window_layout.h"
 
-HBITMAP DrawArtwork(Artwork artwork, int width, int height);
+// The banner's caption is in language.
+HBITMAP DrawArtwork(Artwork artwork, int width, int height, Language language);

@@ -18,7 +18,7 @@
 class MainWindow {
  public:
   // Its texts, and the boxes of the run it serves, in language.
-  explicit MainWindow(Language language = Language::English) : language_(language) {}
+  explicit MainWindow(Language language = Language::English) : language_(language), painter_(language) {}
   ~MainWindow();
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;

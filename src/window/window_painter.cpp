@@ -21,7 +21,7 @@ HFONT WindowPainter::Font(const FontSpec& spec) {
 }
 
 HBITMAP WindowPainter::Picture(const ControlSpec& spec, int width, int height) {
-  HBITMAP picture = DrawArtwork(spec.artwork, width, height);
+  HBITMAP picture = DrawArtwork(spec.artwork, width, height, language_);
   pictures_.emplace_back(picture);
   pictureOf_[spec.id] = picture;
   return picture;

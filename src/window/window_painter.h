@@ -9,9 +9,12 @@
 
 #include "window/window_layout.h"
 #include "support/handles.h"
+#include "support/language.h"
 
 class WindowPainter {
  public:
+  // Its pictures' words are in language.
+  explicit WindowPainter(Language language) : language_(language) {}
   // Drops the fonts and starts a new set of pictures for dpi. The old
   // pictures come back to the caller, who keeps them until no control shows them.
   std::vector<UniqueGdiObject> StartDpi(UINT dpi);
@@ -29,6 +32,7 @@ class WindowPainter {
  private:
   HBRUSH Brush(COLORREF colour);
 
+  Language language_;
   UINT dpi_ = 96;
   std::map<COLORREF, UniqueGdiObject> brushes_;
   std::map<int, UniqueGdiObject> fonts_;

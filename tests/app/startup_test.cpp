@@ -281,13 +281,13 @@ TEST(LogFileTest, EarlierLogsAreAcceptedInEitherFormAndOtherFilesRefused) {
   TempFolder work;
   for (const Case& entry : cases) {
     WriteFile(work / "zem7.log", entry.content);
-    EXPECT_EQ(WhyNotALogFile(work / "zem7.log").empty(), entry.accepted) << entry.content;
+    EXPECT_EQ(WhyNotALogFile(work / "zem7.log").Empty(), entry.accepted) << entry.content;
   }
   // And a log as the installer writes it now.
   ScriptedUi ui;
   std::unique_ptr<RunContext> run = NewRun(ui, work.Path());
   run->log.Write("Starting to installing ZEM7 mod.");
-  EXPECT_EQ(WhyNotALogFile(run->log.Path()), "");
+  EXPECT_TRUE(WhyNotALogFile(run->log.Path()).Empty());
 }
 
 }  // namespace

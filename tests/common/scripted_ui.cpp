@@ -8,7 +8,7 @@
 // reaches the window, so onPump runs here too.
 int ScriptedUi::ShowMessage(const Message& message, TextId titleId, unsigned style) {
   std::string text = message.English(), title = TextIn(Language::English, titleId);
-  messages.push_back({text, title, style});
+  messages.push_back({text, title, style, message.In(language)});
   if (onPump) onPump();
   if (answerAllWithOk_ && (style & 0xF) == MB_OK) return IDOK;
   if (!answers_.empty()) {

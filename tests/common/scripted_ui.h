@@ -13,9 +13,10 @@
 #include "window/window_commands.h"
 
 struct MessageRecord {
-  std::string text;
+  std::string text;  // English, as the log and the console have it
   std::string title;
   unsigned style;
+  std::string shown;  // as the box shows it, in the interface's language
 };
 
 // A fresh run for one test: this interface, and the log written into installerFolder.
@@ -29,7 +30,7 @@ class ScriptedUi : public UserInterface {
   // Every box with only an OK button (error reports) is answered OK.
   void AnswerAllWithOk() { answerAllWithOk_ = true; }
 
-  // Records the English, as the log and the console have it.
+  // Records the English, and the text in language.
   int ShowMessage(const Message& text, TextId title, unsigned style) override;
   void SetMousePointer(MousePointer pointer) override;
   void ShowProgress(int entryCount, int scale, const std::string& percentText) override;
@@ -42,6 +43,7 @@ class ScriptedUi : public UserInterface {
     toolActivity.emplace_back(tool, elapsedSeconds);
   }
 
+  Language language = Language::English;  // the player's, for what a box shows
   std::vector<MessageRecord> messages;
   std::vector<MousePointer> pointers;
   std::string progressText;

@@ -69,9 +69,9 @@ TEST(MoveFileWhole, MovesReplacesOnlyWhenAskedAndNamesWhatFailed) {
         FILETIME written = FactsOf(to).ftLastWriteTime;
         EXPECT_EQ(CompareFileTime(&written, &kOldTime), 0);
       } catch (const RuntimeError& error) {
-        EXPECT_EQ(static_cast<DWORD>(error.Number()), c.error) << error.Description();
-        EXPECT_NE(error.Description().find("\"" + from + "\" to \"" + to + "\""), std::string::npos)
-            << error.Description();
+        EXPECT_EQ(static_cast<DWORD>(error.Number()), c.error) << error.Description().English();
+        EXPECT_NE(error.Description().English().find("\"" + from + "\" to \"" + to + "\""), std::string::npos)
+            << error.Description().English();
         EXPECT_EQ(ReadFile(from), "the player's save");
         if (c.earlier) {
           EXPECT_EQ(ReadFile(to), c.earlier);
@@ -91,7 +91,8 @@ TEST(MoveFileWhole, MissingSourceIsAnErrorThatNamesIt) {
       ADD_FAILURE() << "no error";
     } catch (const RuntimeError& error) {
       EXPECT_EQ(static_cast<DWORD>(error.Number()), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-      EXPECT_NE(error.Description().find(work / "absent.sav"), std::string::npos) << error.Description();
+      EXPECT_NE(error.Description().English().find(work / "absent.sav"), std::string::npos)
+          << error.Description().English();
     }
     EXPECT_FALSE(FileExists(work / "moved.sav"));
   }

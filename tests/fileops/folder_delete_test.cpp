@@ -85,7 +85,7 @@ TEST_F(FolderDeleteTest, NeverGoesThroughALinkInsideOrAtTheTop) {
       DeleteWholeFolder(folder);
     } catch (const RuntimeError& error) {
       failed = true;
-      EXPECT_EQ(error.Description(), "The folder \"" + folder + "\" could not be deleted.");
+      EXPECT_EQ(error.Description().English(), "The folder \"" + folder + "\" could not be deleted.");
     }
     EXPECT_EQ(failed, FolderExists(folder)) << folder;
   }
@@ -147,7 +147,7 @@ TEST_F(FolderDeleteTest, FolderThatOutlivesTheDeleteIsAnError) {
     ADD_FAILURE() << "no error although the folder is still there";
   } catch (const RuntimeError& error) {
     EXPECT_EQ(error.Number(), 145);
-    EXPECT_EQ(error.Description(), "The folder \"" + target + "\" could not be deleted.");
+    EXPECT_EQ(error.Description().English(), "The folder \"" + target + "\" could not be deleted.");
   }
   CloseHandle(held);
   EXPECT_TRUE(FileExists(target + "\\held.txt"));

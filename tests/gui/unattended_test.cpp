@@ -252,22 +252,42 @@ std::string OutputOf(const std::string& commandLine, const std::string& outputPa
 }
 
 // Answers the boxes of that title as a person would: each with the button
-// given, in turn, until there are no more answers.
+// given, in turn, until there are no more answers. Texts() are what they said.
 class BoxAnswerer {
  public:
   BoxAnswerer(std::wstring title, std::vector<int> buttons)
       : title_(std::move(title)), buttons_(std::move(buttons)), thread_([this] { Run(); }) {}
-  ~BoxAnswerer() {
-    done_ = true;
-    thread_.join();
-  }
+  ~BoxAnswerer() { Texts(); }
   size_t Answered() const { return answered_; }
+  // Once it has ended.
+  std::vector<std::string> Texts() {
+    done_ = true;
+    if (thread_.joinable()) thread_.join();
+    return texts_;
+  }
 
  private:
+  // The box's text: its static control that holds text.
+  static std::string TextOf(HWND box) {
+    std::wstring text;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM found) {
+          wchar_t name[16] = {}, line[2048] = {};
+          GetClassNameW(child, name, 16);
+          if (_wcsicmp(name, L"Static") == 0 && GetWindowTextW(child, line, 2048) > 0)
+            *reinterpret_cast<std::wstring*>(found) = line;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&text));
+    return Narrow(text);
+  }
+
   void Run() {
     while (!done_ && answered_ < buttons_.size()) {
       HWND box = FindWindowW(L"#32770", title_.c_str());
       if (box && IsWindowVisible(box)) {
+        texts_.push_back(TextOf(box));
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttons_[answered_], BN_CLICKED), 0);
         ++answered_;
         while (!done_ && IsWindow(box)) Sleep(50);
@@ -277,10 +297,48 @@ class BoxAnswerer {
   }
   std::wstring title_;
   std::vector<int> buttons_;
+  std::vector<std::string> texts_;
   std::atomic<size_t> answered_{0};
   std::atomic<bool> done_{false};
   std::thread thread_;
 };
+
+// The boxes shown without the window (a bad command line, the removal's)
+// speak the language asked for; standard error keeps the English.
+TEST_F(UnattendedTest, BoxesWithoutTheWindowSpeakTheLanguageAskedForWhileStandardErrorStaysEnglish) {
+  Build();
+  WriteFile(target + kRecordName, "\xEF\xBB\xBFZEM7 installation record, version 1\r\n");  // cut short
+  struct Case {
+    std::string arguments;
+    DWORD exitCode;
+    const wchar_t* title;
+    std::string shown, err;
+  };
+  const Case cases[] = {
+      {"/LANG=de /NOSUCH", 1, L"ZEM7-Installationsprogramm",
+       "Unbekannter Schalter: /NOSUCH\r\n\r\nAufruf: ZEM7Installer.exe", "Unknown switch: /NOSUCH\r\n\r\nUsage: "},
+      {"/UNINSTALL /LANG=ru \"/DIR=" + target + "\"", 2, L"Удаление ZEM7",
+       "Не удаётся удалить мод ZEM7 из «" + target + "»: список установки «" + target + kRecordName + "» непригоден: он неполный.",
+       "The ZEM7 mod cannot be removed from \"" + target + "\": \"" + target + kRecordName +
+           "\" cannot be used: it is incomplete."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments);
+    BoxAnswerer person(c.title, {IDOK});
+    Outcome outcome = RunInstaller(c.arguments, 30000);
+    std::vector<std::string> shown = person.Texts();
+    EXPECT_EQ(outcome.exitCode, c.exitCode);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_TRUE(shown[0].starts_with(c.shown)) << shown[0];
+    EXPECT_NE(outcome.err.find(c.err), std::string::npos) << outcome.err;
+  }
+  // The removal's log has the refusal as standard error has it.
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH, temp);
+  auto log = LogTexts(Narrow(temp) + "ZEM7UninstallLog.txt");
+  EXPECT_NE(std::find(log.begin(), log.end(), cases[1].err), log.end());
+  EXPECT_EQ(ListTree(target), std::vector<std::string>{kRecordName});
+}
 
 // Apps & features (here Wine's own programs list) shows the installation, and
 // the removal it starts takes everything of it but what the player made or

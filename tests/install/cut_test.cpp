@@ -33,7 +33,7 @@ class CommandUi : public ScriptedUi {
  public:
   explicit CommandUi(bool recreate) : recreate_(recreate) { AnswerAllWithOk(); }
   int Ask(Question question, const Message& text, TextId title, unsigned) override {
-    messages.push_back({text.English(), TextIn(Language::English, title), 0});
+    messages.push_back({text.English(), TextIn(Language::English, title), 0, text.In(language)});
     bool yes = question == Question::ConfirmInstall || question == Question::RecreateUnfinished ||
                (question == Question::RecreateTarget && recreate_);
     return yes ? IDYES : IDNO;

@@ -250,7 +250,7 @@ TEST_F(DriverTest, RerunKeepsThePlayersFilesAndAStoppedOneLeavesThemAside) {
   EXPECT_TRUE(letting != log.end() && letting > std::find(log.begin(), log.end(), "2 file(s) of yours were kept."));
   // The new record is the run's: the player's files are not in it, and its entry is registered.
   auto rerun = ReadRecord(target);
-  ASSERT_TRUE(std::holds_alternative<InstallationRecord>(rerun)) << std::get<std::string>(rerun);
+  ASSERT_TRUE(std::holds_alternative<InstallationRecord>(rerun)) << std::get<RecordFault>(rerun).Why().English();
   EXPECT_EQ(RecordKeeper::Open(target).PlayersFiles(FileSystem::FilesBelow(target)).size(), 2u);
   EXPECT_EQ(std::get<InstallationRecord>(rerun).stage, RecordStage::Complete);
   EXPECT_EQ(ReadRegistryString(kUninstallKeys + UninstallKeyFor(target) + "\\UninstallString"),

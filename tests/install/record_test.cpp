@@ -29,7 +29,7 @@ TEST(RecordTest, RoundTripsAndRefusesATornEditedOrEscapingRecord) {
   TempFolder folder;
   WriteRecord(folder.Path() + "\\", Sample());
   auto read = ReadRecord(folder.Path() + "\\");
-  ASSERT_TRUE(std::holds_alternative<InstallationRecord>(read)) << std::get<std::string>(read);
+  ASSERT_TRUE(std::holds_alternative<InstallationRecord>(read)) << std::get<RecordFault>(read).Why().English();
   EXPECT_EQ(std::get<InstallationRecord>(read), Sample());
   EXPECT_TRUE(ReadFile(folder / kRecordName)
                   .starts_with("\xEF\xBB\xBF"
@@ -72,9 +72,9 @@ TEST(RecordTest, RoundTripsAndRefusesATornEditedOrEscapingRecord) {
   };
   for (const Case& c : cases) {
     auto parsed = ParseRecord(c.text);
-    ASSERT_TRUE(std::holds_alternative<std::string>(parsed)) << c.name;
-    EXPECT_NE(std::get<std::string>(parsed).find(c.why), std::string::npos)
-        << c.name << ": " << std::get<std::string>(parsed);
+    ASSERT_TRUE(std::holds_alternative<Message>(parsed)) << c.name;
+    std::string why = std::get<Message>(parsed).English();
+    EXPECT_NE(why.find(c.why), std::string::npos) << c.name << ": " << why;
   }
 }
 

@@ -85,7 +85,7 @@ TEST(RegistryPathParsing, UnknownRootIsRejectedWithTheWholePath) {
     auto error = ErrorFrom([&] { ParseRegistryPath(path, kRegistryRoot); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->Number(), static_cast<int32_t>(0x80040001u));
-    EXPECT_EQ(error->Description(), std::string("Invalid root in registry key '") + path + "'");
+    EXPECT_EQ(error->Description().English(), std::string("Invalid root in registry key '") + path + "'");
   }
 }
 
@@ -235,7 +235,7 @@ TEST_F(RegistryReadTest, FailuresCarryTheirNumberAndTheWholePath) {
     auto error = ErrorFrom([&] { ReadRegistryValue(c.path); });
     ASSERT_TRUE(error);
     EXPECT_EQ(static_cast<uint32_t>(error->Number()), c.number);
-    EXPECT_EQ(error->Description(), std::string(c.text) + " '" + c.path + "'");
+    EXPECT_EQ(error->Description().English(), std::string(c.text) + " '" + c.path + "'");
   }
 }
 
@@ -255,12 +255,13 @@ TEST_F(RegistryReadTest, RemotePathsConnectFirstAndReportTheirOwnErrors) {
   auto missingKey = ErrorFrom([&] { ReadRegistryValue(self + (key / "Nope\\Games")); });
   ASSERT_TRUE(missingKey);
   EXPECT_EQ(static_cast<uint32_t>(missingKey->Number()), 0x80040004u);
-  EXPECT_EQ(missingKey->Description(), "Unable to open remote registry key '" + self + (key / "Nope\\Games") + "'");
+  EXPECT_EQ(missingKey->Description().English(),
+            "Unable to open remote registry key '" + self + (key / "Nope\\Games") + "'");
 
   auto noHost = ErrorFrom([] { ReadRegistryValue("\\\\ZEM7-NO-SUCH-HOST\\HKLM\\Software\\X"); });
   ASSERT_TRUE(noHost);
   EXPECT_EQ(static_cast<uint32_t>(noHost->Number()), 0x80040003u);
-  EXPECT_EQ(noHost->Description(), "Unable to connect to remote computer '\\\\ZEM7-NO-SUCH-HOST'");
+  EXPECT_EQ(noHost->Description().English(), "Unable to connect to remote computer '\\\\ZEM7-NO-SUCH-HOST'");
 }
 
 bool KeyExistsInView(const ScratchKey& scratch, REGSAM view) {
@@ -303,7 +304,7 @@ TEST(RegistryViews, SubKeysOfBothViewsAreListedOnceThe32BitViewsFirst) {
   auto missing = ErrorFrom([&] { ReadRegistrySubKeyNames(games32 / "Nope\\"); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(static_cast<uint32_t>(missing->Number()), 0x80040002u);
-  EXPECT_EQ(missing->Description(), "Unable to open registry key '" + (games32 / "Nope\\") + "'");
+  EXPECT_EQ(missing->Description().English(), "Unable to open registry key '" + (games32 / "Nope\\") + "'");
 }
 
 TEST(RegistryViews, AllUsersShellFoldersAreReadable) {

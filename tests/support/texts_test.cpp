@@ -1,5 +1,7 @@
 // The string tables: every text in every language, with the inserts the code
 // fills in, and the choice of a run's language.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -60,6 +62,10 @@ TEST(StringTables, InsertsAreFilledOnceAndInAnyOrder) {
   EXPECT_EQ(message.In(Language::German).substr(0, 46), "Der ZEM7-Spielordner kann nicht geleert werden");
   EXPECT_EQ(Message::Lines({IDS_INSTALLED, std::string(), "x."}).WithoutFullStop().English(),
             "The FlatOut ZEM7 Mod is now successfully installed.\r\nx");
+  // Punctuation around inserts: the inserts follow the language, a path's own %1 stays.
+  Message pattern = Message::Pattern("%1 (\"%2\")", {IDS_LEFT_NOTHING, "C:\\100%1"});
+  EXPECT_EQ(pattern.English(), "nothing (\"C:\\100%1\")");
+  EXPECT_EQ(pattern.In(Language::German), "nichts (\"C:\\100%1\")");
 }
 
 TEST(Languages, ComeFromTheSwitchOrTheSystemWithEnglishLast) {

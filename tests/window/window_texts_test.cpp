@@ -24,7 +24,7 @@ TEST(WindowTexts, EveryCaptionFitsItsControlInEveryLanguageAndScale) {
   size_t count = 0;
   const LanguageInfo* languages = AllLanguages(count);
   for (UINT dpi : {96u, 144u, 192u}) {
-    WindowPainter painter;
+    WindowPainter painter(Language::English);
     painter.StartDpi(dpi);
     for (const ControlSpec& spec : MainWindowControls()) {
       if (!spec.caption.id) continue;

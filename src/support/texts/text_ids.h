@@ -16,6 +16,7 @@
 #define IDS_BROWSE_GAME 109
 #define IDS_BROWSE_TARGET 110
 #define IDS_TOOL_WORKING 111
+#define IDS_BANNER_CAPTION 112
 
 // The boxes' titles, and the error report's framing.
 #define IDS_TITLE_INSTALLER 120
@@ -199,3 +200,112 @@
 #define IDS_LANGUAGE_RUSSIAN 726
 #define IDS_LANGUAGE_BRAZILIAN_PORTUGUESE 727
 #define IDS_LANGUAGE_CZECH 728
+
+// The reasons inside reports and refusals: what failed, and why. The
+// platform's own first.
+#define IDS_OUT_OF_MEMORY 800
+#define IDS_INVALID_ARGUMENT 801
+#define IDS_UNKNOWN_SYSTEM_ERROR 802
+#define IDS_FAILED_TOOL_OUTPUT 803
+#define IDS_NOT_IN_CODE_PAGE 804
+// The mod's tools.
+#define IDS_EXTRACT_FAILED 805
+#define IDS_PACKER_FAILED 806
+#define IDS_PACKER_NO_MARKER 807
+// The file operations, by what they were doing; %1 is the reason.
+#define IDS_MISSING_FOLDER_TO_COPY 810
+#define IDS_MISSING_FOLDER_TO_MOVE 811
+#define IDS_MISSING_FILE_TO_COPY 812
+#define IDS_MISSING_FILE_TO_MOVE 813
+#define IDS_FAILED_CREATING_FOLDER 814
+#define IDS_FAILED_DELETING_FOLDER 815
+#define IDS_FAILED_COPYING_FOLDER 816
+#define IDS_FAILED_MOVING_FOLDER 817
+#define IDS_FAILED_DELETING_FILE 818
+#define IDS_FAILED_COPYING_FILE 819
+#define IDS_FAILED_MOVING_FILE 820
+// Below those, the moves and deletes through handles; %1 is the reason.
+#define IDS_FAILED_OPENING 821
+#define IDS_FAILED_MOVING 822
+#define IDS_FAILED_DELETING 823
+#define IDS_FAILED_DELETING_STALE 824
+#define IDS_FAILED_COPYING 825
+#define IDS_FAILED_RENAMING 826
+#define IDS_FAILED_DELETING_AFTER_COPY 827
+#define IDS_FAILED_KEEPING 828
+#define IDS_FOLDER_LEADS_OUTSIDE 829
+#define IDS_NAME_LEADS_OUTSIDE 830
+#define IDS_FOLDER_NOT_DELETED 831
+// What the emptying's walk meets that is no part of the target.
+#define IDS_REACHED_OTHERWISE 835
+#define IDS_DRIVE_ROOT_INSIDE 836
+// The emptying of the target.
+#define IDS_NOT_SET_ASIDE 840
+#define IDS_PARTLY_EMPTIED 841
+#define IDS_LEFT_NOTHING 842
+#define IDS_LEFT_EMPTY_FOLDERS 843
+#define IDS_LEFT_AND_MORE 844
+// The player's files that cannot be set aside.
+#define IDS_HOLDING_IS_FILE 845
+#define IDS_HOLDING_IS_LINK 846
+#define IDS_STORE_IS_LINK 847
+// Why a record cannot be used: of the record itself, and with its path.
+#define IDS_RECORD_IS_UNREADABLE 850
+#define IDS_RECORD_IS_UNUSABLE 851
+#define IDS_RECORD_CANNOT_BE_USED 852
+#define IDS_RECORD_OTHER_FORMAT 853
+#define IDS_RECORD_INCOMPLETE 854
+#define IDS_RECORD_CHANGED 855
+#define IDS_RECORD_BAD_LINE 856
+#define IDS_RECORDED_EMPTY_PATH 857
+#define IDS_RECORDED_DRIVE_OR_STREAM 858
+#define IDS_RECORDED_NOT_INSIDE 859
+#define IDS_RECORDED_CONTROL_CHARACTER 860
+#define IDS_RECORDED_CLIMBS_OUT 861
+#define IDS_RECORDED_DOT_OR_BLANK 862
+#define IDS_RECORDED_IN_HOLDING 863
+#define IDS_RECORDED_THROUGH_LINK 864
+#define IDS_RECORDED_NOT_A_SHORTCUT 865
+// A record whose stage is not the one a transition leaves: the stages, and
+// what the run was about to do.
+#define IDS_UNEXPECTED_STAGE 870
+#define IDS_STAGE_NONE 871
+#define IDS_STAGE_COMPLETE 872
+#define IDS_STAGE_STOPPED 873
+#define IDS_STAGE_UNDER_WAY 874
+#define IDS_STAGE_REMOVED 875
+#define IDS_TO_BEGIN_RUN 876
+#define IDS_TO_NOTE_MADE 877
+#define IDS_TO_RECORD_INSTALLATION 878
+#define IDS_TO_REMOVE 879
+#define IDS_TO_RECORD_REMOVAL 880
+// The registry; %1 is the key's or the value's path.
+#define IDS_REGISTRY_OPEN_KEY 890
+#define IDS_REGISTRY_CONNECT 891
+#define IDS_REGISTRY_OPEN_REMOTE_KEY 892
+#define IDS_REGISTRY_READ_VALUE 893
+#define IDS_REGISTRY_LIST_SUBKEYS 894
+#define IDS_REGISTRY_INVALID_ROOT 895
+#define IDS_REGISTRY_UNSUPPORTED_TYPE 896
+#define IDS_REGISTRY_NOT_LOCAL 897
+#define IDS_REGISTRY_NOT_BELOW_ROOT 898
+#define IDS_REGISTRY_CREATE_KEY 899
+#define IDS_REGISTRY_WRITE_VALUE 900
+#define IDS_REGISTRY_DELETE_CONTENTS 901
+#define IDS_REGISTRY_DELETE_KEY 902
+// The command line: what is wrong with it, and the usage. Standard error
+// has them in English; a box in the player's language.
+#define IDS_SWITCH_NOT_A_SWITCH 910
+#define IDS_SWITCH_UNKNOWN 911
+#define IDS_SWITCH_NO_VALUE 912
+#define IDS_SWITCH_NEEDS_FOLDER 913
+#define IDS_SWITCH_NEEDS_FILE 914
+#define IDS_SWITCH_NOT_A_FOLDER 915
+#define IDS_SWITCH_NOT_A_FILE 916
+#define IDS_SWITCH_UNKNOWN_LANGUAGE 917
+#define IDS_SWITCH_NEEDS_PROCESS 918
+#define IDS_SWITCH_LOG_DEVICE 919
+#define IDS_SWITCH_LOG_NO_FOLDER 920
+#define IDS_SWITCH_LOG_IS_FOLDER 921
+#define IDS_SWITCH_LOG_NOT_OURS 922
+#define IDS_USAGE 923
