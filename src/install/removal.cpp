@@ -105,7 +105,7 @@ void RemoveEntryRecordAndUninstaller(RunContext& run, RecordKeeper& keeper, cons
   Trap(run.reporter, kLocation, [&] {
     if (RemoveUninstallEntryOf(folder))
       run.log.Write("Removing the entry in Apps & features: " + UninstallKeyFor(folder));
-    else if (RemoveEntryOfAFolderGone(record.uninstallKey))
+    else if (RemoveRecordedEntry(record.uninstallKey, folder))
       run.log.Write("Removing the entry in Apps & features: " + record.uninstallKey);
   });
   CutPoint("removal.entry");

@@ -53,34 +53,39 @@ void RegisterUninstallEntry(const std::string& folder, const std::string& key, u
 
 void RemoveUninstallEntry(const std::string& key) { DeleteRegistryKey(kUninstallKeys + key); }
 
-bool RemoveUninstallEntryOf(const std::string& folder) {
-  std::string key = UninstallKeyFor(folder);
-  if (!RegistryKeyExists(kUninstallKeys + key)) return false;
-  std::string location;
+namespace {
+
+// The InstallLocation of key, one of this installer's entries; "" for one it did not write.
+std::string LocationOf(const std::string& key) {
+  if (!RegistryKeyExists(kUninstallKeys + key)) return {};
   try {
-    location = ReadRegistryString(kUninstallKeys + key + "\\InstallLocation");
+    return ReadRegistryString(kUninstallKeys + key + "\\InstallLocation");
   } catch (const RuntimeError&) {
-    return false;  // not an entry this installer wrote
+    return {};
   }
+}
+
+bool NamesFolder(const std::string& location, const std::string& folder) {
   std::optional<FileSystem::FolderId> here = FileSystem::IdentityOf(folder);
   std::optional<FileSystem::FolderId> named = FileSystem::IdentityOf(location);
-  bool same = here && named ? *here == *named : EqualsIgnoreCase(FormatPath(location), FormatPath(folder));
-  if (!same) return false;
+  return here && named ? *here == *named : EqualsIgnoreCase(FormatPath(location), FormatPath(folder));
+}
+
+}  // namespace
+
+bool RemoveUninstallEntryOf(const std::string& folder) {
+  std::string key = UninstallKeyFor(folder);
+  std::string location = LocationOf(key);
+  if (location.empty() || !NamesFolder(location, folder)) return false;
   RemoveUninstallEntry(key);
   return true;
 }
 
-bool RemoveEntryOfAFolderGone(const std::string& key) {
+bool RemoveRecordedEntry(const std::string& key, const std::string& folder) {
   // Only a name this installer gives: a record cannot lead the removal to another product's entry.
-  if (!key.starts_with("ZEM7Mod-") || key.find('\\') != std::string::npos || !RegistryKeyExists(kUninstallKeys + key))
-    return false;
-  std::string location;
-  try {
-    location = ReadRegistryString(kUninstallKeys + key + "\\InstallLocation");
-  } catch (const RuntimeError&) {
-    return false;
-  }
-  if (location.empty() || FileSystem::FolderExists(location)) return false;
+  if (!key.starts_with("ZEM7Mod-") || key.find('\\') != std::string::npos) return false;
+  std::string location = LocationOf(key);
+  if (location.empty() || (FileSystem::FolderExists(location) && !NamesFolder(location, folder))) return false;
   RemoveUninstallEntry(key);
   return true;
 }

@@ -20,7 +20,10 @@ void RemoveUninstallEntry(const std::string& key);
 // claims, a copy of an installation never removes the original's entry.
 // Returns whether it removed one. Throws RuntimeError.
 bool RemoveUninstallEntryOf(const std::string& folder);
-// Removes the entry under key, one of this installer's by its name, when the
-// folder its InstallLocation names is gone: the entry a folder had before it
-// was renamed or moved. Returns whether it removed one. Throws RuntimeError.
-bool RemoveEntryOfAFolderGone(const std::string& key);
+// Removes the entry under key, the one a record noted and one of this
+// installer's by its name, when the folder its InstallLocation names is gone
+// (the entry a folder had before it was renamed or moved) or is this very
+// folder, which the folder's own key no longer finds once a drive letter
+// added or removed under Wine changes the name it is known by. Returns
+// whether it removed one. Throws RuntimeError.
+bool RemoveRecordedEntry(const std::string& key, const std::string& folder);

@@ -255,6 +255,20 @@ TEST_F(RemovalTest, RemovesOnlyTheEntryThatNamesThisFolder) {
   RemoveTree(folder);
   EXPECT_EQ(RemoveFrom(renamed), 0);
   EXPECT_FALSE(Registered());
+
+  // A folder whose name changed with a drive letter since (under Wine, its
+  // Linux name here): the entry its record noted names it still, and goes.
+  std::string otherName = LinuxRootAlias(renamed);
+  if (otherName.empty()) return;
+  const std::string noted = "ZEM7Mod-OtherNameTest";
+  WriteFile(renamed + "FlatOut.exe", "installed FlatOut.exe");
+  RegisterUninstallEntry(otherName, noted, 1);
+  record.files = FileSystem::FilesBelow(renamed);
+  record.uninstallKey = noted;
+  WriteRecord(renamed, record);
+  EXPECT_EQ(RemoveFrom(renamed), 0);
+  EXPECT_FALSE(RegistryKeyExists(kUninstallKeys + noted));
+  RemoveUninstallEntry(noted);  // what a failure above would leave in the prefix
 }
 
 }  // namespace

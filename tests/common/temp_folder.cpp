@@ -170,6 +170,23 @@ bool DriveExists(char letter) {
   return GetDriveTypeW(Widen(std::string(1, letter) + ":\\").c_str()) != DRIVE_NO_ROOT_DIR;
 }
 
+// Wine names a folder by the drive it finds in a list of drives it reads
+// again only once a second. A drive whose folder is deleted lingers in that
+// list, and a folder made next can get the deleted one's inode: for that
+// moment it would be named as the root of a drive that is gone.
+bool NamedThroughDrive(const std::string& folder, char letter) {
+  HANDLE item = CreateFileW(Widen(folder).c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (item == INVALID_HANDLE_VALUE) return false;
+  wchar_t final[MAX_PATH + 8] = {};
+  DWORD length = GetFinalPathNameByHandleW(item, final, MAX_PATH + 8, FILE_NAME_NORMALIZED);
+  CloseHandle(item);
+  std::wstring name(final, length < MAX_PATH + 8 ? length : 0);
+  if (name.starts_with(L"\\\\?\\")) name.erase(0, 4);
+  return name.size() >= 2 && towupper(name[0]) == static_cast<wchar_t>(letter) && name[1] == L':';
+}
+
 }  // namespace
 
 DriveAlias::DriveAlias(const std::string& folder) {
@@ -178,6 +195,7 @@ DriveAlias::DriveAlias(const std::string& folder) {
   if (DriveExists(letter)) return;
   std::string drive = std::string(1, letter) + ":";
   letter_ = letter;
+  folder_ = folder;
   bool made = WineUnixFileName()
                   ? StartLinuxProgram("Z:\\bin\\ln -s \"" + UnixName(folder) + "\" \"" + DeviceLink() + "\"",
                                       [&] { return DriveExists(letter); })
@@ -189,7 +207,8 @@ DriveAlias::~DriveAlias() {
   if (!letter_) return;
   char letter = letter_;
   if (WineUnixFileName())
-    StartLinuxProgram("Z:\\bin\\rm -f \"" + DeviceLink() + "\"", [&] { return !DriveExists(letter); });
+    StartLinuxProgram("Z:\\bin\\rm -f \"" + DeviceLink() + "\"",
+                      [&] { return !DriveExists(letter) && !NamedThroughDrive(folder_, letter); });
   else
     DefineDosDeviceW(DDD_REMOVE_DEFINITION, Widen(std::string(1, letter) + ":").c_str(), nullptr);
 }

@@ -54,6 +54,7 @@ class DriveAlias {
  private:
   std::string DeviceLink() const;
   char letter_ = 0;
+  std::string folder_;
 };
 // Every file below the folder, as relative paths with backslashes, sorted.
 std::vector<std::string> ListTree(const std::string& folder);
